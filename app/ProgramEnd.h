@@ -1,0 +1,5 @@
+#pragma once
+
+// Ends the program at once: no further handler runs, no window is unloaded and
+// a handler suspended lower in the call stack (the polling loop) never resumes.
+[[noreturn]] void endProgramNow();

@@ -1,0 +1,5 @@
+#include "app/ProgramValues.h"
+
+QVariant Comm;
+QVariant LimitUp;
+QVariant LimitDown;

@@ -1,0 +1,39 @@
+// The connection clock in status bar panel 5.
+#include "app/frmTerminale.h"
+
+#include "panel/PanelStatusBar.h"
+#include "panel/PanelTimer.h"
+
+#include <QTime>
+
+void frmTerminale::StartConnectionClock()
+{
+    ConnectionStart = QDateTime::currentDateTime();
+    // Whole seconds, so the first tick reads 00:00:01 and not 00:00:00.
+    ConnectionStart.setTime(QTime(ConnectionStart.time().hour(), ConnectionStart.time().minute(),
+                                  ConnectionStart.time().second()));
+    timer1->setEnabled(true);
+}
+
+void frmTerminale::timer1_Timer()
+{
+    // Recomputed from the start at every tick: late or missed ticks never drift.
+    const qint64 elapsed = ConnectionStart.secsTo(QDateTime::currentDateTime());
+    sbrStatus->setPanelText(5, QStringLiteral("Time of Connection: ") + formatElapsed(elapsed) +
+                                   QLatin1Char(' '));
+}
+
+void frmTerminale::StopConnectionClock()
+{
+    timer1->setEnabled(false);
+    timer1_Timer();
+}
+
+QString frmTerminale::formatElapsed(qint64 elapsedSeconds)
+{
+    // A clock set back before the start shows no time rather than a negative one.
+    if (elapsedSeconds < 0)
+        elapsedSeconds = 0;
+    const qint64 timeOfDay = elapsedSeconds % 86400;
+    return QTime(0, 0).addSecs(int(timeOfDay)).toString(QStringLiteral("hh:mm:ss"));
+}

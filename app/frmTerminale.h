@@ -1,0 +1,203 @@
+#pragma once
+
+#include "app/ProgramValues.h"
+#include "panel/ControlArray.h"
+
+#include <QDateTime>
+#include <QMainWindow>
+#include <QString>
+
+#include <array>
+
+class QAction;
+class QLabel;
+class QMenu;
+class QPushButton;
+class QWidget;
+class Key3D;
+class LedBar;
+class LedDigit;
+class LedLamp;
+class LineWidget;
+class MSComm;
+class Panel3D;
+class PanelStatusBar;
+class PanelTimer;
+class ReadoutLabel;
+class RibbonSwitch;
+class ShapeWidget;
+
+// The transmitter's front panel: the program's main window.
+//
+// Its handlers and methods carry the names the operator's manual and the
+// transmitter's protocol notes use; each lives in the folder of its subsystem:
+// start-up, shutdown, power sequence and clock in app/, the looks in panel/,
+// the serial exchange and status poll in link/, keypad, display, programming
+// and entry timers in tuning/, the port dialog in settings/.
+//
+// Everything runs on the one user-interface thread. While connected, the
+// power handler stays inside its polling loop; every exchange with the
+// transmitter waits for its reply by serving other events, so clicks and
+// timer ticks run nested inside that wait and talk to the loop only through
+// the form-level flags below.
+class frmTerminale : public QMainWindow
+{
+    Q_OBJECT
+public:
+    explicit frmTerminale(QWidget *parent = nullptr);
+    ~frmTerminale() override;
+
+    // --- start-up and shutdown (app/frmTerminale.cpp) ---
+    void Form_Load();
+    void Form_QueryUnload(int &Cancel, int UnloadMode);
+    void mnuFileExit_Click();
+    // Top-left corner that centres a window of that size on that screen; not
+    // clamped, so a window larger than the screen gets a negative corner.
+    static QPoint centredPosition(const QRect &screen, const QSize &window);
+
+    // --- power and connection sequence (app/power.cpp) ---
+    void cmdPower_Click();
+    void cmdDisconnect_Click();
+
+    // --- connection clock (app/clock.cpp) ---
+    void StartConnectionClock();
+    void timer1_Timer();
+    void StopConnectionClock();
+    // "hh:nn:ss" of the time of day of the elapsed time; 00:00:00 when negative.
+    static QString formatElapsed(qint64 elapsedSeconds);
+
+    // --- panel looks (panel/looks.cpp) ---
+    void Turn_On();
+    void Turn_Off();
+    void tmrPausaLabel_Timer();
+
+    // --- serial port and command exchange (link/exchange.cpp) ---
+    bool InitializeComPort(const QVariant &PortNumber);
+    QString fncCommandMicro(quint8 bytCommand);
+    void tmrTimeOutComm_Timer();
+
+    // --- status poll (link/statuspoll.cpp) ---
+    void ReadDataSerial();
+    qint16 Atoi(const QString &Value);
+
+    // --- frequency display and restore (tuning/display.cpp) ---
+    void DisplayFrequency(const QString &sFrequency);
+    void cmdSetFrequency_Click();
+    void Ripristina();
+
+    // --- keypad (tuning/keypad.cpp) ---
+    void cmdKey_Click(int Index);
+
+    // --- frequency programming (tuning/programming.cpp) ---
+    void cmdSend_Click();
+    void ImpostaFrequenza();
+
+    // --- entry blink and pause timers (tuning/entrytimers.cpp) ---
+    void tmrTimeOut_Timer();
+    void tmrPausa_Timer();
+    void PausaFreq();
+
+    // --- port dialog (settings/portmenu.cpp) ---
+    void mnuFilePort_Click();
+
+    // --- form-level state ---
+    bool PowerOn = false;
+    bool AbortComm = false;
+    bool ReplyTimedOut = false;
+    bool SendRequest = false;
+    bool DisplayEnabled = false;
+    QString ReplyText;
+    qint16 DigitPosition = 0;
+    std::array<QString, 8> EnteredDigits;
+    qint16 TickCount = 0;
+    QDateTime ConnectionStart;
+    // The on-air reply of the latest status cycle that got that far.
+    QString RfStatus;
+    // The five digits accepted by "OK" as they stood when SEND was clicked:
+    // programming sends these, whatever is typed meanwhile.
+    std::array<QString, 6> SendDigits;
+    // Why the port could not be opened at the last power-on (empty when it opened).
+    QString PortFailureReason;
+
+    // --- controls, by their names; containers as the layout tables give them ---
+    QWidget *window = nullptr; // the client area (central widget)
+    Panel3D *SSPanel4 = nullptr;
+    QLabel *Image1 = nullptr;
+    QLabel *Image2 = nullptr;
+    ShapeWidget *Shape1 = nullptr;
+    Panel3D *SSPanel1 = nullptr;
+    ReadoutLabel *lblTemp = nullptr;
+    ReadoutLabel *Label7 = nullptr;
+    LedLamp *ledTemp = nullptr;
+    ReadoutLabel *Label1 = nullptr;
+    LedLamp *ledLock = nullptr;
+    ReadoutLabel *Label8 = nullptr;
+    LedLamp *ledRfInhibit = nullptr;
+    ReadoutLabel *Label9 = nullptr;
+    Panel3D *SSPanel2 = nullptr;
+    ControlArray<ReadoutLabel> lblCommunications{0};
+    Panel3D *SSPanel3 = nullptr;
+    Panel3D *SSPanel7 = nullptr;
+    ShapeWidget *Shape9 = nullptr;
+    ControlArray<LedDigit> ledDigit{1};
+    ShapeWidget *shpPunto = nullptr;
+    ReadoutLabel *Label5 = nullptr;
+    Panel3D *SSPanel5 = nullptr;
+    ControlArray<ReadoutLabel> lblDirDigital{0};
+    ReadoutLabel *Label11 = nullptr;
+    ReadoutLabel *Label4 = nullptr;
+    Panel3D *SSPanel6 = nullptr;
+    ControlArray<ReadoutLabel> lblRefDigital{0};
+    ReadoutLabel *Label12 = nullptr;
+    ReadoutLabel *Label6 = nullptr;
+    ControlArray<Key3D> cmdKey{0};
+    ReadoutLabel *Label3 = nullptr;
+    LedBar *ledDeviation = nullptr;
+    LineWidget *Line3 = nullptr;
+    LineWidget *Line4 = nullptr;
+    LineWidget *Line6 = nullptr;
+    LineWidget *Line5 = nullptr;
+    LineWidget *Line2 = nullptr;
+    ShapeWidget *Shape2 = nullptr;
+    ShapeWidget *Shape6 = nullptr;
+    QPushButton *cmdSend = nullptr;
+    QPushButton *cmdSetFrequency = nullptr;
+    QPushButton *cmdDisconnect = nullptr;
+    RibbonSwitch *ssRfSwitch = nullptr;
+    ShapeWidget *Shape3 = nullptr;
+    QPushButton *cmdPower = nullptr;
+    ReadoutLabel *Label2 = nullptr;
+    PanelStatusBar *sbrStatus = nullptr;
+
+    PanelTimer *timer1 = nullptr;
+    PanelTimer *tmrTimeOutComm = nullptr;
+    PanelTimer *tmrTimeOut = nullptr;
+    PanelTimer *tmrPausa = nullptr;
+    PanelTimer *tmrPausaLabel = nullptr;
+
+    MSComm *MSComm1 = nullptr;
+
+    QMenu *mnuFile = nullptr;
+    QAction *mnuFilePort = nullptr;
+    QAction *mnuFileExit = nullptr;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    // Builds every control in its design state (panel/frontpanel.cpp).
+    void buildFrontPanel();
+    // Wires clicks and timer ticks to their handlers (app/frmTerminale.cpp).
+    void connectHandlers();
+    // The power-on sequence: open, firmware question, polling loop (app/power.cpp).
+    void powerOnSequence();
+    // End of a connection: read-outs zeroed, clock stopped, lamps dark.
+    void endConnection();
+    // Power-off; a power-on that got no reply enters without Turn_Off.
+    void powerOff(bool callTurnOff);
+    // Shows the operator why the port could not be opened (app/power.cpp).
+    void reportPortFailure();
+    // Panel 1's picture from an icon file of the working directory, or the
+    // built-in picture of the same meaning when the file is missing.
+    void showConnectionIcon(bool connected);
+};

@@ -1,0 +1,131 @@
+// The power button: connect, poll the transmitter while connected, power off.
+#include "app/frmTerminale.h"
+
+#include "app/MessageBox.h"
+#include "link/Commands.h"
+#include "link/MSComm.h"
+#include "panel/Key3D.h"
+#include "panel/LedLamp.h"
+#include "panel/PanelColors.h"
+#include "panel/PanelStatusBar.h"
+#include "panel/Pictures.h"
+#include "panel/ReadoutLabel.h"
+#include "settings/portmenu.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QImage>
+#include <QPushButton>
+
+void frmTerminale::cmdPower_Click()
+{
+    // With no port ever chosen, ask for one first; Cancel leaves all as it was.
+    if (!PowerOn && Comm.toString().isEmpty() && !askForPortIfNone(this))
+        return;
+    for (int index = 0; index <= 10; ++index)
+        cmdKey(index)->setEnabled(false);
+    DisplayEnabled = true;
+    // Disabled for the whole connection: the polling loop below must never be re-entered.
+    cmdPower->setEnabled(false);
+    if (!PowerOn)
+        powerOnSequence();
+    else
+        powerOff(true);
+    cmdPower->setEnabled(true);
+}
+
+void frmTerminale::powerOnSequence()
+{
+    Turn_On();
+    PowerOn = true;
+    cmdPower->setText(QStringLiteral("OFF"));
+    // A request left from an earlier connection would program an old frequency.
+    SendRequest = false;
+
+    if (!InitializeComPort(Comm)) {
+        lblCommunications(0)->setText(QStringLiteral(" PORT NOT AVAILABLE "));
+        reportPortFailure();
+        if (AbortComm)
+            endConnection();
+        return;
+    }
+
+    ReplyText = fncCommandMicro(TxCommand::CMD_READ_FIRMWARE);
+    if (ReplyText.isEmpty()) {
+        lblCommunications(0)->setText(QStringLiteral(" NO REPLY FROM MICRO "));
+        powerOff(false);
+        return;
+    }
+    cmdDisconnect->setEnabled(true);
+    StartConnectionClock();
+    sbrStatus->setPanelText(4, QStringLiteral("Firmware: ") + ReplyText);
+    showConnectionIcon(true);
+    ReplyText.clear();
+
+    for (;;) {
+        ReadDataSerial();
+        if (AbortComm)
+            break;
+        if (SendRequest) {
+            ImpostaFrequenza();
+            // A stop asked for during the programming ends the connection too.
+            if (AbortComm)
+                break;
+        }
+    }
+    endConnection();
+}
+
+void frmTerminale::endConnection()
+{
+    lblCommunications(0)->setText(QStringLiteral(" DISCONNECTED "));
+    StopConnectionClock();
+    sbrStatus->setPanelText(4, QStringLiteral("Firmware: "));
+    lblDirDigital(0)->setText(QStringLiteral("0"));
+    lblRefDigital(0)->setText(QStringLiteral("0"));
+    showConnectionIcon(false);
+    ledLock->setLampColor(PanelColor::DarkRed);
+    ledRfInhibit->setLampColor(PanelColor::DarkYellow);
+    lblTemp->setText(QStringLiteral("0"));
+    SendRequest = false;
+}
+
+void frmTerminale::powerOff(bool callTurnOff)
+{
+    if (callTurnOff)
+        Turn_Off();
+    sbrStatus->setPanelText(4, QStringLiteral("Firmware: "));
+    MSComm1->setPortOpen(false);
+    PowerOn = false;
+    cmdPower->setText(QStringLiteral("ON"));
+}
+
+void frmTerminale::cmdDisconnect_Click()
+{
+    AbortComm = true;
+}
+
+void frmTerminale::reportPortFailure()
+{
+    QString text = tr("The serial port could not be opened.\n\n%1").arg(PortFailureReason);
+#ifdef Q_OS_LINUX
+    if (MSComm1->lastErrorWasPermission()) {
+        const QString group = QFileInfo(MSComm1->deviceName()).group();
+        text += tr("\n\nYour user must be a member of the group that owns the device "
+                   "(\"%1\"; on Debian usually \"dialout\"): sudo adduser $USER %1, then log in again.")
+                    .arg(group.isEmpty() ? QStringLiteral("dialout") : group);
+    }
+#endif
+    showCriticalMessage(this, QStringLiteral("WARNING"), text);
+}
+
+void frmTerminale::showConnectionIcon(bool connected)
+{
+    // Loaded from the working directory each time, so a station can put its own icons there.
+    const QString fileName =
+        connected ? QStringLiteral("Connect.ico") : QStringLiteral("NoConn.ICO");
+    QImage picture(QDir::current().filePath(fileName));
+    if (picture.isNull())
+        picture = connected ? connectedPicture() : disconnectedPicture();
+    sbrStatus->setPanelPicture(1, picture);
+}

@@ -1,0 +1,201 @@
+#include "link/MSComm.h"
+
+#include <QStringList>
+#include <QtGlobal>
+
+MSComm::MSComm(QObject *parent) : QObject(parent), m_port(new QSerialPort(this))
+{
+    connect(m_port, &QSerialPort::errorOccurred, this, &MSComm::onError);
+    connect(m_port, &QSerialPort::readyRead, this, &MSComm::dataArrived);
+}
+
+MSComm::~MSComm()
+{
+    if (m_port->isOpen())
+        m_port->close();
+}
+
+bool MSComm::setSettings(const QString &settings)
+{
+    const QStringList parts = settings.trimmed().split(QLatin1Char(','));
+    if (parts.size() != 4)
+        return false;
+    bool ok = false;
+    const qint32 baud = parts.at(0).trimmed().toInt(&ok);
+    if (!ok || baud <= 0)
+        return false;
+    const QString parityText = parts.at(1).trimmed().toUpper();
+    if (parityText.size() != 1 || !QStringLiteral("NEOMS").contains(parityText.at(0)))
+        return false;
+    const int dataBits = parts.at(2).trimmed().toInt(&ok);
+    if (!ok || dataBits < 5 || dataBits > 8)
+        return false;
+    const QString stopText = parts.at(3).trimmed();
+    int stopBits = 0;
+    if (stopText == QLatin1String("1"))
+        stopBits = QSerialPort::OneStop;
+    else if (stopText == QLatin1String("1.5"))
+        stopBits = QSerialPort::OneAndHalfStop;
+    else if (stopText == QLatin1String("2"))
+        stopBits = QSerialPort::TwoStop;
+    else
+        return false;
+
+    m_baud = baud;
+    m_parity = parityText.at(0);
+    m_dataBits = dataBits;
+    m_stopBits = stopBits;
+    m_settings = lineSettingsText();
+    if (m_port->isOpen())
+        applyLineSettings();
+    return true;
+}
+
+void MSComm::setInBufferSize(int size)
+{
+    // Kept only as a number: limiting QSerialPort's own buffer would drop
+    // bytes of a reply the panel has not read yet.
+    m_inBufferSize = size;
+}
+
+bool MSComm::PortOpen() const
+{
+    return m_port->isOpen();
+}
+
+bool MSComm::setPortOpen(bool open)
+{
+    if (m_port->isOpen())
+        m_port->close();
+    if (!open)
+        return true;
+
+    m_permissionError = false;
+    if (m_commPort < 1 || m_commPort > 255) {
+        m_lastError = tr("Port number %1 is outside 1..255").arg(m_commPort);
+        return false;
+    }
+    const QString device = deviceName();
+    m_port->setPortName(device);
+    m_openDevice = device;
+    if (!m_port->open(QIODevice::ReadWrite)) {
+        m_permissionError = m_port->error() == QSerialPort::PermissionError;
+        m_lastError = device + QStringLiteral(": ") + m_port->errorString();
+        m_port->clearError();
+        return false;
+    }
+    applyLineSettings();
+    m_port->setFlowControl(QSerialPort::NoFlowControl);
+    // Qt 6.4 leaves bytes that were already waiting in the device; a stale
+    // reply from before the open would be taken for the answer to a new command.
+    m_port->clear(QSerialPort::AllDirections);
+    m_closingAfterError = false;
+    return true;
+}
+
+void MSComm::Output(const QByteArray &bytes)
+{
+    if (m_port->isOpen())
+        m_port->write(bytes);
+}
+
+QString MSComm::Input()
+{
+    if (!m_port->isOpen())
+        return QString();
+    return QString::fromLatin1(m_port->readAll());
+}
+
+void MSComm::discardInput()
+{
+    if (!m_port->isOpen())
+        return;
+    m_port->readAll();
+    m_port->clear(QSerialPort::Input);
+}
+
+QString MSComm::deviceName() const
+{
+    return deviceNameFor(m_commPort);
+}
+
+QString MSComm::deviceNameFor(int portNumber)
+{
+    const QByteArray variable = "TXPANEL_COM" + QByteArray::number(portNumber);
+    if (qEnvironmentVariableIsSet(variable.constData()))
+        return qEnvironmentVariable(variable.constData());
+#ifdef Q_OS_WIN
+    return QStringLiteral("COM%1").arg(portNumber);
+#else
+    return QStringLiteral("/dev/ttyS%1").arg(portNumber - 1);
+#endif
+}
+
+QString MSComm::lineSettingsText() const
+{
+    QString stop;
+    switch (m_stopBits) {
+    case QSerialPort::OneAndHalfStop:
+        stop = QStringLiteral("1.5");
+        break;
+    case QSerialPort::TwoStop:
+        stop = QStringLiteral("2");
+        break;
+    default:
+        stop = QStringLiteral("1");
+        break;
+    }
+    return QStringLiteral("%1,%2,%3,%4").arg(m_baud).arg(m_parity).arg(m_dataBits).arg(stop);
+}
+
+void MSComm::onError(QSerialPort::SerialPortError error)
+{
+    if (error == QSerialPort::NoError || error == QSerialPort::TimeoutError)
+        return;
+    // Qt 6.4 keeps a dead pseudo-terminal "open" and repeats the error at a
+    // furious rate; closing on the first one is what stops the storm.
+    if (m_closingAfterError || !m_port->isOpen())
+        return;
+    // A baud rate or parity the device refuses leaves the line usable; only
+    // faults of the line itself close it.
+    if (m_applyingSettings) {
+        m_lastError = m_openDevice + QStringLiteral(": ") + m_port->errorString();
+        return;
+    }
+    m_closingAfterError = true;
+    m_permissionError = error == QSerialPort::PermissionError;
+    m_lastError = m_openDevice + QStringLiteral(": ") + m_port->errorString();
+    m_port->close();
+    m_port->clearError();
+    Q_EMIT portFailed(m_lastError);
+}
+
+bool MSComm::applyLineSettings()
+{
+    QSerialPort::Parity parity = QSerialPort::NoParity;
+    switch (m_parity.toLatin1()) {
+    case 'E':
+        parity = QSerialPort::EvenParity;
+        break;
+    case 'O':
+        parity = QSerialPort::OddParity;
+        break;
+    case 'M':
+        parity = QSerialPort::MarkParity;
+        break;
+    case 'S':
+        parity = QSerialPort::SpaceParity;
+        break;
+    default:
+        break;
+    }
+    m_applyingSettings = true;
+    bool ok = m_port->setBaudRate(m_baud);
+    ok = m_port->setParity(parity) && ok;
+    ok = m_port->setDataBits(static_cast<QSerialPort::DataBits>(m_dataBits)) && ok;
+    ok = m_port->setStopBits(static_cast<QSerialPort::StopBits>(m_stopBits)) && ok;
+    m_applyingSettings = false;
+    if (!ok)
+        m_port->clearError();
+    return ok;
+}

@@ -1,0 +1,113 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QSerialPort>
+#include <QString>
+
+// The window's serial port control: a thin layer over QSerialPort with the
+// properties the transmitter link sets and the text input it polls.
+//
+// Port number N opens the device named by the environment variable
+// TXPANEL_COM<N> when it is set; otherwise COM<N> on Windows and
+// /dev/ttyS<N-1> elsewhere.
+//
+// On the first error of an open port (an adapter pulled out, the line closed,
+// a read or write failure) the port is closed and portFailed() is emitted once;
+// Qt would otherwise report the same error over and over with the port still
+// looking open.
+class MSComm : public QObject
+{
+    Q_OBJECT
+public:
+    enum InputModeKind
+    {
+        comInputModeText = 0,
+        comInputModeBinary = 1
+    };
+    enum HandshakeKind
+    {
+        comNone = 0,
+        comXOnXoff = 1,
+        comRTS = 2,
+        comRTSXOnXOff = 3
+    };
+
+    explicit MSComm(QObject *parent = nullptr);
+    ~MSComm() override;
+
+    qint16 CommPort() const { return m_commPort; }
+    void setCommPort(qint16 port) { m_commPort = port; }
+    QString Settings() const { return m_settings; }
+    // Takes "baud,parity,data,stop", e.g. "4800,N,8,1"; false for a text it cannot read.
+    bool setSettings(const QString &settings);
+    int InputLen() const { return m_inputLen; }
+    void setInputLen(int length) { m_inputLen = length; }
+    int InBufferSize() const { return m_inBufferSize; }
+    void setInBufferSize(int size);
+    int RThreshold() const { return m_rThreshold; }
+    void setRThreshold(int threshold) { m_rThreshold = threshold; }
+    int InputMode() const { return m_inputMode; }
+    void setInputMode(int mode) { m_inputMode = mode; }
+    int OutBufferSize() const { return m_outBufferSize; }
+    void setOutBufferSize(int size) { m_outBufferSize = size; }
+    int SThreshold() const { return m_sThreshold; }
+    void setSThreshold(int threshold) { m_sThreshold = threshold; }
+    int Handshaking() const { return m_handshaking; }
+    void setHandshaking(int handshaking) { m_handshaking = handshaking; }
+
+    bool PortOpen() const;
+    // Opening an open port closes it first. Returns false, with lastError()
+    // telling why, when the device cannot be opened.
+    bool setPortOpen(bool open);
+
+    // Writes the text's bytes (Latin-1) to the line.
+    void Output(const QByteArray &bytes);
+    // Everything received so far (InputLen 0), emptying the receive buffer.
+    QString Input();
+    // Drops whatever is waiting to be read, in Qt and in the device.
+    void discardInput();
+
+    // The device that CommPort names now.
+    QString deviceName() const;
+    static QString deviceNameFor(int portNumber);
+    // The line-settings text as the status bar shows it, e.g. "4800,N,8,1".
+    QString lineSettingsText() const;
+
+    // Why the last open failed or the open port failed, in the system's words.
+    QString lastError() const { return m_lastError; }
+    bool lastErrorWasPermission() const { return m_permissionError; }
+
+    // The port underneath, for tests that need its raw state.
+    QSerialPort *serialPort() const { return m_port; }
+
+Q_SIGNALS:
+    // The open port failed and was closed; emitted once per failure.
+    void portFailed(const QString &reason);
+    // Bytes have arrived; the wait of an exchange wakes on it.
+    void dataArrived();
+
+private:
+    void onError(QSerialPort::SerialPortError error);
+    bool applyLineSettings();
+
+    QSerialPort *m_port;
+    qint16 m_commPort = 1;
+    QString m_settings = QStringLiteral("4800,N,8,1");
+    qint32 m_baud = 4800;
+    QChar m_parity = QLatin1Char('N');
+    int m_dataBits = 8;
+    int m_stopBits = 1;
+    int m_inputLen = 0;
+    int m_inBufferSize = 1024;
+    int m_rThreshold = 0;
+    int m_inputMode = comInputModeText;
+    int m_outBufferSize = 512;
+    int m_sThreshold = 0;
+    int m_handshaking = comNone;
+    QString m_lastError;
+    bool m_permissionError = false;
+    bool m_closingAfterError = false;
+    bool m_applyingSettings = false;
+    QString m_openDevice;
+};

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QColor>
+
+// The panel's colour vocabulary, as window-system colour values: red in the
+// low byte, then green, then blue.
+namespace PanelColor {
+constexpr int Black = 0;
+constexpr int DarkRed = 128;      // unlit digits, red lamps and decimal point
+constexpr int BrightRed = 255;    // lit digits, red lamps and decimal point
+constexpr int Olive = 32896;      // 0x8080: unlit read-out background
+constexpr int Yellow = 65535;     // 0xFFFF: lit read-outs, RF on the air
+constexpr int DarkYellow = 49344; // 0xC0C0: RF off the air
+constexpr int LightGrey = 0xC0C0C0;
+constexpr int White = 0xFFFFFF;
+constexpr int Navy = 0x400000;     // window background (0, 0, 64)
+constexpr int DialogNavy = 0x800000; // port dialog background (0, 0, 128)
+
+inline QColor toQColor(int colorValue)
+{
+    return QColor(colorValue & 0xFF, (colorValue >> 8) & 0xFF, (colorValue >> 16) & 0xFF);
+}
+
+inline int fromQColor(const QColor &color)
+{
+    return color.red() | (color.green() << 8) | (color.blue() << 16);
+}
+} // namespace PanelColor

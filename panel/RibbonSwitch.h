@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QAbstractButton>
+#include <QImage>
+
+// A push switch that stays down once pressed until it is clicked again or the
+// program releases it. Pressed is the switch's state; it shows one picture
+// released and another pressed.
+class RibbonSwitch : public QAbstractButton
+{
+    Q_OBJECT
+    Q_PROPERTY(bool Pressed READ Pressed WRITE setPressed NOTIFY PressedChanged)
+public:
+    RibbonSwitch(const QImage &releasedPicture, const QImage &pressedPicture,
+                 QWidget *parent = nullptr);
+
+    bool Pressed() const { return isChecked(); }
+    void setPressed(bool pressed) { setChecked(pressed); }
+
+Q_SIGNALS:
+    void PressedChanged(bool pressed);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    QImage m_released;
+    QImage m_pressed;
+};

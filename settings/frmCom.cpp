@@ -1,0 +1,148 @@
+#include "settings/frmCom.h"
+
+#include "app/ProgramValues.h"
+#include "app/frmTerminale.h"
+#include "panel/PanelStatusBar.h"
+#include "settings/SettingsStore.h"
+
+#include <QCloseEvent>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QPixmap>
+#include <QPushButton>
+#include <QRadioButton>
+
+namespace {
+
+// The layout was drawn in twips; 15 twips make one pixel at the design resolution.
+QRect fromTwips(int left, int top, int width, int height)
+{
+    auto px = [](int twips) { return (twips + 7) / 15; };
+    return QRect(px(left), px(top), px(width), px(height));
+}
+
+QPixmap connectorPicture(int side)
+{
+    QPixmap picture(side, side);
+    picture.fill(Qt::transparent);
+    QPainter painter(&picture);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(Qt::black, side / 16.0));
+    painter.setBrush(QColor(192, 192, 192));
+    const qreal margin = side / 8.0;
+    painter.drawRoundedRect(QRectF(margin, side / 4.0, side - 2 * margin, side / 2.0), side / 8.0,
+                            side / 8.0);
+    painter.setBrush(Qt::yellow);
+    const qreal pin = side / 10.0;
+    for (int i = 0; i < 3; ++i)
+        painter.drawEllipse(QPointF(side * (0.3 + 0.2 * i), side / 2.0), pin, pin);
+    return picture;
+}
+} // namespace
+
+frmCom::frmCom(frmTerminale *owner) : QDialog(owner), m_owner(owner)
+{
+    setObjectName(QStringLiteral("frmCom"));
+    setWindowTitle(QStringLiteral("Menu Com Port"));
+    setFixedSize(362, 162);
+    setAutoFillBackground(true);
+    QPalette navy = palette();
+    navy.setColor(QPalette::Window, QColor(0, 0, 128));
+    setPalette(navy);
+    QIcon icon;
+    icon.addPixmap(connectorPicture(32));
+    icon.addPixmap(connectorPicture(16));
+    setWindowIcon(icon);
+
+    cmdCancelCom = new QPushButton(QStringLiteral("Cancel"), this);
+    cmdCancelCom->setObjectName(QStringLiteral("cmdCancelCom"));
+    cmdCancelCom->setGeometry(fromTwips(360, 1320, 1665, 675));
+    cmdOkCom = new QPushButton(QStringLiteral("Ok"), this);
+    cmdOkCom->setObjectName(QStringLiteral("cmdOkCom"));
+    cmdOkCom->setGeometry(fromTwips(330, 330, 1665, 675));
+    optCom1 = new QRadioButton(QStringLiteral("Comm1"), this);
+    optCom1->setObjectName(QStringLiteral("optCom1"));
+    optCom1->setGeometry(fromTwips(3465, 660, 1170, 345));
+    optCom2 = new QRadioButton(QStringLiteral("Comm2"), this);
+    optCom2->setObjectName(QStringLiteral("optCom2"));
+    optCom2->setGeometry(fromTwips(3465, 1320, 1170, 345));
+
+    // The buttons inherit the navy window colour; the option captions would vanish in it.
+    for (QRadioButton *option : {optCom1, optCom2}) {
+        QPalette white = option->palette();
+        white.setColor(QPalette::WindowText, Qt::white);
+        option->setPalette(white);
+    }
+    // Enter must not pick a button for the operator: each choice takes a deliberate click.
+    for (QPushButton *button : {cmdCancelCom, cmdOkCom}) {
+        button->setAutoDefault(false);
+        button->setDefault(false);
+    }
+
+    setTabOrder(cmdCancelCom, cmdOkCom);
+    setTabOrder(cmdOkCom, optCom1);
+    setTabOrder(optCom1, optCom2);
+
+    connect(cmdOkCom, &QPushButton::clicked, this, &frmCom::cmdOkCom_Click);
+    connect(cmdCancelCom, &QPushButton::clicked, this, &frmCom::cmdCancelCom_Click);
+
+    Form_Load();
+    cmdCancelCom->setFocus();
+}
+
+void frmCom::Form_Load()
+{
+    // Anything but port 1 (nothing stored, a stale or garbled value) offers port 2.
+    if (Comm.toString() == QLatin1String("1"))
+        optCom1->setChecked(true);
+    else
+        optCom2->setChecked(true);
+}
+
+void frmCom::cmdOkCom_Click()
+{
+    if (optCom1->isChecked())
+        Comm = QStringLiteral("1");
+    else if (optCom2->isChecked())
+        Comm = QStringLiteral("2");
+    if (m_owner && m_owner->sbrStatus)
+        m_owner->sbrStatus->setPanelText(3, QStringLiteral("Com: ") + Comm.toString());
+    m_closing = true;
+    accept();
+    m_closing = false;
+    SettingsStore::write(QStringLiteral("Comm"), Comm.toString());
+}
+
+void frmCom::cmdCancelCom_Click()
+{
+    m_closing = true;
+    QDialog::reject();
+    m_closing = false;
+}
+
+void frmCom::reject()
+{
+    if (m_closing)
+        QDialog::reject();
+}
+
+void frmCom::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void frmCom::closeEvent(QCloseEvent *event)
+{
+    // Once a handler has ended the dialog, closing is only the window going away.
+    if (!isVisible() || m_closing) {
+        event->accept();
+        return;
+    }
+    event->ignore();
+    cmdCancelCom_Click();
+}

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QElapsedTimer>
+
+// Share of one core this process used since start(), user and system time.
+class CpuMeter
+{
+public:
+    void start();
+    double share() const;
+
+private:
+    static double cpuSeconds();
+    double m_cpuStart = 0;
+    QElapsedTimer m_wall;
+};

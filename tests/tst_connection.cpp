@@ -1,0 +1,379 @@
+// The power button end to end against the simulated transmitter: connecting,
+// live status, disconnecting, a silent or vanished line, a port that cannot be
+// opened, programming a frequency, and the connection clock.
+#include "app/frmTerminale.h"
+#include "link/MSComm.h"
+#include "panel/Key3D.h"
+#include "panel/LedDigit.h"
+#include "panel/LedLamp.h"
+#include "panel/PanelStatusBar.h"
+#include "panel/PanelTimer.h"
+#include "panel/ReadoutLabel.h"
+#include "panel/ShapeWidget.h"
+#include "sim/TxSimulator.h"
+#include "support/PanelFixture.h"
+#include "support/Scenario.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QtTest>
+
+namespace {
+int keyFor(QChar digit)
+{
+    return digit == QLatin1Char('0') ? 10 : digit.unicode() - '1';
+}
+QString digitsShown(frmTerminale &w)
+{
+    QString shown;
+    for (int i = 1; i <= 5; ++i)
+        shown += QString::number(w.ledDigit(i)->DigitValue());
+    return shown;
+}
+} // namespace
+
+class ConnectionTest : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void init();
+    void cleanup();
+    void noTransmitter();
+    void connectWatchDisconnectPowerOff();
+    void lineFailsMidConnection_data();
+    void lineFailsMidConnection();
+    void portThatCannotOpen();
+    void programmingAFrequency();
+    void wrongEchoStopsTheProgramming();
+    void disconnectDuringProgrammingIsKept();
+    void pendingRequestDroppedAtTheEnd();
+    void clock_data();
+    void clock();
+
+private:
+    void typeAndAccept(const QString &digits);
+    frmTerminale &w() { return *m_w; }
+    std::unique_ptr<SettingsSandbox> m_sandbox;
+    std::unique_ptr<TxSimulator> m_sim;
+    std::unique_ptr<frmTerminale> m_w;
+};
+
+void ConnectionTest::init()
+{
+    m_sandbox = std::make_unique<SettingsSandbox>();
+    m_sandbox->store(QStringLiteral("Comm"), QStringLiteral("1"));
+    m_sim = std::make_unique<TxSimulator>();
+    QVERIFY2(m_sim->start(), qPrintable(m_sim->lastError()));
+    m_sim->setFrequencyKHz(98500);
+    mapPort(1, m_sim->devicePath());
+    m_w = std::make_unique<frmTerminale>();
+    w().tmrTimeOutComm->setInterval(300);
+    w().tmrPausa->setInterval(300);
+}
+
+void ConnectionTest::cleanup()
+{
+    m_w.reset();
+    m_sim.reset();
+    m_sandbox.reset();
+}
+
+void ConnectionTest::typeAndAccept(const QString &digits)
+{
+    w().cmdSetFrequency_Click();
+    for (const QChar digit : digits)
+        w().cmdKey_Click(keyFor(digit));
+    w().cmdKey_Click(11);
+}
+
+void ConnectionTest::noTransmitter()
+{
+    m_sim->setSilent(true);
+    QString labelWhileConnecting;
+    bool powerDisabledMeanwhile = false;
+    bool sawSupervisionMessage = false;
+    Scenario scenario;
+    scenario
+        .then([&] {
+            labelWhileConnecting = w().lblCommunications(0)->text();
+            powerDisabledMeanwhile = !w().cmdPower->isEnabled();
+        })
+        .when([&] { return w().lblCommunications(0)->text() == QLatin1String("No reply from TX"); },
+              [&] { sawSupervisionMessage = true; });
+    scenario.start();
+    w().cmdPower_Click();
+
+    QCOMPARE(labelWhileConnecting, QStringLiteral("COMMUNICATIONS IN PROGRESS"));
+    QVERIFY(powerDisabledMeanwhile);
+    QVERIFY(sawSupervisionMessage);
+    QCOMPARE(w().lblCommunications(0)->text(), QStringLiteral(" NO REPLY FROM MICRO "));
+    QCOMPARE(w().cmdPower->text(), QStringLiteral("ON"));
+    QVERIFY(w().cmdPower->isEnabled());
+    QVERIFY(!w().PowerOn);
+    QVERIFY(!w().MSComm1->PortOpen());
+    QCOMPARE(w().sbrStatus->panelText(4), QStringLiteral("Firmware: "));
+    // No Turn_Off on this path: the panel keeps its lit look.
+    QCOMPARE(w().lblCommunications(0)->BackColor(), 65535);
+    QCOMPARE(w().ledDigit(1)->ForeColor(), 255);
+    QVERIFY(!w().timer1->isActive());
+    QCOMPARE(m_sim->received(), QByteArray("\x06"));
+}
+
+void ConnectionTest::connectWatchDisconnectPowerOff()
+{
+    m_sim->setTemperature(176);
+    m_sim->setOnAir(true);
+    bool disconnectEnabled = false, powerDisabled = false, clockRunning = false;
+    QImage connectedPicture;
+    Scenario scenario;
+    scenario
+        .when([&] { return w().sbrStatus->panelText(4) == QLatin1String("Firmware: V1.0"); },
+              [&] {
+                  disconnectEnabled = w().cmdDisconnect->isEnabled();
+                  powerDisabled = !w().cmdPower->isEnabled();
+                  clockRunning = w().timer1->isActive();
+                  connectedPicture = w().sbrStatus->panelPicture(1);
+              })
+        .when([&] { return w().ledRfInhibit->LampColor() == 65535; },
+              [&] {
+                  QCOMPARE(w().lblDirDigital(0)->text(), QStringLiteral("12.5"));
+                  QCOMPARE(w().lblTemp->text(), QStringLiteral("72"));
+                  QCOMPARE(w().ledTemp->LampColor(), 255);
+                  QCOMPARE(w().ledLock->LampColor(), 255);
+              })
+        .when([&] { return digitsShown(w()) == QLatin1String("09850"); },
+              [&] { w().cmdDisconnect_Click(); });
+    scenario.start();
+    w().cmdPower_Click();
+    QVERIFY(scenario.finished());
+    QVERIFY(disconnectEnabled);
+    QVERIFY(powerDisabled);
+    QVERIFY(clockRunning);
+    QVERIFY(!connectedPicture.isNull());
+
+    // Ended: every element of the end of a connection.
+    QCOMPARE(w().lblCommunications(0)->text(), QStringLiteral(" DISCONNECTED "));
+    QCOMPARE(w().sbrStatus->panelText(4), QStringLiteral("Firmware: "));
+    QCOMPARE(w().lblDirDigital(0)->text(), QStringLiteral("0"));
+    QCOMPARE(w().lblRefDigital(0)->text(), QStringLiteral("0"));
+    QCOMPARE(w().lblTemp->text(), QStringLiteral("0"));
+    QCOMPARE(w().ledLock->LampColor(), 128);
+    QCOMPARE(w().ledRfInhibit->LampColor(), 49344);
+    QCOMPARE(w().ledTemp->LampColor(), 255); // the alarm lamp is not reset
+    QVERIFY(w().sbrStatus->panelPicture(1) != connectedPicture);
+    QVERIFY(w().sbrStatus->panelText(5).startsWith(QStringLiteral("Time of Connection: 00:00:")));
+    QVERIFY(!w().timer1->isActive());
+    QVERIFY(w().cmdPower->isEnabled());
+    QCOMPARE(w().cmdPower->text(), QStringLiteral("OFF"));
+    QVERIFY(w().PowerOn);
+    QVERIFY(w().MSComm1->PortOpen());
+    QVERIFY(w().cmdDisconnect->isEnabled());
+    // The first exchange of a connection is the firmware question.
+    QCOMPARE(m_sim->received().left(7), QByteArray("\x06\x04\x05\x07\x08\x09\x0a"));
+
+    w().cmdDisconnect_Click(); // a second DISCONNECT in the ended state does nothing visible
+    QCOMPARE(w().lblCommunications(0)->text(), QStringLiteral(" DISCONNECTED "));
+
+    w().cmdPower_Click();
+    QCOMPARE(w().cmdPower->text(), QStringLiteral("ON"));
+    QVERIFY(!w().PowerOn);
+    QVERIFY(!w().MSComm1->PortOpen());
+    QCOMPARE(w().sbrStatus->panelText(5), QStringLiteral("Time of Connection: "));
+    QCOMPARE(w().lblCommunications(0)->text(), QString());
+    for (ReadoutLabel *label :
+         {w().lblTemp, w().lblCommunications(0), w().lblDirDigital(0), w().lblRefDigital(0)}) {
+        QCOMPARE(label->BackColor(), 32896);
+        QCOMPARE(label->text(), QString());
+    }
+    for (int i = 1; i <= 6; ++i) {
+        QCOMPARE(w().ledDigit(i)->ForeColor(), 128);
+        QCOMPARE(w().ledDigit(i)->DigitValue(), 0);
+    }
+    QCOMPARE(w().shpPunto->BackColor(), 128);
+    QVERIFY(!w().cmdDisconnect->isEnabled());
+    QVERIFY(!w().cmdSend->isEnabled());
+    QCOMPARE(w().DigitPosition, qint16(1));
+}
+
+void ConnectionTest::lineFailsMidConnection_data()
+{
+    QTest::addColumn<bool>("unplug");
+    QTest::newRow("transmitter goes silent") << false;
+    QTest::newRow("line unplugged") << true;
+}
+
+void ConnectionTest::lineFailsMidConnection()
+{
+    QFETCH(bool, unplug);
+    if (unplug)
+        m_sim->setUnplugAfter(9);
+    else
+        m_sim->setSilentAfter(9);
+    QTimer heartbeat; // the window stays responsive whatever the line does
+    int beats = 0;
+    connect(&heartbeat, &QTimer::timeout, [&] { ++beats; });
+    heartbeat.start(20);
+    QElapsedTimer clock;
+    clock.start();
+    w().cmdPower_Click();
+    QVERIFY(beats >= int(clock.elapsed() / 20) / 2);
+    QCOMPARE(w().lblCommunications(0)->text(), QStringLiteral(" DISCONNECTED "));
+    QVERIFY(w().PowerOn);
+    QCOMPARE(w().cmdPower->text(), QStringLiteral("OFF"));
+    QVERIFY(w().cmdPower->isEnabled());
+    w().cmdPower_Click();
+    QCOMPARE(w().cmdPower->text(), QStringLiteral("ON"));
+}
+
+void ConnectionTest::portThatCannotOpen()
+{
+    mapPort(3, QStringLiteral("/nonexistent/ttyX"));
+    Comm = QStringLiteral("3");
+    QString boxText, boxTitle;
+    Scenario scenario;
+    scenario.when([] { return qobject_cast<QMessageBox *>(QApplication::activeModalWidget()); },
+                  [&] {
+                      auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+                      boxText = box->text();
+                      boxTitle = box->windowTitle();
+                      QCOMPARE(box->icon(), QMessageBox::Critical);
+                      box->button(QMessageBox::Ok)->click();
+                  });
+    scenario.start();
+    w().cmdPower_Click();
+    QVERIFY(scenario.finished());
+    QCOMPARE(boxTitle, QStringLiteral("WARNING"));
+    QVERIFY2(boxText.contains(QStringLiteral("/nonexistent/ttyX")), qPrintable(boxText));
+    QVERIFY(boxText.contains(QStringLiteral("COM3")));
+    QCOMPARE(w().lblCommunications(0)->text(), QStringLiteral(" PORT NOT AVAILABLE "));
+    QVERIFY(w().PowerOn);
+    QCOMPARE(w().cmdPower->text(), QStringLiteral("OFF"));
+    QVERIFY(w().cmdPower->isEnabled());
+    w().cmdPower_Click();
+    QCOMPARE(w().cmdPower->text(), QStringLiteral("ON"));
+    QVERIFY(!w().PowerOn);
+}
+
+void ConnectionTest::programmingAFrequency()
+{
+    Scenario scenario(30000);
+    QString labelDuringProgramming;
+    scenario
+        .when([&] { return w().cmdDisconnect->isEnabled(); },
+              [&] {
+                  typeAndAccept(QStringLiteral("10790"));
+                  QVERIFY(w().cmdSend->isEnabled());
+                  w().cmdSend_Click();
+              })
+        .when([&] { return m_sim->frequencyKHz() == 107900; },
+              [&] { labelDuringProgramming = w().lblCommunications(0)->text(); })
+        .when([&] { return w().DisplayEnabled && digitsShown(w()) == QLatin1String("10790"); },
+              [&] { w().cmdDisconnect_Click(); });
+    scenario.start();
+    w().cmdPower_Click();
+    QVERIFY(scenario.finished());
+    QCOMPARE(labelDuringProgramming, QStringLiteral("SEND FREQUENCY TO TRANSMITTER"));
+    QVERIFY(!w().SendRequest);
+    const QByteArray line = m_sim->received();
+    const qsizetype start = line.indexOf('\x0e');
+    QVERIFY(start > 0);
+    QCOMPARE(line.mid(start, 7), QByteArray("\x0e" "107900"));
+    QCOMPARE(line.count('\x0e'), 1);
+}
+
+void ConnectionTest::wrongEchoStopsTheProgramming()
+{
+    m_sim->setWrongEcho(true);
+    QString labelAfter;
+    Scenario scenario(30000);
+    scenario
+        .when([&] { return w().cmdDisconnect->isEnabled(); },
+              [&] {
+                  typeAndAccept(QStringLiteral("10790"));
+                  w().cmdSend_Click();
+              })
+        .when([&] { return w().lblCommunications(0)->text() == QLatin1String("FREQUENCY NOT PROGRAMMED"); },
+              [&] { w().cmdDisconnect_Click(); });
+    scenario.start();
+    w().cmdPower_Click();
+    QVERIFY(scenario.finished());
+    QVERIFY(!w().SendRequest);
+    QCOMPARE(m_sim->frequencyKHz(), 98500);
+    const QByteArray line = m_sim->received();
+    const qsizetype start = line.indexOf('\x0e');
+    // After the refused echo not one more digit goes out: the poll resumes.
+    QCOMPARE(line.at(start + 1), '1');
+    QCOMPARE(line.at(start + 2), '\x04');
+}
+
+void ConnectionTest::disconnectDuringProgrammingIsKept()
+{
+    m_sim->setPieces(2, 20);
+    Scenario scenario(30000);
+    scenario
+        .when([&] { return w().cmdDisconnect->isEnabled(); },
+              [&] {
+                  typeAndAccept(QStringLiteral("10790"));
+                  w().cmdSend_Click();
+              })
+        .when([&] { return m_sim->received().contains('\x0e'); },
+              [&] { w().cmdDisconnect_Click(); });
+    scenario.start();
+    w().cmdPower_Click();
+    QVERIFY(scenario.finished());
+    QCOMPARE(w().lblCommunications(0)->text(), QStringLiteral(" DISCONNECTED "));
+    // The programming ran to its end, and not one status question followed it.
+    QCOMPARE(m_sim->frequencyKHz(), 107900);
+    QVERIFY(m_sim->received().endsWith(QByteArray("\x0e" "107900")));
+}
+
+void ConnectionTest::pendingRequestDroppedAtTheEnd()
+{
+    Scenario scenario(30000);
+    scenario.when([&] { return w().cmdDisconnect->isEnabled(); },
+                  [&] {
+                      typeAndAccept(QStringLiteral("10790"));
+                      w().cmdSend_Click();
+                      w().cmdDisconnect_Click(); // in the same breath: before it is served
+                  });
+    scenario.start();
+    w().cmdPower_Click();
+    QVERIFY(!w().SendRequest);
+    w().cmdPower_Click(); // OFF
+    m_sim->clearReceived();
+    Scenario second(30000);
+    second.when([&] { return m_sim->received().size() > 20; }, [&] { w().cmdDisconnect_Click(); });
+    second.start();
+    w().cmdPower_Click(); // a new connection must not program the old entry
+    QVERIFY(!m_sim->received().contains('\x0e'));
+    QCOMPARE(m_sim->frequencyKHz(), 98500);
+}
+
+void ConnectionTest::clock_data()
+{
+    QTest::addColumn<qint64>("elapsed");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("one second") << qint64(1) << "00:00:01";
+    QTest::newRow("1 h 2 min 3 s") << qint64(3723) << "01:02:03";
+    QTest::newRow("25 hours") << qint64(25 * 3600) << "01:00:00";
+    QTest::newRow("clock set back") << qint64(-90) << "00:00:00";
+}
+
+void ConnectionTest::clock()
+{
+    QFETCH(qint64, elapsed);
+    QFETCH(QString, shown);
+    w().ConnectionStart = QDateTime::currentDateTime().addSecs(-elapsed);
+    w().timer1_Timer();
+    QCOMPARE(w().sbrStatus->panelText(5),
+             QStringLiteral("Time of Connection: ") + shown + QLatin1Char(' '));
+
+    w().StartConnectionClock();
+    w().StopConnectionClock();
+    QCOMPARE(w().sbrStatus->panelText(5), QStringLiteral("Time of Connection: 00:00:00 "));
+    QVERIFY(!w().timer1->isActive());
+}
+
+QTEST_MAIN(ConnectionTest)
+#include "tst_connection.moc"

@@ -1,0 +1,311 @@
+// The frequency keypad, its band check and warning, and the entry timers.
+#include "app/frmTerminale.h"
+#include "panel/Key3D.h"
+#include "panel/LedDigit.h"
+#include "panel/PanelTimer.h"
+#include "support/PanelFixture.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest>
+
+namespace {
+// Key index for each digit: index 0 carries "1", index 10 carries "0".
+int keyFor(QChar digit)
+{
+    return digit == QLatin1Char('0') ? 10 : digit.unicode() - '1';
+}
+constexpr int Back = 9;
+constexpr int Ok = 11;
+
+struct BoxSeen
+{
+    bool shown = false;
+    QString text, title;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    int buttons = 0;
+};
+
+// Closes the next warning box from inside its own event loop, noting what it showed.
+void closeNextBox(BoxSeen &seen)
+{
+    QTimer::singleShot(10, [&seen] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box)
+            return closeNextBox(seen);
+        seen.shown = true;
+        seen.text = box->text();
+        seen.title = box->windowTitle();
+        seen.icon = box->icon();
+        seen.buttons = int(box->buttons().size());
+        box->button(QMessageBox::Ok)->click();
+    });
+}
+} // namespace
+
+class KeypadTest : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void init();
+    void cleanup();
+    void rangeCheck_data();
+    void rangeCheck();
+    void cursorAndDigits();
+    void clicksIgnoredWhileNotConnected();
+    void digitAfterAcceptWithdrawsIt();
+    void blinkAndEntryLimit();
+    void setFrequencyAgainRestartsTheMinute();
+    void pauseWindowRestoresThePanel_data();
+    void pauseWindowRestoresThePanel();
+    void blinkGoesOnAfterRestoreWhenReopened();
+
+private:
+    void open(frmTerminale &w);
+    void type(frmTerminale &w, const QString &digits);
+    std::unique_ptr<SettingsSandbox> m_sandbox;
+};
+
+void KeypadTest::init()
+{
+    m_sandbox = std::make_unique<SettingsSandbox>();
+}
+
+void KeypadTest::cleanup()
+{
+    m_sandbox.reset();
+}
+
+void KeypadTest::open(frmTerminale &w)
+{
+    w.PowerOn = true;
+    w.cmdSetFrequency_Click();
+}
+
+void KeypadTest::type(frmTerminale &w, const QString &digits)
+{
+    for (const QChar digit : digits)
+        w.cmdKey_Click(keyFor(digit));
+}
+
+void KeypadTest::rangeCheck_data()
+{
+    QTest::addColumn<QString>("up");
+    QTest::addColumn<QString>("down");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("accepted");
+    QTest::addColumn<QString>("warning");
+    const QString band = QStringLiteral("OUT OF RANGE - LIMIT RANGE 87500 - 108000 KHz");
+    QTest::newRow("inside") << "108000" << "87500" << "10790" << true << "";
+    QTest::newRow("equal to upper") << "108000" << "87500" << "10800" << true << "";
+    QTest::newRow("equal to lower") << "108000" << "87500" << "08750" << true << "";
+    QTest::newRow("above") << "108000" << "87500" << "10801" << false << band;
+    QTest::newRow("below") << "108000" << "87500" << "08749" << false << band;
+    QTest::newRow("defaults accept all") << "" << "" << "99999" << true << "";
+    QTest::newRow("defaults accept zero") << "" << "" << "00000" << true << "";
+    QTest::newRow("only upper stored, low compares as 0")
+        << "108000" << "" << "00010" << true << "";
+    QTest::newRow("only lower stored, high compares as 1000000")
+        << "" << "87500" << "99999" << true << "";
+    QTest::newRow("only lower stored, below it")
+        << "" << "87500" << "08000" << false << "OUT OF RANGE - LIMIT RANGE 87500 -  KHz";
+    QTest::newRow("blanks around a limit") << " 108000 " << "87500" << "10790" << true << "";
+    QTest::newRow("limit not a number fails closed")
+        << "108 MHz" << "87500" << "10790" << false
+        << "OUT OF RANGE - LIMIT RANGE 87500 - 108 MHz KHz";
+    QTest::newRow("negative text fails closed")
+        << "108000" << "-5" << "10790" << false << "OUT OF RANGE - LIMIT RANGE -5 - 108000 KHz";
+}
+
+void KeypadTest::rangeCheck()
+{
+    QFETCH(QString, up);
+    QFETCH(QString, down);
+    QFETCH(QString, typed);
+    QFETCH(bool, accepted);
+    if (!up.isEmpty())
+        m_sandbox->store(QStringLiteral("LimitUp"), up);
+    if (!down.isEmpty())
+        m_sandbox->store(QStringLiteral("LimitDown"), down);
+    frmTerminale w;
+    open(w);
+    type(w, typed);
+    QVERIFY(w.cmdKey(Ok)->isEnabled());
+    BoxSeen seen;
+    if (!accepted)
+        closeNextBox(seen);
+    w.cmdKey_Click(Ok);
+
+    QCOMPARE(w.cmdSend->isEnabled(), accepted);
+    QCOMPARE(w.DigitPosition, qint16(1));
+    QVERIFY(!w.tmrTimeOut->isActive());
+    QVERIFY(!w.cmdKey(Ok)->isEnabled());
+    for (int i = 1; i <= 5; ++i)
+        QCOMPARE(w.ledDigit(i)->ForeColor(), 255);
+    if (accepted) {
+        QVERIFY(!seen.shown);
+        QVERIFY(!w.DisplayEnabled);
+        QVERIFY(w.tmrPausa->isActive());
+        QVERIFY(w.cmdKey(0)->isEnabled());
+        QVERIFY(w.cmdKey(Back)->isEnabled());
+    } else {
+        QVERIFY(seen.shown);
+        QTEST(seen.text, "warning");
+        QCOMPARE(seen.title, QStringLiteral("WARNING"));
+        QCOMPARE(seen.icon, QMessageBox::Critical);
+        QCOMPARE(seen.buttons, 1);
+        QVERIFY(w.DisplayEnabled);
+        for (int i = 0; i <= 11; ++i)
+            QVERIFY(!w.cmdKey(i)->isEnabled());
+        // The typed digits stay on show until the transmitter's frequency returns.
+        QCOMPARE(w.ledDigit(1)->DigitValue(), typed.at(0).digitValue());
+    }
+}
+
+void KeypadTest::cursorAndDigits()
+{
+    frmTerminale w;
+    open(w);
+    w.cmdKey_Click(Back); // "<" at position 1 stays at 1
+    QCOMPARE(w.DigitPosition, qint16(1));
+    type(w, QStringLiteral("10790"));
+    QCOMPARE(w.DigitPosition, qint16(5));
+    QVERIFY(w.cmdKey(Ok)->isEnabled());
+    type(w, QStringLiteral("5")); // a sixth digit replaces the fifth
+    QCOMPARE(w.DigitPosition, qint16(5));
+    QCOMPARE(w.EnteredDigits[5], QStringLiteral("5"));
+    QCOMPARE(w.ledDigit(5)->DigitValue(), 5);
+
+    w.ledDigit(5)->setForeColor(0); // caught in the dark blink phase
+    w.cmdKey_Click(Back);
+    QCOMPARE(w.DigitPosition, qint16(4));
+    QCOMPARE(w.ledDigit(5)->ForeColor(), 255);
+    QCOMPARE(w.EnteredDigits[4], QStringLiteral("9"));
+    QCOMPARE(w.ledDigit(4)->DigitValue(), 9);
+    QVERIFY(w.cmdKey(Ok)->isEnabled());
+    type(w, QStringLiteral("8"));
+    QCOMPARE(w.EnteredDigits[4], QStringLiteral("8"));
+    QCOMPARE(w.DigitPosition, qint16(5));
+}
+
+void KeypadTest::clicksIgnoredWhileNotConnected()
+{
+    frmTerminale w;
+    w.cmdSetFrequency_Click(); // keys enabled, but no connection
+    QVERIFY(w.cmdKey(0)->isEnabled());
+    w.ledDigit(1)->setDigitValue(7);
+    for (int index = 0; index <= 11; ++index)
+        w.cmdKey_Click(index);
+    QCOMPARE(w.DigitPosition, qint16(1));
+    QCOMPARE(w.ledDigit(1)->DigitValue(), 7);
+    for (const QString &slot : w.EnteredDigits)
+        QVERIFY(slot.isEmpty());
+}
+
+void KeypadTest::digitAfterAcceptWithdrawsIt()
+{
+    m_sandbox->store(QStringLiteral("LimitUp"), QStringLiteral("108000"));
+    m_sandbox->store(QStringLiteral("LimitDown"), QStringLiteral("87500"));
+    frmTerminale w;
+    open(w);
+    type(w, QStringLiteral("10790"));
+    w.cmdKey_Click(Ok);
+    QVERIFY(w.cmdSend->isEnabled());
+    type(w, QStringLiteral("2")); // out of the band, never checked
+    QVERIFY(!w.cmdSend->isEnabled());
+    QCOMPARE(w.EnteredDigits[1], QStringLiteral("2"));
+    type(w, QStringLiteral("0000"));
+    QVERIFY(!w.cmdSend->isEnabled());
+    BoxSeen seen;
+    closeNextBox(seen);
+    w.cmdKey_Click(Ok);
+    QVERIFY(seen.shown);
+    QVERIFY(!w.cmdSend->isEnabled());
+}
+
+void KeypadTest::blinkAndEntryLimit()
+{
+    frmTerminale w;
+    open(w);
+    QCOMPARE(w.ledDigit(1)->ForeColor(), 128);
+    w.tmrTimeOut_Timer();
+    QCOMPARE(w.ledDigit(1)->ForeColor(), 255);
+    w.tmrTimeOut_Timer();
+    QCOMPARE(w.ledDigit(1)->ForeColor(), 0);
+    w.tmrTimeOut_Timer();
+    QCOMPARE(w.ledDigit(1)->ForeColor(), 255);
+    QCOMPARE(w.ledDigit(2)->ForeColor(), 128);
+
+    // Through the real timer, shortened: the 120th tick closes the entry lit.
+    w.cmdSend->setEnabled(true);
+    w.tmrPausa->setEnabled(true);
+    w.tmrTimeOut->setInterval(1);
+    w.cmdSetFrequency_Click();
+    QTRY_VERIFY_WITH_TIMEOUT(!w.tmrTimeOut->isActive(), 5000);
+    QCOMPARE(w.TickCount, qint16(120));
+    QCOMPARE(w.ledDigit(1)->ForeColor(), 255);
+    QVERIFY(!w.tmrPausa->isActive());
+    QVERIFY(!w.cmdSend->isEnabled());
+    // The keys stay as they were: the operator may still finish typing.
+    QVERIFY(w.cmdKey(0)->isEnabled());
+}
+
+void KeypadTest::setFrequencyAgainRestartsTheMinute()
+{
+    frmTerminale w;
+    open(w);
+    for (int tick = 0; tick < 100; ++tick)
+        w.tmrTimeOut_Timer();
+    w.cmdSetFrequency_Click();
+    QCOMPARE(w.TickCount, qint16(0));
+    for (int tick = 0; tick < 100; ++tick)
+        w.tmrTimeOut_Timer();
+    QVERIFY(w.tmrTimeOut->isActive());
+}
+
+void KeypadTest::pauseWindowRestoresThePanel_data()
+{
+    QTest::addColumn<bool>("sendPressed");
+    QTest::newRow("SEND not pressed") << false;
+    QTest::newRow("SEND pressed") << true;
+}
+
+void KeypadTest::pauseWindowRestoresThePanel()
+{
+    QFETCH(bool, sendPressed);
+    frmTerminale w;
+    w.tmrPausa->setInterval(30);
+    open(w);
+    type(w, QStringLiteral("10790"));
+    w.cmdKey_Click(Ok);
+    if (sendPressed) {
+        w.cmdSend_Click();
+        QVERIFY(w.SendRequest);
+        for (int i = 0; i <= 11; ++i)
+            QVERIFY(!w.cmdKey(i)->isEnabled());
+    }
+    QVERIFY(!w.DisplayEnabled);
+    QTRY_VERIFY(!w.tmrPausa->isActive());
+    QVERIFY(w.DisplayEnabled);
+    QVERIFY(!w.cmdSend->isEnabled());
+    for (int i = 0; i <= 11; ++i)
+        QVERIFY(!w.cmdKey(i)->isEnabled());
+}
+
+void KeypadTest::blinkGoesOnAfterRestoreWhenReopened()
+{
+    frmTerminale w;
+    w.tmrPausa->setInterval(30);
+    open(w);
+    type(w, QStringLiteral("10790"));
+    w.cmdKey_Click(Ok);
+    w.cmdSetFrequency_Click();
+    QTRY_VERIFY(!w.tmrPausa->isActive());
+    QVERIFY(w.DisplayEnabled);
+    QVERIFY(w.tmrTimeOut->isActive());
+}
+
+QTEST_MAIN(KeypadTest)
+#include "tst_keypad.moc"

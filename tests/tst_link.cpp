@@ -1,0 +1,327 @@
+// One command / reply exchange and one status cycle, over a real
+// pseudo-terminal to the simulated transmitter.
+#include "app/frmTerminale.h"
+#include "link/MSComm.h"
+#include "panel/LedDigit.h"
+#include "panel/LedLamp.h"
+#include "panel/PanelTimer.h"
+#include "panel/ReadoutLabel.h"
+#include "panel/RibbonSwitch.h"
+#include "sim/TxSimulator.h"
+#include "support/CpuMeter.h"
+#include "support/PanelFixture.h"
+
+#include <QTimer>
+#include <QtTest>
+
+class LinkTest : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void init();
+    void cleanup();
+    void exchange_data();
+    void exchange();
+    void timeoutGivesEmptyAndStops();
+    void closedPortAsksNothing();
+    void lateReplyNeverCreditedToTheNextCommand();
+    void endlessLineIsBounded();
+    void unplugMidWait_data();
+    void unplugMidWait();
+    void reopeningAnOpenPort();
+    void portThatCannotOpen_data();
+    void portThatCannotOpen();
+    void temperature_data();
+    void temperature();
+    void lockAndFrequencyQuestion_data();
+    void lockAndFrequencyQuestion();
+    void rfSwitch_data();
+    void rfSwitch();
+    void atoi_data();
+    void atoi();
+
+private:
+    std::unique_ptr<SettingsSandbox> m_sandbox;
+    std::unique_ptr<TxSimulator> m_sim;
+    std::unique_ptr<frmTerminale> m_w;
+    frmTerminale &w() { return *m_w; }
+    void connectPort() { QVERIFY(w().InitializeComPort(QStringLiteral("1"))); }
+};
+
+void LinkTest::init()
+{
+    m_sandbox = std::make_unique<SettingsSandbox>();
+    m_sim = std::make_unique<TxSimulator>();
+    QVERIFY2(m_sim->start(), qPrintable(m_sim->lastError()));
+    m_sim->setTemperature(150);
+    mapPort(1, m_sim->devicePath());
+    m_w = std::make_unique<frmTerminale>();
+    w().tmrTimeOutComm->setInterval(300);
+}
+
+void LinkTest::cleanup()
+{
+    m_w.reset();
+    m_sim.reset();
+    m_sandbox.reset();
+}
+
+void LinkTest::exchange_data()
+{
+    QTest::addColumn<QString>("firmware");
+    QTest::addColumn<int>("pieces");
+    QTest::addColumn<QByteArray>("extra");
+    QTest::addColumn<bool>("pacing");
+    QTest::newRow("whole") << "V1.0" << 1 << QByteArray() << false;
+    QTest::newRow("in pieces") << "V2.15 build 7" << 4 << QByteArray() << false;
+    QTest::newRow("byte by byte, paced") << "V1.0" << 1 << QByteArray() << true;
+    QTest::newRow("bytes after the carriage return") << "V1.0" << 1 << QByteArray("XY\r") << false;
+    QTest::newRow("bare carriage return") << "" << 1 << QByteArray() << false;
+}
+
+void LinkTest::exchange()
+{
+    QFETCH(QString, firmware);
+    QFETCH(int, pieces);
+    QFETCH(QByteArray, extra);
+    QFETCH(bool, pacing);
+    m_sim->setFirmware(firmware);
+    m_sim->setPieces(pieces, 15);
+    m_sim->setExtraAfterReply(extra);
+    m_sim->setPacing(pacing);
+    connectPort();
+    w().AbortComm = true; // a stop asked before the command is forgotten
+    QCOMPARE(w().fncCommandMicro(6), firmware);
+    QVERIFY(!w().AbortComm);
+    QVERIFY(!w().tmrTimeOutComm->isActive());
+    // The next question gets its own answer, not what trailed the last one.
+    QCOMPARE(w().fncCommandMicro(4), QStringLiteral("12.5"));
+    QCOMPARE(m_sim->received(), QByteArray("\x06\x04"));
+}
+
+void LinkTest::timeoutGivesEmptyAndStops()
+{
+    m_sim->setSilent(true);
+    connectPort();
+    QElapsedTimer clock;
+    clock.start();
+    QCOMPARE(w().fncCommandMicro(6), QString());
+    QVERIFY(clock.elapsed() >= 250);
+    QVERIFY(w().AbortComm);
+    QVERIFY(!w().ReplyTimedOut);
+    QVERIFY(!w().tmrTimeOutComm->isActive());
+    QCOMPARE(w().lblCommunications(0)->text(), QStringLiteral("No reply from TX"));
+}
+
+void LinkTest::closedPortAsksNothing()
+{
+    QTimer tick;
+    int ticks = 0;
+    connect(&tick, &QTimer::timeout, [&] { ++ticks; });
+    tick.start(0);
+    QCOMPARE(w().fncCommandMicro(4), QString());
+    QCOMPARE(ticks, 0); // returned without serving events
+    QVERIFY(w().AbortComm);
+    QVERIFY(!w().tmrTimeOutComm->isActive());
+    QTest::qWait(20);
+    QVERIFY(m_sim->received().isEmpty());
+}
+
+void LinkTest::lateReplyNeverCreditedToTheNextCommand()
+{
+    m_sim->setReplyDelayMs(500);
+    connectPort();
+    QCOMPARE(w().fncCommandMicro(6), QString()); // times out at 300 ms
+    QTest::qWait(300);                           // the late "V1.0" arrives now
+    m_sim->setReplyDelayMs(0);
+    QCOMPARE(w().fncCommandMicro(4), QStringLiteral("12.5"));
+    QVERIFY(!w().AbortComm);
+}
+
+void LinkTest::endlessLineIsBounded()
+{
+    m_sim->setNoiseBytes(5000);
+    w().tmrTimeOutComm->setInterval(5000);
+    connectPort();
+    const QString reply = w().fncCommandMicro(6);
+    QVERIFY(reply.endsWith(QStringLiteral("V1.0")));
+    QVERIFY2(reply.size() <= 1024 + 64, qPrintable(QString::number(reply.size())));
+}
+
+void LinkTest::unplugMidWait_data()
+{
+    QTest::addColumn<int>("when"); // 0 before the write, 1 while silent, 2 mid-reply
+    QTest::newRow("before the command") << 0;
+    QTest::newRow("waiting for the reply") << 1;
+    QTest::newRow("in the middle of the reply") << 2;
+}
+
+void LinkTest::unplugMidWait()
+{
+    QFETCH(int, when);
+    w().tmrTimeOutComm->setInterval(15000);
+    connectPort();
+    if (when == 0) {
+        m_sim->unplug();
+        QTest::qWait(20);
+    } else if (when == 1) {
+        m_sim->setSilent(true);
+        QTimer::singleShot(50, m_sim.get(), &TxSimulator::unplug);
+    } else {
+        m_sim->setPieces(4, 100);
+        QTimer::singleShot(150, m_sim.get(), &TxSimulator::unplug);
+    }
+    QElapsedTimer clock;
+    clock.start();
+    QCOMPARE(w().fncCommandMicro(6), QString());
+    QVERIFY2(clock.elapsed() < 2000, "the exchange waited on a line that is gone");
+    QVERIFY(w().AbortComm);
+    QVERIFY(!w().tmrTimeOutComm->isActive());
+    QVERIFY(!w().MSComm1->PortOpen());
+    QCOMPARE(w().lblCommunications(0)->text(), QStringLiteral("No reply from TX"));
+
+    CpuMeter cpu;
+    cpu.start();
+    QTest::qWait(1000);
+    QVERIFY2(cpu.share() < 0.05, qPrintable(QString::number(cpu.share())));
+}
+
+void LinkTest::reopeningAnOpenPort()
+{
+    connectPort();
+    connectPort();
+    QVERIFY(w().MSComm1->PortOpen());
+    QCOMPARE(w().MSComm1->lineSettingsText(), QStringLiteral("4800,N,8,1"));
+    QCOMPARE(w().fncCommandMicro(6), QStringLiteral("V1.0"));
+}
+
+void LinkTest::portThatCannotOpen_data()
+{
+    QTest::addColumn<QVariant>("port");
+    QTest::addColumn<QString>("reasonMentions");
+    QTest::newRow("nothing stored") << QVariant(QString()) << "No serial port";
+    QTest::newRow("not a number") << QVariant(QStringLiteral("abc")) << "abc";
+    QTest::newRow("zero") << QVariant(QStringLiteral("0")) << "\"0\"";
+    QTest::newRow("above 255") << QVariant(QStringLiteral("256")) << "256";
+    QTest::newRow("missing device") << QVariant(QStringLiteral("3")) << "/nonexistent/ttyX";
+}
+
+void LinkTest::portThatCannotOpen()
+{
+    QFETCH(QVariant, port);
+    QFETCH(QString, reasonMentions);
+    mapPort(3, QStringLiteral("/nonexistent/ttyX"));
+    QVERIFY(!w().InitializeComPort(port));
+    QVERIFY(!w().MSComm1->PortOpen());
+    QVERIFY2(w().PortFailureReason.contains(reasonMentions), qPrintable(w().PortFailureReason));
+}
+
+void LinkTest::temperature_data()
+{
+    QTest::addColumn<int>("raw");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<int>("lamp");
+    QTest::newRow("176 alarms") << 176 << "72" << 255;
+    QTest::newRow("175 does not") << 175 << "70" << 128;
+    QTest::newRow("130") << 130 << "-20" << 128;
+    QTest::newRow("000") << 0 << "-280" << 128;
+    QTest::newRow("999") << 999 << "1718" << 255;
+}
+
+void LinkTest::temperature()
+{
+    QFETCH(int, raw);
+    m_sim->setTemperature(raw);
+    connectPort();
+    w().ledTemp->setLampColor(raw > 175 ? 128 : 255);
+    w().ReadDataSerial();
+    QTEST(w().lblTemp->text(), "shown");
+    QTEST(w().ledTemp->LampColor(), "lamp");
+    QCOMPARE(w().lblDirDigital(0)->text(), QStringLiteral("12.5"));
+    QCOMPARE(w().lblRefDigital(0)->text(), QStringLiteral("0.3"));
+    QVERIFY(w().ReplyText.isEmpty());
+}
+
+void LinkTest::lockAndFrequencyQuestion_data()
+{
+    QTest::addColumn<bool>("locked");
+    QTest::addColumn<bool>("displayEnabled");
+    QTest::addColumn<QByteArray>("asked");
+    QTest::newRow("locked, display follows") << true << true << QByteArray("\x04\x05\x07\x08\x09\x0a");
+    QTest::newRow("not locked") << false << true << QByteArray("\x04\x05\x07\x08\x0a");
+    QTest::newRow("keypad owns the digits") << true << false << QByteArray("\x04\x05\x07\x08\x0a");
+}
+
+void LinkTest::lockAndFrequencyQuestion()
+{
+    QFETCH(bool, locked);
+    QFETCH(bool, displayEnabled);
+    m_sim->setLocked(locked);
+    m_sim->setFrequencyKHz(98500);
+    connectPort();
+    w().DisplayEnabled = displayEnabled;
+    w().ReadDataSerial();
+    QTEST(m_sim->received(), "asked");
+    QCOMPARE(w().ledLock->LampColor(), locked ? 255 : 128);
+    if (locked && displayEnabled) {
+        QCOMPARE(w().ledDigit(2)->DigitValue(), 9);
+        QCOMPARE(w().ledDigit(3)->DigitValue(), 8);
+        QCOMPARE(w().ledDigit(4)->DigitValue(), 5);
+    } else {
+        QCOMPARE(w().ledDigit(2)->DigitValue(), 0);
+    }
+    QCOMPARE(w().ledRfInhibit->LampColor(), 49344);
+}
+
+void LinkTest::rfSwitch_data()
+{
+    QTest::addColumn<bool>("onAir");
+    QTest::addColumn<char>("command");
+    QTest::addColumn<int>("lamp");
+    QTest::newRow("off the air: RF on") << false << char(11) << 65535;
+    QTest::newRow("on the air: RF off") << true << char(12) << 49344;
+}
+
+void LinkTest::rfSwitch()
+{
+    QFETCH(bool, onAir);
+    QFETCH(char, command);
+    m_sim->setOnAir(onAir);
+    connectPort();
+    w().ssRfSwitch->setPressed(true);
+    w().ReadDataSerial();
+    QCOMPARE(m_sim->received().back(), command);
+    QTEST(w().ledRfInhibit->LampColor(), "lamp");
+    QCOMPARE(m_sim->onAir(), !onAir);
+    QVERIFY(!w().ssRfSwitch->Pressed());
+    // The next cycle asks nothing more of the switch.
+    m_sim->clearReceived();
+    w().ReadDataSerial();
+    QVERIFY(!m_sim->received().contains(command));
+}
+
+void LinkTest::atoi_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("value");
+    QTest::newRow("123") << "123" << 123;
+    QTest::newRow("45.6") << "45.6" << 45;
+    QTest::newRow("1234") << "1234" << 123;
+    QTest::newRow("blank then 12") << " 12" << 12;
+    QTest::newRow("point first") << ".5" << 0;
+    QTest::newRow("0.5") << "0.5" << 0;
+    QTest::newRow("ab9") << "ab9" << 9;
+    QTest::newRow("empty") << "" << 0;
+    QTest::newRow("one character") << "7" << 7;
+    QTest::newRow("two characters") << "42" << 42;
+    QTest::newRow("NUL and high bytes") << QString::fromLatin1("\x00\xff" "5", 3) << 5;
+}
+
+void LinkTest::atoi()
+{
+    QFETCH(QString, text);
+    QTEST(int(w().Atoi(text)), "value");
+}
+
+QTEST_MAIN(LinkTest)
+#include "tst_link.moc"

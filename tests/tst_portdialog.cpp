@@ -1,0 +1,456 @@
+#include "app/ProgramValues.h"
+#include "app/frmTerminale.h"
+#include "panel/PanelStatusBar.h"
+#include "settings/SettingsStore.h"
+#include "settings/frmCom.h"
+#include "settings/portmenu.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+
+namespace {
+
+// What the operator does in the dialog once it is on screen.
+enum class Operator
+{
+    ClickOk,
+    ClickCancel,
+    CloseBox
+};
+
+QSettings seedStore()
+{
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, SettingsStore::Application);
+}
+
+void seed(const QString &key, const QString &value)
+{
+    QSettings store(QSettings::NativeFormat, QSettings::UserScope, SettingsStore::Application);
+    store.setValue(SettingsStore::Section + QLatin1Char('/') + key, value);
+    store.sync();
+}
+
+// A fresh reader, so what is checked is what reached the disk.
+QVariant stored(const QString &key)
+{
+    QSettings store(QSettings::NativeFormat, QSettings::UserScope, SettingsStore::Application);
+    return store.value(SettingsStore::Section + QLatin1Char('/') + key);
+}
+
+// Acts on the modal port dialog as soon as one shows up inside a nested event loop.
+class DialogDriver
+{
+public:
+    explicit DialogDriver(std::function<void(frmCom *)> action) : m_action(std::move(action))
+    {
+        m_poll.setInterval(5);
+        QObject::connect(&m_poll, &QTimer::timeout, &m_poll, [this]() {
+            auto *dialog = qobject_cast<frmCom *>(QApplication::activeModalWidget());
+            if (!dialog)
+                return;
+            m_poll.stop();
+            ++opened;
+            m_action(dialog);
+        });
+        m_poll.start();
+    }
+    int opened = 0;
+
+private:
+    std::function<void(frmCom *)> m_action;
+    QTimer m_poll;
+};
+
+void finish(frmCom *dialog, Operator how)
+{
+    switch (how) {
+    case Operator::ClickOk:
+        QTest::mouseClick(dialog->cmdOkCom, Qt::LeftButton);
+        break;
+    case Operator::ClickCancel:
+        QTest::mouseClick(dialog->cmdCancelCom, Qt::LeftButton);
+        break;
+    case Operator::CloseBox:
+        dialog->close();
+        break;
+    }
+}
+} // namespace
+
+class tst_PortDialog : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void init();
+    void cleanup();
+
+    void firstRunDefaults();
+    void preselection_data();
+    void preselection();
+    void bandLimits_data();
+    void bandLimits();
+    void okStoresChoice_data();
+    void okStoresChoice();
+    void leavingWithoutOk_data();
+    void leavingWithoutOk();
+    void keyboardDoesNotEndDialog_data();
+    void keyboardDoesNotEndDialog();
+    void dialogLayout_data();
+    void dialogLayout();
+    void dialogLooks();
+    void askBeforePowerOn_data();
+    void askBeforePowerOn();
+    void storeReadability_data();
+    void storeReadability();
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void tst_PortDialog::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_dir->path());
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_dir->path());
+    Comm = QVariant();
+    LimitUp = QVariant();
+    LimitDown = QVariant();
+}
+
+void tst_PortDialog::cleanup()
+{
+    m_dir.reset();
+}
+
+void tst_PortDialog::firstRunDefaults()
+{
+    frmTerminale window;
+    QCOMPARE(window.sbrStatus->panelText(3), QStringLiteral("Com: "));
+    QCOMPARE(Comm.toString(), QString());
+    // Numbers, not texts: the band check compares them as numbers.
+    QVERIFY(LimitUp.typeId() != QMetaType::QString);
+    QVERIFY(LimitDown.typeId() != QMetaType::QString);
+    QCOMPARE(LimitUp.toLongLong(), 1000000);
+    QCOMPARE(LimitDown.toLongLong(), 0);
+}
+
+void tst_PortDialog::preselection_data()
+{
+    QTest::addColumn<QString>("storedComm");
+    QTest::addColumn<bool>("comm1Checked");
+    QTest::newRow("port 1") << QStringLiteral("1") << true;
+    QTest::newRow("port 2") << QStringLiteral("2") << false;
+    QTest::newRow("nothing stored") << QString() << false;
+    QTest::newRow("unknown port") << QStringLiteral("7") << false;
+    QTest::newRow("garbage") << QStringLiteral("abc") << false;
+}
+
+void tst_PortDialog::preselection()
+{
+    QFETCH(QString, storedComm);
+    QFETCH(bool, comm1Checked);
+    if (!storedComm.isEmpty())
+        seed(QStringLiteral("Comm"), storedComm);
+    frmTerminale window;
+
+    bool seen1 = false;
+    bool seen2 = false;
+    DialogDriver driver([&](frmCom *dialog) {
+        seen1 = dialog->optCom1->isChecked();
+        seen2 = dialog->optCom2->isChecked();
+        finish(dialog, Operator::ClickCancel);
+    });
+    window.mnuFilePort_Click();
+    QCOMPARE(driver.opened, 1);
+    QCOMPARE(seen1, comm1Checked);
+    QCOMPARE(seen2, !comm1Checked);
+}
+
+void tst_PortDialog::bandLimits_data()
+{
+    QTest::addColumn<QString>("up");
+    QTest::addColumn<QString>("down");
+    QTest::addColumn<QString>("expectedUp");
+    QTest::addColumn<QString>("expectedDown");
+    QTest::newRow("both stored") << "108000"
+                                 << "87500"
+                                 << "108000"
+                                 << "87500";
+    QTest::newRow("only upper") << "108000"
+                                << ""
+                                << "108000"
+                                << "";
+    QTest::newRow("only lower") << ""
+                                << "87500"
+                                << ""
+                                << "87500";
+    QTest::newRow("neither") << ""
+                             << ""
+                             << "1000000"
+                             << "0";
+}
+
+void tst_PortDialog::bandLimits()
+{
+    QFETCH(QString, up);
+    QFETCH(QString, down);
+    QFETCH(QString, expectedUp);
+    QFETCH(QString, expectedDown);
+    if (!up.isEmpty())
+        seed(QStringLiteral("LimitUp"), up);
+    if (!down.isEmpty())
+        seed(QStringLiteral("LimitDown"), down);
+    frmTerminale window;
+    QCOMPARE(LimitUp.toString(), expectedUp);
+    QCOMPARE(LimitDown.toString(), expectedDown);
+}
+
+void tst_PortDialog::okStoresChoice_data()
+{
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<bool>("pickComm1");
+    QTest::addColumn<QString>("after");
+    QTest::newRow("first run, default") << QString() << false << "2";
+    QTest::newRow("first run, port 1") << QString() << true << "1";
+    QTest::newRow("1 to 2") << "1" << false << "2";
+    QTest::newRow("garbage to 2") << "abc" << false << "2";
+}
+
+void tst_PortDialog::okStoresChoice()
+{
+    QFETCH(QString, before);
+    QFETCH(bool, pickComm1);
+    QFETCH(QString, after);
+    if (!before.isEmpty())
+        seed(QStringLiteral("Comm"), before);
+
+    {
+        frmTerminale window;
+        int result = -1;
+        frmCom *shown = nullptr;
+        DialogDriver driver([&](frmCom *dialog) {
+            shown = dialog;
+            QObject::connect(dialog, &QDialog::finished, dialog, [&](int r) { result = r; });
+            QTest::mouseClick(pickComm1 ? dialog->optCom1 : dialog->optCom2, Qt::LeftButton);
+            finish(dialog, Operator::ClickOk);
+        });
+        window.mnuFilePort_Click();
+        QCOMPARE(driver.opened, 1);
+        QCOMPARE(result, int(QDialog::Accepted));
+        QCOMPARE(window.sbrStatus->panelText(3), QStringLiteral("Com: ") + after);
+        QCOMPARE(Comm.toString(), after);
+        QCOMPARE(stored(QStringLiteral("Comm")).toString(), after);
+        // The dialog lives only as long as the menu command.
+        QVERIFY(QApplication::activeModalWidget() == nullptr);
+    }
+
+    // After a restart the choice is back, on the status bar and in the dialog.
+    Comm = QVariant();
+    frmTerminale restarted;
+    QCOMPARE(Comm.toString(), after);
+    QCOMPARE(restarted.sbrStatus->panelText(3), QStringLiteral("Com: ") + after);
+    frmCom dialog(&restarted);
+    QCOMPARE(dialog.optCom1->isChecked(), after == QLatin1String("1"));
+}
+
+void tst_PortDialog::leavingWithoutOk_data()
+{
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<Operator>("how");
+    QTest::newRow("first run, Cancel") << QString() << Operator::ClickCancel;
+    QTest::newRow("first run, close box") << QString() << Operator::CloseBox;
+    QTest::newRow("port 1, Cancel") << "1" << Operator::ClickCancel;
+    QTest::newRow("port 1, close box") << "1" << Operator::CloseBox;
+}
+
+void tst_PortDialog::leavingWithoutOk()
+{
+    QFETCH(QString, before);
+    QFETCH(Operator, how);
+    if (!before.isEmpty())
+        seed(QStringLiteral("Comm"), before);
+    frmTerminale window;
+
+    int result = -1;
+    DialogDriver driver([&](frmCom *dialog) {
+        QObject::connect(dialog, &QDialog::finished, dialog, [&](int r) { result = r; });
+        // A different choice is made, then abandoned.
+        QTest::mouseClick(before == QLatin1String("1") ? dialog->optCom2 : dialog->optCom1,
+                          Qt::LeftButton);
+        finish(dialog, how);
+    });
+    window.mnuFilePort_Click();
+    QCOMPARE(driver.opened, 1);
+    QCOMPARE(result, int(QDialog::Rejected));
+    QCOMPARE(Comm.toString(), before);
+    QCOMPARE(window.sbrStatus->panelText(3), QStringLiteral("Com: ") + before);
+    QSettings store = seedStore();
+    QCOMPARE(store.contains(QStringLiteral("Startup/Comm")), !before.isEmpty());
+    QCOMPARE(store.value(QStringLiteral("Startup/Comm")).toString(), before);
+}
+
+void tst_PortDialog::keyboardDoesNotEndDialog_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::newRow("Escape") << int(Qt::Key_Escape);
+    QTest::newRow("Enter") << int(Qt::Key_Return);
+    QTest::newRow("keypad Enter") << int(Qt::Key_Enter);
+}
+
+void tst_PortDialog::keyboardDoesNotEndDialog()
+{
+    QFETCH(int, key);
+    frmTerminale window;
+    bool stillOpen = false;
+    int result = -1;
+    DialogDriver driver([&](frmCom *dialog) {
+        QObject::connect(dialog, &QDialog::finished, dialog, [&](int r) { result = r; });
+        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget()
+                                                    : static_cast<QWidget *>(dialog),
+                        Qt::Key(key));
+        QTest::keyClick(dialog->cmdOkCom, Qt::Key(key));
+        stillOpen = dialog->isVisible() && result == -1;
+        finish(dialog, Operator::ClickCancel);
+    });
+    window.mnuFilePort_Click();
+    QVERIFY(stillOpen);
+    QCOMPARE(result, int(QDialog::Rejected));
+    QVERIFY(!seedStore().contains(QStringLiteral("Startup/Comm")));
+}
+
+void tst_PortDialog::dialogLayout_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QRect>("geometry");
+    QTest::newRow("Cancel") << "cmdCancelCom"
+                            << "Cancel" << QRect(24, 88, 111, 45);
+    QTest::newRow("Ok") << "cmdOkCom"
+                        << "Ok" << QRect(22, 22, 111, 45);
+    QTest::newRow("Comm1") << "optCom1"
+                           << "Comm1" << QRect(231, 44, 78, 23);
+    QTest::newRow("Comm2") << "optCom2"
+                           << "Comm2" << QRect(231, 88, 78, 23);
+}
+
+void tst_PortDialog::dialogLayout()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, caption);
+    QFETCH(QRect, geometry);
+    frmTerminale window;
+    frmCom dialog(&window);
+    auto *control = dialog.findChild<QAbstractButton *>(name);
+    QVERIFY(control);
+    QCOMPARE(control->text(), caption);
+    QCOMPARE(control->geometry(), geometry);
+}
+
+void tst_PortDialog::dialogLooks()
+{
+    frmTerminale window;
+    frmCom dialog(&window);
+    QCOMPARE(dialog.objectName(), QStringLiteral("frmCom"));
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("Menu Com Port"));
+    QCOMPARE(dialog.parentWidget(), &window);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    QCOMPARE(dialog.size(), QSize(362, 162));
+    QCOMPARE(dialog.minimumSize(), dialog.maximumSize());
+    QVERIFY(!dialog.windowIcon().isNull());
+    QVERIFY(dialog.autoFillBackground());
+    QCOMPARE(dialog.palette().color(QPalette::Window), QColor(0, 0, 128));
+    QCOMPARE(dialog.optCom1->palette().color(QPalette::WindowText), QColor(Qt::white));
+    QCOMPARE(dialog.optCom2->palette().color(QPalette::WindowText), QColor(Qt::white));
+
+    for (QPushButton *button : {dialog.cmdCancelCom, dialog.cmdOkCom}) {
+        QVERIFY(!button->isDefault());
+        QVERIFY(!button->autoDefault());
+    }
+
+    QCOMPARE(QApplication::focusWidget(), dialog.cmdCancelCom);
+    const QList<QWidget *> order{dialog.cmdCancelCom, dialog.cmdOkCom, dialog.optCom1,
+                                 dialog.optCom2};
+    for (int i = 0; i + 1 < order.size(); ++i)
+        QCOMPARE(order[i]->nextInFocusChain(), order[i + 1]);
+    // Tab from the focused Cancel button walks the same way.
+    QTest::keyClick(dialog.cmdCancelCom, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), dialog.cmdOkCom);
+}
+
+void tst_PortDialog::askBeforePowerOn_data()
+{
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<Operator>("how");
+    QTest::addColumn<bool>("goAhead");
+    QTest::addColumn<int>("dialogs");
+    QTest::addColumn<QString>("after");
+    QTest::newRow("port stored") << "1" << Operator::ClickCancel << true << 0 << "1";
+    QTest::newRow("none, Ok") << QString() << Operator::ClickOk << true << 1 << "2";
+    QTest::newRow("none, Cancel") << QString() << Operator::ClickCancel << false << 1 << "";
+    QTest::newRow("none, close box") << QString() << Operator::CloseBox << false << 1 << "";
+}
+
+void tst_PortDialog::askBeforePowerOn()
+{
+    QFETCH(QString, before);
+    QFETCH(Operator, how);
+    QFETCH(bool, goAhead);
+    QFETCH(int, dialogs);
+    QFETCH(QString, after);
+    if (!before.isEmpty())
+        seed(QStringLiteral("Comm"), before);
+    frmTerminale window;
+
+    DialogDriver driver([&](frmCom *dialog) { finish(dialog, how); });
+    QCOMPARE(askForPortIfNone(&window), goAhead);
+    QCOMPARE(driver.opened, dialogs);
+    QCOMPARE(Comm.toString(), after);
+    QCOMPARE(window.sbrStatus->panelText(3), QStringLiteral("Com: ") + after);
+    QCOMPARE(stored(QStringLiteral("Comm")).toString(), after);
+}
+
+void tst_PortDialog::storeReadability_data()
+{
+    QTest::addColumn<QString>("what");
+    QTest::addColumn<bool>("readable");
+    QTest::newRow("no file yet") << "none" << true;
+    QTest::newRow("ordinary file") << "file" << true;
+    QTest::newRow("directory in its place") << "directory" << false;
+    QTest::newRow("no read permission") << "locked" << false;
+}
+
+void tst_PortDialog::storeReadability()
+{
+    QFETCH(QString, what);
+    QFETCH(bool, readable);
+    const QString path = seedStore().fileName();
+    if (what == QLatin1String("file")) {
+        seed(QStringLiteral("Comm"), QStringLiteral("1"));
+    } else if (what == QLatin1String("directory")) {
+        QVERIFY(QDir().mkpath(path));
+    } else if (what == QLatin1String("locked")) {
+        seed(QStringLiteral("Comm"), QStringLiteral("1"));
+        QVERIFY(QFile::setPermissions(path, QFileDevice::Permissions()));
+        QFile probe(path);
+        if (probe.open(QIODevice::ReadOnly))
+            QSKIP("Running with privileges that ignore file permissions");
+    }
+    QCOMPARE(SettingsStore::readable(), readable);
+    if (what == QLatin1String("locked"))
+        QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+}
+
+QTEST_MAIN(tst_PortDialog)
+#include "tst_portdialog.moc"

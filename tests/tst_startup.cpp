@@ -1,0 +1,232 @@
+// The window at rest: start-up from the settings store, the frequency display,
+// SET FREQUENCY and the keypad's closed state, centring, and ending the program.
+#include "app/frmTerminale.h"
+#include "panel/Key3D.h"
+#include "panel/LedDigit.h"
+#include "panel/PanelStatusBar.h"
+#include "panel/PanelTimer.h"
+#include "support/PanelFixture.h"
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QProcess>
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest>
+
+#include <cstdio>
+
+class StartupTest : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void firstRunUsesDefaults();
+    void storedValues_data();
+    void storedValues();
+    void startsIdleAndClosed();
+    void displayFrequency_data();
+    void displayFrequency();
+    void setFrequencyOpensAndRipristinaCloses();
+    void centring_data();
+    void centring();
+    void endingTheProgram_data();
+    void endingTheProgram();
+};
+
+void StartupTest::firstRunUsesDefaults()
+{
+    SettingsSandbox sandbox;
+    frmTerminale w;
+    QCOMPARE(w.sbrStatus->panelText(3), QStringLiteral("Com: "));
+    QCOMPARE(LimitUp, QVariant(qint32(1000000)));
+    QCOMPARE(LimitDown.toInt(), 0);
+    QVERIFY(!LimitDown.toString().isEmpty());
+    QCOMPARE(w.sbrStatus->panelText(2), QStringLiteral("Settings: 4800,N,8,1"));
+}
+
+void StartupTest::storedValues_data()
+{
+    QTest::addColumn<QString>("comm");
+    QTest::addColumn<QString>("up");
+    QTest::addColumn<QString>("down");
+    QTest::addColumn<QString>("panel3");
+    QTest::addColumn<QString>("expectUp");
+    QTest::addColumn<QString>("expectDown");
+    QTest::newRow("port 2") << "2" << "" << "" << "Com: 2" << "1000000" << "0";
+    QTest::newRow("only upper limit") << "1" << "108000" << "" << "Com: 1" << "108000" << "";
+    QTest::newRow("only lower limit") << "" << "" << "87500" << "Com: " << "" << "87500";
+    QTest::newRow("both limits") << "1" << "108000" << "87500" << "Com: 1" << "108000" << "87500";
+}
+
+void StartupTest::storedValues()
+{
+    QFETCH(QString, comm);
+    QFETCH(QString, up);
+    QFETCH(QString, down);
+    SettingsSandbox sandbox;
+    if (!comm.isEmpty())
+        sandbox.store(QStringLiteral("Comm"), comm);
+    if (!up.isEmpty())
+        sandbox.store(QStringLiteral("LimitUp"), up);
+    if (!down.isEmpty())
+        sandbox.store(QStringLiteral("LimitDown"), down);
+    frmTerminale w;
+    QTEST(w.sbrStatus->panelText(3), "panel3");
+    QTEST(LimitUp.toString(), "expectUp");
+    QTEST(LimitDown.toString(), "expectDown");
+    QCOMPARE(Comm.toString(), comm);
+}
+
+void StartupTest::startsIdleAndClosed()
+{
+    SettingsSandbox sandbox;
+    frmTerminale w;
+    QVERIFY(w.DisplayEnabled);
+    QCOMPARE(w.DigitPosition, qint16(1));
+    QVERIFY(!w.PowerOn);
+    QVERIFY(!w.AbortComm);
+    for (int i = 0; i <= 11; ++i)
+        QVERIFY2(!w.cmdKey(i)->isEnabled(), qPrintable(w.cmdKey(i)->objectName()));
+    QVERIFY(!w.cmdSend->isEnabled());
+    QVERIFY(w.cmdPower->isEnabled());
+    QCOMPARE(w.cmdPower->text(), QStringLiteral("ON"));
+    for (PanelTimer *timer : {w.timer1, w.tmrTimeOutComm, w.tmrTimeOut, w.tmrPausa, w.tmrPausaLabel})
+        QVERIFY2(!timer->isActive(), qPrintable(timer->objectName()));
+}
+
+void StartupTest::displayFrequency_data()
+{
+    QTest::addColumn<QString>("report");
+    QTest::addColumn<QString>("shown"); // digits 1..6 after the report, from 9 9 9 9 9 9
+    QTest::newRow("six digits") << "107900" << "107909";
+    QTest::newRow("five digits") << "09850" << "098509";
+    QTest::newRow("short") << "12" << "129999";
+    QTest::newRow("empty") << "" << "999999";
+    QTest::newRow("letters among digits") << "1a7b9" << "197999";
+    QTest::newRow("non-ASCII and NUL") << QString::fromLatin1("\xff\x00" "3", 3) << "993999";
+}
+
+void StartupTest::displayFrequency()
+{
+    QFETCH(QString, report);
+    QFETCH(QString, shown);
+    SettingsSandbox sandbox;
+    frmTerminale w;
+    for (int i = 1; i <= 6; ++i)
+        w.ledDigit(i)->setDigitValue(9);
+    w.DisplayFrequency(report);
+    QString actual;
+    for (int i = 1; i <= 6; ++i)
+        actual += QString::number(w.ledDigit(i)->DigitValue());
+    QCOMPARE(actual, shown);
+}
+
+void StartupTest::setFrequencyOpensAndRipristinaCloses()
+{
+    SettingsSandbox sandbox;
+    frmTerminale w;
+    w.TickCount = 37;
+    w.cmdSetFrequency_Click();
+    QVERIFY(!w.DisplayEnabled);
+    QVERIFY(w.tmrTimeOut->isActive());
+    QCOMPARE(w.TickCount, qint16(0));
+    for (int i = 0; i <= 10; ++i)
+        QVERIFY(w.cmdKey(i)->isEnabled());
+    QVERIFY(!w.cmdKey(11)->isEnabled());
+    QCOMPARE(w.DigitPosition, qint16(1));
+
+    w.cmdSend->setEnabled(true);
+    w.Ripristina();
+    QVERIFY(w.DisplayEnabled);
+    QVERIFY(!w.cmdSend->isEnabled());
+    for (int i = 0; i <= 11; ++i)
+        QVERIFY(!w.cmdKey(i)->isEnabled());
+    // Closing the keypad leaves the entry blink running until its own limit.
+    QVERIFY(w.tmrTimeOut->isActive());
+    QVERIFY(w.cmdSetFrequency->isEnabled());
+}
+
+void StartupTest::centring_data()
+{
+    QTest::addColumn<QRect>("screen");
+    QTest::addColumn<QSize>("window");
+    QTest::addColumn<QPoint>("topLeft");
+    QTest::newRow("fits") << QRect(0, 0, 1024, 768) << QSize(764, 520) << QPoint(130, 124);
+    QTest::newRow("larger than the screen, not clamped")
+        << QRect(0, 0, 640, 480) << QSize(764, 520) << QPoint(-62, -20);
+    QTest::newRow("odd difference") << QRect(0, 0, 801, 601) << QSize(100, 100) << QPoint(350, 250);
+}
+
+void StartupTest::centring()
+{
+    QFETCH(QRect, screen);
+    QFETCH(QSize, window);
+    QTEST(frmTerminale::centredPosition(screen, window), "topLeft");
+
+    SettingsSandbox sandbox;
+    frmTerminale w;
+    const QRect available = QGuiApplication::primaryScreen()->geometry();
+    const QPoint expected = frmTerminale::centredPosition(available, w.frameGeometry().size());
+    QCOMPARE(w.pos(), expected);
+}
+
+void StartupTest::endingTheProgram_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("File, Exit") << "exit";
+    QTest::newRow("window close") << "close";
+}
+
+// The child runs a handler that waits in a nested loop, as the polling loop
+// does, and ends the program from inside it: the handler must never resume.
+static int runChild(const QString &how)
+{
+    SettingsSandbox sandbox;
+    frmTerminale w;
+    w.show();
+    QTimer::singleShot(0, &w, [&] {
+        QEventLoop nested;
+        QTimer::singleShot(20, &w, [&] {
+            if (how == QLatin1String("exit"))
+                w.mnuFileExit_Click();
+            else
+                w.close();
+        });
+        QTimer::singleShot(3000, &nested, &QEventLoop::quit);
+        nested.exec();
+        std::puts("RESUMED");
+        std::fflush(stdout);
+        std::_Exit(7);
+    });
+    return qApp->exec() == 0 ? 8 : 9;
+}
+
+void StartupTest::endingTheProgram()
+{
+    QFETCH(QString, how);
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("TXPANEL_TEST_CHILD"), how);
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    child.setProcessEnvironment(env);
+    QElapsedTimer clock;
+    clock.start();
+    child.start(QCoreApplication::applicationFilePath(), {});
+    QVERIFY(child.waitForFinished(10000));
+    QVERIFY2(!child.readAllStandardOutput().contains("RESUMED"), "a suspended handler resumed");
+    QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(child.exitCode(), 0);
+    QVERIFY(clock.elapsed() < 2500);
+}
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    const QString child = qEnvironmentVariable("TXPANEL_TEST_CHILD");
+    if (!child.isEmpty())
+        return runChild(child);
+    StartupTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_startup.moc"

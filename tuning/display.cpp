@@ -1,0 +1,39 @@
+// The LED digits: the transmitter's reported frequency, or the keypad's entry.
+#include "app/frmTerminale.h"
+
+#include "panel/Key3D.h"
+#include "panel/LedDigit.h"
+#include "panel/PanelTimer.h"
+
+#include <QPushButton>
+
+void frmTerminale::DisplayFrequency(const QString &sFrequency)
+{
+    // A short or garbled report leaves the digits it cannot fill as they are,
+    // so a bad line never blanks or corrupts the rest of the display.
+    for (int i = 1; i <= 5; ++i) {
+        if (i > sFrequency.size())
+            break;
+        const QChar character = sFrequency.at(i - 1);
+        if (character >= QLatin1Char('0') && character <= QLatin1Char('9'))
+            ledDigit(i)->setDigitValue(character.unicode() - '0');
+    }
+}
+
+void frmTerminale::cmdSetFrequency_Click()
+{
+    DisplayEnabled = false;
+    tmrTimeOut->setEnabled(true);
+    TickCount = 0;
+    for (int index = 0; index <= 10; ++index)
+        cmdKey(index)->setEnabled(true);
+    cmdKey(11)->setEnabled(false);
+}
+
+void frmTerminale::Ripristina()
+{
+    DisplayEnabled = true;
+    cmdSend->setEnabled(false);
+    for (int index = 0; index <= 11; ++index)
+        cmdKey(index)->setEnabled(false);
+}

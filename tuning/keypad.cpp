@@ -1,0 +1,107 @@
+// The twelve-key frequency keypad and its check against the band limits.
+#include "app/frmTerminale.h"
+
+#include "app/MessageBox.h"
+#include "panel/Key3D.h"
+#include "panel/LedDigit.h"
+#include "panel/PanelColors.h"
+#include "panel/PanelTimer.h"
+
+#include <QPushButton>
+
+#include <optional>
+
+namespace {
+constexpr qint64 DefaultLimitUp = 1000000;
+constexpr qint64 DefaultLimitDown = 0;
+
+// A stored limit as a number of kHz. An empty limit compares as its default;
+// anything that is not a whole decimal number is unusable (nullopt), and an
+// unusable limit rejects every entry rather than let an unchecked one through.
+std::optional<qint64> usableLimit(const QVariant &limit, qint64 whenEmpty)
+{
+    const QString text = limit.toString().trimmed();
+    if (text.isEmpty())
+        return whenEmpty;
+    for (const QChar character : text) {
+        if (character < QLatin1Char('0') || character > QLatin1Char('9'))
+            return std::nullopt;
+    }
+    bool ok = false;
+    const qint64 value = text.toLongLong(&ok);
+    if (!ok)
+        return std::nullopt;
+    return value;
+}
+
+bool inBand(qint64 candidateKHz)
+{
+    const auto up = usableLimit(LimitUp, DefaultLimitUp);
+    const auto down = usableLimit(LimitDown, DefaultLimitDown);
+    if (!up || !down)
+        return false;
+    return candidateKHz <= *up && candidateKHz >= *down;
+}
+} // namespace
+
+void frmTerminale::cmdKey_Click(int Index)
+{
+    if (!PowerOn)
+        return;
+    Key3D *key = cmdKey(Index);
+    if (!key)
+        return;
+    const QString caption = key->text();
+
+    if (caption == QLatin1String("OK")) {
+        for (int i = 1; i <= 5; ++i)
+            ledDigit(i)->setForeColor(PanelColor::BrightRed);
+        QString joined;
+        for (int i = 1; i <= 5; ++i)
+            joined += EnteredDigits[size_t(i)];
+        const qint32 candidate = joined.toInt() * 10;
+
+        if (!inBand(candidate)) {
+            showCriticalMessage(this, QStringLiteral("WARNING"),
+                                QStringLiteral("OUT OF RANGE - LIMIT RANGE ") +
+                                    LimitDown.toString() + QStringLiteral(" - ") +
+                                    LimitUp.toString() + QStringLiteral(" KHz"));
+            DisplayEnabled = true;
+            cmdSend->setEnabled(false);
+            tmrTimeOut->setEnabled(false);
+            Ripristina();
+            ledDigit(DigitPosition)->setForeColor(PanelColor::BrightRed);
+            DigitPosition = 1;
+            return;
+        }
+        cmdSend->setEnabled(true);
+        tmrTimeOut->setEnabled(false);
+        DigitPosition = 1;
+        for (int i = 1; i <= 5; ++i)
+            ledDigit(i)->setForeColor(PanelColor::BrightRed);
+        cmdKey(11)->setEnabled(false);
+        tmrPausa->setEnabled(true);
+        DisplayEnabled = false;
+        return;
+    }
+
+    if (caption == QLatin1String("<")) {
+        ledDigit(DigitPosition)->setForeColor(PanelColor::BrightRed);
+        DigitPosition = qint16(DigitPosition - 1);
+        if (DigitPosition == 0)
+            DigitPosition = 1;
+        return;
+    }
+
+    // A digit typed after an accepted entry withdraws it: only a frequency
+    // that passed the band check may ever be sent.
+    cmdSend->setEnabled(false);
+    EnteredDigits[size_t(DigitPosition)] = caption;
+    ledDigit(DigitPosition)->setDigitValue(caption.toInt());
+    ledDigit(DigitPosition)->setForeColor(PanelColor::BrightRed);
+    DigitPosition = qint16(DigitPosition + 1);
+    if (DigitPosition > 5) {
+        DigitPosition = 5;
+        cmdKey(11)->setEnabled(true);
+    }
+}
