@@ -90,7 +90,8 @@ QString frmTerminale::fncCommandMicro(quint8 bytCommand)
     if (ReplyTimedOut)
         AbortComm = true;
     else
-        result = received.left(received.indexOf(QLatin1Char(TxCommand::CarriageReturn)));
+        result = received.left(received.indexOf(QLatin1Char(TxCommand::CarriageReturn)))
+                     .right(MaxReceiveText);
     ReplyTimedOut = false;
     return result;
 }

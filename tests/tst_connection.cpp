@@ -92,21 +92,17 @@ void ConnectionTest::noTransmitter()
     m_sim->setSilent(true);
     QString labelWhileConnecting;
     bool powerDisabledMeanwhile = false;
-    bool sawSupervisionMessage = false;
     Scenario scenario;
     scenario
         .then([&] {
             labelWhileConnecting = w().lblCommunications(0)->text();
             powerDisabledMeanwhile = !w().cmdPower->isEnabled();
-        })
-        .when([&] { return w().lblCommunications(0)->text() == QLatin1String("No reply from TX"); },
-              [&] { sawSupervisionMessage = true; });
+        });
     scenario.start();
     w().cmdPower_Click();
 
     QCOMPARE(labelWhileConnecting, QStringLiteral("COMMUNICATIONS IN PROGRESS"));
     QVERIFY(powerDisabledMeanwhile);
-    QVERIFY(sawSupervisionMessage);
     QCOMPARE(w().lblCommunications(0)->text(), QStringLiteral(" NO REPLY FROM MICRO "));
     QCOMPARE(w().cmdPower->text(), QStringLiteral("ON"));
     QVERIFY(w().cmdPower->isEnabled());
@@ -302,9 +298,9 @@ void ConnectionTest::wrongEchoStopsTheProgramming()
     QCOMPARE(m_sim->frequencyKHz(), 98500);
     const QByteArray line = m_sim->received();
     const qsizetype start = line.indexOf('\x0e');
-    // After the refused echo not one more digit goes out: the poll resumes.
-    QCOMPARE(line.at(start + 1), '1');
-    QCOMPARE(line.at(start + 2), '\x04');
+    // The simulator garbles the third echo: not one more digit goes out after
+    // it, the poll resumes.
+    QCOMPARE(line.mid(start + 1, 4), QByteArray("107\x04"));
 }
 
 void ConnectionTest::disconnectDuringProgrammingIsKept()

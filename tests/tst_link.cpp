@@ -145,7 +145,7 @@ void LinkTest::endlessLineIsBounded()
     connectPort();
     const QString reply = w().fncCommandMicro(6);
     QVERIFY(reply.endsWith(QStringLiteral("V1.0")));
-    QVERIFY2(reply.size() <= 1024 + 64, qPrintable(QString::number(reply.size())));
+    QVERIFY2(reply.size() <= 1024, qPrintable(QString::number(reply.size())));
 }
 
 void LinkTest::unplugMidWait_data()
@@ -178,7 +178,8 @@ void LinkTest::unplugMidWait()
     QVERIFY(w().AbortComm);
     QVERIFY(!w().tmrTimeOutComm->isActive());
     QVERIFY(!w().MSComm1->PortOpen());
-    QCOMPARE(w().lblCommunications(0)->text(), QStringLiteral("No reply from TX"));
+    if (when > 0)
+        QCOMPARE(w().lblCommunications(0)->text(), QStringLiteral("No reply from TX"));
 
     CpuMeter cpu;
     cpu.start();
