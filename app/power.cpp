@@ -111,9 +111,10 @@ void frmTerminale::reportPortFailure()
 #ifdef Q_OS_LINUX
     if (MSComm1->lastErrorWasPermission()) {
         const QString group = QFileInfo(MSComm1->deviceName()).group();
-        text += tr("\n\nYour user must be a member of the group that owns the device "
-                   "(\"%1\"; on Debian usually \"dialout\"): sudo adduser $USER %1, then log in again.")
-                    .arg(group.isEmpty() ? QStringLiteral("dialout") : group);
+        text +=
+            tr("\n\nYour user must be a member of the group that owns the device "
+               "(\"%1\"; on Debian usually \"dialout\"): sudo adduser $USER %1, then log in again.")
+                .arg(group.isEmpty() ? QStringLiteral("dialout") : group);
     }
 #endif
     showCriticalMessage(this, QStringLiteral("WARNING"), text);

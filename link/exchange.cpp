@@ -43,9 +43,8 @@ bool frmTerminale::InitializeComPort(const QVariant &PortNumber)
     MSComm1->setSThreshold(0);
     MSComm1->setHandshaking(MSComm::comNone);
     if (!MSComm1->setPortOpen(true)) {
-        PortFailureReason = tr("COM%1 (%2): %3")
-                                .arg(port)
-                                .arg(MSComm1->deviceName(), MSComm1->lastError());
+        PortFailureReason =
+            tr("COM%1 (%2): %3").arg(port).arg(MSComm1->deviceName(), MSComm1->lastError());
         return false;
     }
     return true;

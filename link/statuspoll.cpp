@@ -46,8 +46,7 @@ void frmTerminale::ReadDataSerial()
     const qint16 raw = Atoi(ReplyText);
     const qint16 celsius = qint16((raw - 130) * 2 - 20);
     lblTemp->setText(QString::number(celsius));
-    ledTemp->setLampColor(raw > TemperatureAlarmRaw ? PanelColor::BrightRed
-                                                    : PanelColor::DarkRed);
+    ledTemp->setLampColor(raw > TemperatureAlarmRaw ? PanelColor::BrightRed : PanelColor::DarkRed);
     ReplyText.clear();
     if (AbortComm)
         return;

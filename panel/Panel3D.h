@@ -8,7 +8,12 @@ class Panel3D : public QWidget
     Q_OBJECT
     Q_PROPERTY(QString Caption READ Caption WRITE setCaption)
 public:
-    enum class Bevel { None, Raised, Inset };
+    enum class Bevel
+    {
+        None,
+        Raised,
+        Inset
+    };
 
     Panel3D(Bevel outer, int bevelWidth, int borderWidth, QWidget *parent = nullptr,
             Bevel inner = Bevel::None);

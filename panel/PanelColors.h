@@ -13,7 +13,7 @@ constexpr int Yellow = 65535;     // 0xFFFF: lit read-outs, RF on the air
 constexpr int DarkYellow = 49344; // 0xC0C0: RF off the air
 constexpr int LightGrey = 0xC0C0C0;
 constexpr int White = 0xFFFFFF;
-constexpr int Navy = 0x400000;     // window background (0, 0, 64)
+constexpr int Navy = 0x400000;       // window background (0, 0, 64)
 constexpr int DialogNavy = 0x800000; // port dialog background (0, 0, 128)
 
 inline QColor toQColor(int colorValue)

@@ -13,7 +13,12 @@ class PanelStatusBar : public QWidget
 {
     Q_OBJECT
 public:
-    enum class Sizing { Contents, Spring, Fixed };
+    enum class Sizing
+    {
+        Contents,
+        Spring,
+        Fixed
+    };
     struct PanelDesign
     {
         QString key;

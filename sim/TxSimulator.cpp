@@ -151,7 +151,8 @@ void TxSimulator::processInput()
                 m_inTimer->start(msUntil(now, due));
                 return;
             }
-            m_inLastNs = now;
+            // Keep to the line's own clock: a late timer must not slow the line down.
+            m_inLastNs = due;
         }
         const auto byte = static_cast<quint8>(m_inQueue.at(0));
         m_inQueue.remove(0, 1);
@@ -280,7 +281,8 @@ void TxSimulator::pumpOutput()
             m_outTimer->start(1);
             return;
         }
-        m_outLastNs = now;
+        // Keep to the line's own clock: a late timer must not slow the line down.
+        m_outLastNs = due;
         const Segment done = m_outQueue.takeFirst();
         if (!done.endOfReply)
             continue;

@@ -93,11 +93,10 @@ void ConnectionTest::noTransmitter()
     QString labelWhileConnecting;
     bool powerDisabledMeanwhile = false;
     Scenario scenario;
-    scenario
-        .then([&] {
-            labelWhileConnecting = w().lblCommunications(0)->text();
-            powerDisabledMeanwhile = !w().cmdPower->isEnabled();
-        });
+    scenario.then([&] {
+        labelWhileConnecting = w().lblCommunications(0)->text();
+        powerDisabledMeanwhile = !w().cmdPower->isEnabled();
+    });
     scenario.start();
     w().cmdPower_Click();
 
@@ -274,7 +273,8 @@ void ConnectionTest::programmingAFrequency()
     const QByteArray line = m_sim->received();
     const qsizetype start = line.indexOf('\x0e');
     QVERIFY(start > 0);
-    QCOMPARE(line.mid(start, 7), QByteArray("\x0e" "107900"));
+    QCOMPARE(line.mid(start, 7), QByteArray("\x0e"
+                                            "107900"));
     QCOMPARE(line.count('\x0e'), 1);
 }
 
@@ -289,8 +289,12 @@ void ConnectionTest::wrongEchoStopsTheProgramming()
                   typeAndAccept(QStringLiteral("10790"));
                   w().cmdSend_Click();
               })
-        .when([&] { return w().lblCommunications(0)->text() == QLatin1String("FREQUENCY NOT PROGRAMMED"); },
-              [&] { w().cmdDisconnect_Click(); });
+        .when(
+            [&] {
+                return w().lblCommunications(0)->text() ==
+                       QLatin1String("FREQUENCY NOT PROGRAMMED");
+            },
+            [&] { w().cmdDisconnect_Click(); });
     scenario.start();
     w().cmdPower_Click();
     QVERIFY(scenario.finished());
@@ -321,7 +325,8 @@ void ConnectionTest::disconnectDuringProgrammingIsKept()
     QCOMPARE(w().lblCommunications(0)->text(), QStringLiteral(" DISCONNECTED "));
     // The programming ran to its end, and not one status question followed it.
     QCOMPARE(m_sim->frequencyKHz(), 107900);
-    QVERIFY(m_sim->received().endsWith(QByteArray("\x0e" "107900")));
+    QVERIFY(m_sim->received().endsWith(QByteArray("\x0e"
+                                                  "107900")));
 }
 
 void ConnectionTest::pendingRequestDroppedAtTheEnd()

@@ -155,7 +155,8 @@ void FrontPanelTest::initialColours_data()
     QTest::newRow("ledTemp") << "ledTemp" << QByteArray("LampColor") << 128;
     QTest::newRow("ledLock") << "ledLock" << QByteArray("LampColor") << 128;
     QTest::newRow("ledRfInhibit") << "ledRfInhibit" << QByteArray("LampColor") << 49344;
-    for (const char *label : {"lblTemp", "lblCommunications(0)", "lblDirDigital(0)", "lblRefDigital(0)"})
+    for (const char *label :
+         {"lblTemp", "lblCommunications(0)", "lblDirDigital(0)", "lblRefDigital(0)"})
         QTest::newRow(label) << QString::fromLatin1(label) << QByteArray("BackColor") << 32896;
     QTest::newRow("ssRfSwitch released") << "ssRfSwitch" << QByteArray("Pressed") << 0;
     QTest::newRow("ledDeviation") << "ledDeviation" << QByteArray("Value") << 0;
@@ -199,11 +200,16 @@ void FrontPanelTest::statusBarPanels_data()
     QTest::addColumn<int>("index");
     QTest::addColumn<QString>("key");
     QTest::addColumn<QString>("tip");
-    QTest::newRow("1") << 1 << "Status" << "Communications Port Status";
-    QTest::newRow("2") << 2 << "Settings" << "Communications Port Settings";
-    QTest::newRow("3") << 3 << "" << "";
-    QTest::newRow("4") << 4 << "Firmware" << "Firmware Version";
-    QTest::newRow("5") << 5 << "" << "";
+    QTest::newRow("1") << 1 << "Status"
+                       << "Communications Port Status";
+    QTest::newRow("2") << 2 << "Settings"
+                       << "Communications Port Settings";
+    QTest::newRow("3") << 3 << ""
+                       << "";
+    QTest::newRow("4") << 4 << "Firmware"
+                       << "Firmware Version";
+    QTest::newRow("5") << 5 << ""
+                       << "";
 }
 
 void FrontPanelTest::statusBarPanels()
@@ -252,9 +258,7 @@ void FrontPanelTest::shapesLieBehindWhatCoversThem()
 {
     frmTerminale w;
     // Children paint in creation order: a shape must come before what lies on it.
-    auto order = [](QWidget *widget) {
-        return widget->parentWidget()->children().indexOf(widget);
-    };
+    auto order = [](QWidget *widget) { return widget->parentWidget()->children().indexOf(widget); };
     QVERIFY(order(w.Shape9) < order(w.ledDigit(1)));
     QVERIFY(order(w.Shape9) < order(w.shpPunto));
     QVERIFY(order(w.Shape1) < order(w.SSPanel1));

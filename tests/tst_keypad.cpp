@@ -98,25 +98,48 @@ void KeypadTest::rangeCheck_data()
     QTest::addColumn<bool>("accepted");
     QTest::addColumn<QString>("warning");
     const QString band = QStringLiteral("OUT OF RANGE - LIMIT RANGE 87500 - 108000 KHz");
-    QTest::newRow("inside") << "108000" << "87500" << "10790" << true << "";
-    QTest::newRow("equal to upper") << "108000" << "87500" << "10800" << true << "";
-    QTest::newRow("equal to lower") << "108000" << "87500" << "08750" << true << "";
-    QTest::newRow("above") << "108000" << "87500" << "10801" << false << band;
-    QTest::newRow("below") << "108000" << "87500" << "08749" << false << band;
-    QTest::newRow("defaults accept all") << "" << "" << "99999" << true << "";
-    QTest::newRow("defaults accept zero") << "" << "" << "00000" << true << "";
-    QTest::newRow("only upper stored, low compares as 0")
-        << "108000" << "" << "00010" << true << "";
-    QTest::newRow("only lower stored, high compares as 1000000")
-        << "" << "87500" << "99999" << true << "";
+    QTest::newRow("inside") << "108000"
+                            << "87500"
+                            << "10790" << true << "";
+    QTest::newRow("equal to upper") << "108000"
+                                    << "87500"
+                                    << "10800" << true << "";
+    QTest::newRow("equal to lower") << "108000"
+                                    << "87500"
+                                    << "08750" << true << "";
+    QTest::newRow("above") << "108000"
+                           << "87500"
+                           << "10801" << false << band;
+    QTest::newRow("below") << "108000"
+                           << "87500"
+                           << "08749" << false << band;
+    QTest::newRow("defaults accept all") << ""
+                                         << ""
+                                         << "99999" << true << "";
+    QTest::newRow("defaults accept zero") << ""
+                                          << ""
+                                          << "00000" << true << "";
+    QTest::newRow("only upper stored, low compares as 0") << "108000"
+                                                          << ""
+                                                          << "00010" << true << "";
+    QTest::newRow("only lower stored, high compares as 1000000") << ""
+                                                                 << "87500"
+                                                                 << "99999" << true << "";
     QTest::newRow("only lower stored, below it")
-        << "" << "87500" << "08000" << false << "OUT OF RANGE - LIMIT RANGE 87500 -  KHz";
-    QTest::newRow("blanks around a limit") << " 108000 " << "87500" << "10790" << true << "";
+        << ""
+        << "87500"
+        << "08000" << false << "OUT OF RANGE - LIMIT RANGE 87500 -  KHz";
+    QTest::newRow("blanks around a limit") << " 108000 "
+                                           << "87500"
+                                           << "10790" << true << "";
     QTest::newRow("limit not a number fails closed")
-        << "108 MHz" << "87500" << "10790" << false
-        << "OUT OF RANGE - LIMIT RANGE 87500 - 108 MHz KHz";
+        << "108 MHz"
+        << "87500"
+        << "10790" << false << "OUT OF RANGE - LIMIT RANGE 87500 - 108 MHz KHz";
     QTest::newRow("negative text fails closed")
-        << "108000" << "-5" << "10790" << false << "OUT OF RANGE - LIMIT RANGE -5 - 108000 KHz";
+        << "108000"
+        << "-5"
+        << "10790" << false << "OUT OF RANGE - LIMIT RANGE -5 - 108000 KHz";
 }
 
 void KeypadTest::rangeCheck()

@@ -248,7 +248,8 @@ void LinkTest::lockAndFrequencyQuestion_data()
     QTest::addColumn<bool>("locked");
     QTest::addColumn<bool>("displayEnabled");
     QTest::addColumn<QByteArray>("asked");
-    QTest::newRow("locked, display follows") << true << true << QByteArray("\x04\x05\x07\x08\x09\x0a");
+    QTest::newRow("locked, display follows")
+        << true << true << QByteArray("\x04\x05\x07\x08\x09\x0a");
     QTest::newRow("not locked") << false << true << QByteArray("\x04\x05\x07\x08\x0a");
     QTest::newRow("keypad owns the digits") << true << false << QByteArray("\x04\x05\x07\x08\x0a");
 }
@@ -315,7 +316,10 @@ void LinkTest::atoi_data()
     QTest::newRow("empty") << "" << 0;
     QTest::newRow("one character") << "7" << 7;
     QTest::newRow("two characters") << "42" << 42;
-    QTest::newRow("NUL and high bytes") << QString::fromLatin1("\x00\xff" "5", 3) << 5;
+    QTest::newRow("NUL and high bytes") << QString::fromLatin1("\x00\xff"
+                                                               "5",
+                                                               3)
+                                        << 5;
 }
 
 void LinkTest::atoi()

@@ -1,10 +1,12 @@
 // The window at rest: start-up from the settings store, the frequency display,
 // SET FREQUENCY and the keypad's closed state, centring, and ending the program.
 #include "app/frmTerminale.h"
+#include "link/MSComm.h"
 #include "panel/Key3D.h"
 #include "panel/LedDigit.h"
 #include "panel/PanelStatusBar.h"
 #include "panel/PanelTimer.h"
+#include "sim/TxSimulator.h"
 #include "support/PanelFixture.h"
 
 #include <QApplication>
@@ -31,6 +33,7 @@ private Q_SLOTS:
     void centring();
     void endingTheProgram_data();
     void endingTheProgram();
+    void exitWhileConnected();
 };
 
 void StartupTest::firstRunUsesDefaults()
@@ -52,10 +55,30 @@ void StartupTest::storedValues_data()
     QTest::addColumn<QString>("panel3");
     QTest::addColumn<QString>("expectUp");
     QTest::addColumn<QString>("expectDown");
-    QTest::newRow("port 2") << "2" << "" << "" << "Com: 2" << "1000000" << "0";
-    QTest::newRow("only upper limit") << "1" << "108000" << "" << "Com: 1" << "108000" << "";
-    QTest::newRow("only lower limit") << "" << "" << "87500" << "Com: " << "" << "87500";
-    QTest::newRow("both limits") << "1" << "108000" << "87500" << "Com: 1" << "108000" << "87500";
+    QTest::newRow("port 2") << "2"
+                            << ""
+                            << ""
+                            << "Com: 2"
+                            << "1000000"
+                            << "0";
+    QTest::newRow("only upper limit") << "1"
+                                      << "108000"
+                                      << ""
+                                      << "Com: 1"
+                                      << "108000"
+                                      << "";
+    QTest::newRow("only lower limit") << ""
+                                      << ""
+                                      << "87500"
+                                      << "Com: "
+                                      << ""
+                                      << "87500";
+    QTest::newRow("both limits") << "1"
+                                 << "108000"
+                                 << "87500"
+                                 << "Com: 1"
+                                 << "108000"
+                                 << "87500";
 }
 
 void StartupTest::storedValues()
@@ -90,7 +113,8 @@ void StartupTest::startsIdleAndClosed()
     QVERIFY(!w.cmdSend->isEnabled());
     QVERIFY(w.cmdPower->isEnabled());
     QCOMPARE(w.cmdPower->text(), QStringLiteral("ON"));
-    for (PanelTimer *timer : {w.timer1, w.tmrTimeOutComm, w.tmrTimeOut, w.tmrPausa, w.tmrPausaLabel})
+    for (PanelTimer *timer :
+         {w.timer1, w.tmrTimeOutComm, w.tmrTimeOut, w.tmrPausa, w.tmrPausaLabel})
         QVERIFY2(!timer->isActive(), qPrintable(timer->objectName()));
 }
 
@@ -98,12 +122,20 @@ void StartupTest::displayFrequency_data()
 {
     QTest::addColumn<QString>("report");
     QTest::addColumn<QString>("shown"); // digits 1..6 after the report, from 9 9 9 9 9 9
-    QTest::newRow("six digits") << "107900" << "107909";
-    QTest::newRow("five digits") << "09850" << "098509";
-    QTest::newRow("short") << "12" << "129999";
-    QTest::newRow("empty") << "" << "999999";
-    QTest::newRow("letters among digits") << "1a7b9" << "197999";
-    QTest::newRow("non-ASCII and NUL") << QString::fromLatin1("\xff\x00" "3", 3) << "993999";
+    QTest::newRow("six digits") << "107900"
+                                << "107909";
+    QTest::newRow("five digits") << "09850"
+                                 << "098509";
+    QTest::newRow("short") << "12"
+                           << "129999";
+    QTest::newRow("empty") << ""
+                           << "999999";
+    QTest::newRow("letters among digits") << "1a7b9"
+                                          << "197999";
+    QTest::newRow("non-ASCII and NUL") << QString::fromLatin1("\xff\x00"
+                                                              "3",
+                                                              3)
+                                       << "993999";
 }
 
 void StartupTest::displayFrequency()
@@ -182,6 +214,19 @@ void StartupTest::endingTheProgram_data()
 static int runChild(const QString &how)
 {
     SettingsSandbox sandbox;
+    if (how == QLatin1String("connected")) {
+        sandbox.store(QStringLiteral("Comm"), QStringLiteral("1"));
+        frmTerminale w;
+        QTimer::singleShot(0, &w, [&] {
+            // File, Exit is served inside the polling loop's wait.
+            QTimer::singleShot(300, &w, [&] { w.mnuFileExit_Click(); });
+            w.cmdPower_Click();
+            std::puts("RESUMED");
+            std::fflush(stdout);
+            std::_Exit(7);
+        });
+        return qApp->exec() == 0 ? 8 : 9;
+    }
     frmTerminale w;
     w.show();
     QTimer::singleShot(0, &w, [&] {
@@ -217,6 +262,30 @@ void StartupTest::endingTheProgram()
     QCOMPARE(child.exitStatus(), QProcess::NormalExit);
     QCOMPARE(child.exitCode(), 0);
     QVERIFY(clock.elapsed() < 2500);
+}
+
+void StartupTest::exitWhileConnected()
+{
+    TxSimulator sim;
+    QVERIFY2(sim.start(), qPrintable(sim.lastError()));
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("TXPANEL_TEST_CHILD"), QStringLiteral("connected"));
+    env.insert(QStringLiteral("TXPANEL_COM1"), sim.devicePath());
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    child.setProcessEnvironment(env);
+    child.start(QCoreApplication::applicationFilePath(), {});
+    QVERIFY(child.waitForStarted());
+    // The simulator answers in this process's loop while the child polls it.
+    QTRY_VERIFY_WITH_TIMEOUT(child.state() == QProcess::NotRunning, 10000);
+    QVERIFY(!child.readAllStandardOutput().contains("RESUMED"));
+    QCOMPARE(child.exitCode(), 0);
+    QVERIFY2(sim.received().startsWith("\x06\x04\x05"), sim.received().toHex().constData());
+    // The port was let go: the next program can open it at once.
+    mapPort(1, sim.devicePath());
+    MSComm next;
+    next.setCommPort(1);
+    QVERIFY2(next.setPortOpen(true), qPrintable(next.lastError()));
 }
 
 int main(int argc, char *argv[])

@@ -22,7 +22,10 @@ public:
     explicit Scenario(int deadlineMs = 20000, QObject *parent = nullptr);
 
     Scenario &when(Condition condition, Action action);
-    Scenario &then(Action action) { return when([] { return true; }, std::move(action)); }
+    Scenario &then(Action action)
+    {
+        return when([] { return true; }, std::move(action));
+    }
     void start();
 
     bool finished() const { return m_next >= m_steps.size(); }
