@@ -5,6 +5,7 @@
 #include "panel/Key3D.h"
 #include "panel/PanelStatusBar.h"
 #include "panel/PanelTimer.h"
+#include "panel/ReadoutLabel.h"
 #include "settings/SettingsStore.h"
 
 #include <QAction>
@@ -70,6 +71,11 @@ void frmTerminale::Form_Load()
         MSComm1->setPortOpen(false);
     sbrStatus->setPanelText(QStringLiteral("Settings"),
                             QStringLiteral("Settings: ") + MSComm1->lineSettingsText());
+
+    // A damaged or inaccessible settings file: the panel runs on the defaults,
+    // says so once, and leaves the file alone until the operator stores a port.
+    if (!SettingsStore::readable())
+        lblCommunications(0)->setText(QStringLiteral("SETTINGS NOT READABLE - DEFAULTS IN USE"));
 }
 
 QPoint frmTerminale::centredPosition(const QRect &screen, const QSize &window)

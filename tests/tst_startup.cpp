@@ -6,6 +6,7 @@
 #include "panel/LedDigit.h"
 #include "panel/PanelStatusBar.h"
 #include "panel/PanelTimer.h"
+#include "panel/ReadoutLabel.h"
 #include "sim/TxSimulator.h"
 #include "support/PanelFixture.h"
 
@@ -26,6 +27,7 @@ private Q_SLOTS:
     void storedValues_data();
     void storedValues();
     void startsIdleAndClosed();
+    void unreadableStoreFallsBackToDefaults();
     void displayFrequency_data();
     void displayFrequency();
     void setFrequencyOpensAndRipristinaCloses();
@@ -116,6 +118,23 @@ void StartupTest::startsIdleAndClosed()
     for (PanelTimer *timer :
          {w.timer1, w.tmrTimeOutComm, w.tmrTimeOut, w.tmrPausa, w.tmrPausaLabel})
         QVERIFY2(!timer->isActive(), qPrintable(timer->objectName()));
+}
+
+void StartupTest::unreadableStoreFallsBackToDefaults()
+{
+    SettingsSandbox sandbox;
+    // A directory where the settings file should be: nothing can be read.
+    QVERIFY(QDir(sandbox.path()).mkpath(QStringLiteral("Tx_Orvel.conf")));
+    frmTerminale w;
+    QCOMPARE(w.sbrStatus->panelText(3), QStringLiteral("Com: "));
+    QCOMPARE(LimitUp.toInt(), 1000000);
+    QCOMPARE(w.lblCommunications(0)->text(),
+             QStringLiteral("SETTINGS NOT READABLE - DEFAULTS IN USE"));
+    QVERIFY(QFileInfo(sandbox.path() + QStringLiteral("/Tx_Orvel.conf")).isDir());
+
+    SettingsSandbox healthy;
+    frmTerminale fine;
+    QVERIFY(fine.lblCommunications(0)->text().isEmpty());
 }
 
 void StartupTest::displayFrequency_data()
