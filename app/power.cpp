@@ -22,7 +22,9 @@ void frmTerminale::cmdPower_Click()
     // With no port ever chosen, ask for one first; Cancel leaves all as it was.
     if (!PowerOn && Comm.toString().isEmpty() && !askForPortIfNone(this))
         return;
-    for (int index = 0; index <= 10; ++index)
+    // OK too: the display goes back to the transmitter, and an entry left
+    // open would otherwise accept digits no longer shown.
+    for (int index = 0; index <= 11; ++index)
         cmdKey(index)->setEnabled(false);
     DisplayEnabled = true;
     // Disabled for the whole connection: the polling loop below must never be re-entered.

@@ -60,7 +60,10 @@ void frmTerminale::ReadDataSerial()
 
     if (DisplayEnabled && locked) {
         ReplyText = fncCommandMicro(CMD_READ_FREQUENCY);
-        DisplayFrequency(QString(ReplyText));
+        // The operator may have started typing while the question was out:
+        // the digits typed stay, or OK would accept what the display hides.
+        if (DisplayEnabled)
+            DisplayFrequency(QString(ReplyText));
         ReplyText.clear();
         if (AbortComm)
             return;

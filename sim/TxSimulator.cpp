@@ -1,7 +1,8 @@
 #include "sim/TxSimulator.h"
 
+#include "sim/LineTimer.h"
+
 #include <QSocketNotifier>
-#include <QTimer>
 
 #include <cerrno>
 #include <cstdlib>
@@ -24,23 +25,13 @@ constexpr quint8 CmdProgram = 14;
 constexpr int ProgramLength = 6;
 constexpr int TemperatureLow = 140;
 constexpr int TemperatureHigh = 160;
-
-int msUntil(qint64 nowNs, qint64 dueNs)
-{
-    const qint64 left = dueNs - nowNs;
-    return left <= 0 ? 0 : static_cast<int>((left + 999999) / 1000000);
-}
 } // namespace
 
 TxSimulator::TxSimulator(QObject *parent)
-    : QObject(parent), m_inTimer(new QTimer(this)), m_outTimer(new QTimer(this))
+    : QObject(parent), m_inTimer(new LineTimer(this)), m_outTimer(new LineTimer(this))
 {
-    m_inTimer->setSingleShot(true);
-    m_inTimer->setTimerType(Qt::PreciseTimer);
-    m_outTimer->setSingleShot(true);
-    m_outTimer->setTimerType(Qt::PreciseTimer);
-    connect(m_inTimer, &QTimer::timeout, this, &TxSimulator::processInput);
-    connect(m_outTimer, &QTimer::timeout, this, &TxSimulator::pumpOutput);
+    connect(m_inTimer, &LineTimer::timeout, this, &TxSimulator::processInput);
+    connect(m_outTimer, &LineTimer::timeout, this, &TxSimulator::pumpOutput);
     m_clock.start();
 }
 
@@ -148,7 +139,7 @@ void TxSimulator::processInput()
             const qint64 now = m_clock.nsecsElapsed();
             const qint64 due = m_inLastNs + ByteTimeNs;
             if (now < due) {
-                m_inTimer->start(msUntil(now, due));
+                m_inTimer->start(due - now);
                 return;
             }
             // Keep to the line's own clock: a late timer must not slow the line down.
@@ -224,8 +215,9 @@ void TxSimulator::queueReply(quint8 command, const QByteArray &text)
 {
     QByteArray line;
     for (int i = 0; i < m_noiseBytes; ++i) {
+        // Any byte but the carriage return, NUL and bytes above 127 included.
         char noise = '\r';
-        while (noise == '\r' || noise == '\0')
+        while (noise == '\r')
             noise = static_cast<char>(m_random.bounded(256));
         line.append(noise);
     }
@@ -267,7 +259,7 @@ void TxSimulator::pumpOutput()
         Segment &front = m_outQueue.first();
         const qint64 due = m_outLastNs + front.gapNs;
         if (now < due) {
-            m_outTimer->start(msUntil(now, due));
+            m_outTimer->start(due - now);
             return;
         }
         const ssize_t n =
@@ -278,7 +270,7 @@ void TxSimulator::pumpOutput()
                 front.bytes.remove(0, n);
             front.gapNs = 0;
             m_outLastNs = now;
-            m_outTimer->start(1);
+            m_outTimer->start(1000000);
             return;
         }
         // Keep to the line's own clock: a late timer must not slow the line down.

@@ -8,7 +8,7 @@
 #include <QString>
 
 class QSocketNotifier;
-class QTimer;
+class LineTimer;
 
 // A transmitter on a pseudo-terminal, answering in the caller's own event loop
 // so that a test sees the same order of events on every run.
@@ -90,8 +90,8 @@ private:
     QString m_devicePath;
     QString m_lastError;
     QSocketNotifier *m_notifier = nullptr;
-    QTimer *m_inTimer;
-    QTimer *m_outTimer;
+    LineTimer *m_inTimer;
+    LineTimer *m_outTimer;
     QElapsedTimer m_clock;
     QRandomGenerator m_random{0x5eed};
 

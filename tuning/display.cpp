@@ -3,6 +3,7 @@
 
 #include "panel/Key3D.h"
 #include "panel/LedDigit.h"
+#include "panel/PanelColors.h"
 #include "panel/PanelTimer.h"
 
 #include <QPushButton>
@@ -23,6 +24,10 @@ void frmTerminale::DisplayFrequency(const QString &sFrequency)
 void frmTerminale::cmdSetFrequency_Click()
 {
     DisplayEnabled = false;
+    // Each entry starts at the first digit: OK is offered only once all five
+    // were typed, so it never accepts digits left from an entry cut short.
+    ledDigit(DigitPosition)->setForeColor(PanelColor::BrightRed);
+    DigitPosition = 1;
     tmrTimeOut->setEnabled(true);
     TickCount = 0;
     for (int index = 0; index <= 10; ++index)

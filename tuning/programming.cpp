@@ -26,13 +26,18 @@ void frmTerminale::ImpostaFrequenza()
     // Each command clears the stop flag; a DISCONNECT or a lost reply during
     // the programming must still end the connection afterwards.
     bool stopRequested = false;
+    // The request is taken now, on the digits of its own SEND: a SEND made
+    // while these digits go out is a new request, served after this one, and
+    // never mixes its digits into this frequency.
+    const auto digits = SendDigits;
+    SendRequest = false;
     ReplyText = fncCommandMicro(TxCommand::CMD_SET_FREQUENCY);
     stopRequested = stopRequested || AbortComm;
     lblCommunications(0)->setText(QStringLiteral("SEND FREQUENCY TO TRANSMITTER"));
 
     bool programmed = true;
     for (int i = 1; i <= 6; ++i) {
-        const QString digit = i <= 5 ? SendDigits[size_t(i)] : QString();
+        const QString digit = i <= 5 ? digits[size_t(i)] : QString();
         const quint8 byte = quint8(TxCommand::DIGIT_ZERO + (digit.isEmpty() ? 0 : digit.toInt()));
         ReplyText = fncCommandMicro(byte);
         stopRequested = stopRequested || AbortComm;
@@ -43,7 +48,6 @@ void frmTerminale::ImpostaFrequenza()
             break;
         }
     }
-    SendRequest = false;
     if (!programmed) {
         lblCommunications(0)->setText(QStringLiteral("FREQUENCY NOT PROGRAMMED"));
         tmrPausaLabel->start();
