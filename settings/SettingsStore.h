@@ -4,8 +4,9 @@
 
 // The per-user settings store: application "Tx_Orvel", section "Startup".
 // On Linux the entries live in $XDG_CONFIG_HOME/Tx_Orvel.conf (usually
-// ~/.config/Tx_Orvel.conf), on Windows in the registry under
-// HKEY_CURRENT_USER\Software\Tx_Orvel.
+// ~/.config/Tx_Orvel.conf), falling back to /etc/xdg/Tx_Orvel.conf; on Windows
+// in the registry under HKEY_CURRENT_USER\Software\Tx_Orvel\OrganizationDefaults
+// (the name is passed as QSettings' organisation), falling back to HKEY_LOCAL_MACHINE.
 namespace SettingsStore {
 inline const QString Application = QStringLiteral("Tx_Orvel");
 inline const QString Section = QStringLiteral("Startup");
