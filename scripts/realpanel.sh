@@ -1,3 +1,4 @@
+# shellcheck shell=bash disable=SC2034
 # The real panel on a virtual X display of its own, against txsim on a
 # pseudo-terminal, driven by mouse clicks as an operator would. Sourced by
 # tests/realwindow.sh and scripts/soak; nothing here touches the caller's display.
@@ -50,13 +51,12 @@ rp_start_display() {
     RP_DISPLAY=":$(head -n1 "$work/display")"
 }
 
-# rp_start_sim WORK RECORD TXSIM [OPTIONS...]: sets RP_SIM_PID and RP_DEVICE.
+# rp_start_sim WORK RECORD TXSIM [OPTIONS...]: sets RP_DEVICE.
 rp_start_sim() {
     local work="$1" record="$2" txsim="$3"
     shift 3
     : >"$record"
     "$txsim" --record "$record" "$@" >"$work/txsim.out" 2>&1 &
-    RP_SIM_PID=$!
     RP_PIDS+=($!)
     rp_until 20 grep -q '^DEVICE ' "$work/txsim.out" || rp_fail "txsim did not start: $(cat "$work/txsim.out")"
     RP_DEVICE="$(sed -n 's/^DEVICE //p' "$work/txsim.out" | head -n1)"
