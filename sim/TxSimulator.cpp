@@ -126,8 +126,10 @@ void TxSimulator::onReadable()
         const qint64 now = m_clock.nsecsElapsed();
         if (m_inQueue.isEmpty() && m_inLastNs < now)
             m_inLastNs = now;
-        m_received.append(buffer, static_cast<qsizetype>(n));
-        m_inQueue.append(buffer, static_cast<qsizetype>(n));
+        const QByteArray bytes(buffer, static_cast<qsizetype>(n));
+        m_received.append(bytes);
+        m_inQueue.append(bytes);
+        Q_EMIT arrived(bytes);
     }
     processInput();
 }

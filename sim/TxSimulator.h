@@ -67,6 +67,8 @@ public:
 Q_SIGNALS:
     // The reply to this command has been written to the line entirely.
     void exchanged(quint8 command);
+    // Bytes from the panel, as read off the line: answered or not, before any pacing.
+    void arrived(const QByteArray &bytes);
 
 private:
     struct Segment

@@ -2,6 +2,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFile>
 #include <QSocketNotifier>
 #include <QTextStream>
 
@@ -63,6 +64,9 @@ int main(int argc, char *argv[])
          QStringLiteral("N")},
         {QStringLiteral("unlocked"), QStringLiteral("Report the synthesiser unlocked.")},
         {QStringLiteral("on-air"), QStringLiteral("Start with RF on.")},
+        {QStringLiteral("record"),
+         QStringLiteral("Append each byte from the panel to FILE, in decimal, one a line."),
+         QStringLiteral("FILE")},
     };
     parser.addOptions(options);
     parser.process(app);
@@ -92,6 +96,22 @@ int main(int argc, char *argv[])
 
     QTextStream out(stdout);
     QTextStream err(stderr);
+    QFile record;
+    if (parser.isSet(QStringLiteral("record"))) {
+        record.setFileName(parser.value(QStringLiteral("record")));
+        if (!record.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text)) {
+            err << "txsim: " << record.fileName() << ": " << record.errorString() << Qt::endl;
+            return 1;
+        }
+        // Flushed at once, so whoever watches the file sees the line as it is now.
+        QObject::connect(&sim, &TxSimulator::arrived, &record, [&record](const QByteArray &bytes) {
+            QByteArray lines;
+            for (const char byte : bytes)
+                lines += QByteArray::number(static_cast<quint8>(byte)) + '\n';
+            record.write(lines);
+            record.flush();
+        });
+    }
     if (!sim.start()) {
         err << "txsim: " << sim.lastError() << Qt::endl;
         return 1;

@@ -121,14 +121,31 @@ void TestSimulator::unknownByteGetsNoReply()
 
 void TestSimulator::receivedKeepsEveryByte()
 {
+    // The record a watcher keeps from the signal must match received(), bytes
+    // with no reply included, and must not wait for the paced line to take them.
+    m_sim->setPacing(true);
+    QSignalSpy arrivals(m_sim.get(), &TxSimulator::arrived);
+    QList<int> exchangesAtArrival;
+    QObject watcher;
+    connect(m_sim.get(), &TxSimulator::arrived, &watcher,
+            [&] { exchangesAtArrival.append(m_sim->exchanges()); });
+    const auto arrivedSoFar = [&arrivals] {
+        QByteArray all;
+        for (const QList<QVariant> &arrival : arrivals)
+            all += arrival.at(0).toByteArray();
+        return all;
+    };
     const QByteArray sent("\x04\x63\x0e"
                           "12\x09",
                           6);
     send(sent);
+    QTRY_COMPARE(arrivedSoFar(), sent);
+    QCOMPARE(exchangesAtArrival, QList<int>(exchangesAtArrival.size(), 0));
     QTRY_COMPARE(m_sim->received(), sent);
     m_sim->clearReceived();
     send(QByteArray(1, '\x05'));
     QTRY_COMPARE(m_sim->received(), QByteArray(1, '\x05'));
+    QTRY_COMPARE(arrivedSoFar(), sent + '\x05');
 }
 
 void TestSimulator::programmingTakesSixDigitsAfterStart()
