@@ -26,8 +26,10 @@ void frmTerminale::cmdSetFrequency_Click()
     DisplayEnabled = false;
     // Each entry starts at the first digit: OK is offered only once all five
     // were typed, so it never accepts digits left from an entry cut short.
-    ledDigit(DigitPosition)->setForeColor(PanelColor::BrightRed);
-    DigitPosition = 1;
+    if (DigitPosition != 1) {
+        ledDigit(DigitPosition)->setForeColor(PanelColor::BrightRed);
+        DigitPosition = 1;
+    }
     tmrTimeOut->setEnabled(true);
     TickCount = 0;
     for (int index = 0; index <= 10; ++index)
