@@ -40,10 +40,10 @@ void LineTimer::start(qint64 nanoseconds)
         return;
     }
 #ifdef Q_OS_LINUX
-    itimerspec spec{};
-    spec.it_value.tv_sec = static_cast<time_t>(nanoseconds / 1000000000);
-    spec.it_value.tv_nsec = static_cast<long>(nanoseconds % 1000000000);
-    ::timerfd_settime(m_fd, 0, &spec, nullptr);
+    itimerspec expiry{};
+    expiry.it_value.tv_sec = static_cast<time_t>(nanoseconds / 1000000000);
+    expiry.it_value.tv_nsec = static_cast<long>(nanoseconds % 1000000000);
+    ::timerfd_settime(m_fd, 0, &expiry, nullptr);
 #endif
 }
 
