@@ -48,6 +48,9 @@ private Q_SLOTS:
     void wrongEchoStopsTheProgramming();
     void disconnectDuringProgrammingIsKept();
     void pendingRequestDroppedAtTheEnd();
+    void sendDuringProgrammingIsServedAfterIt();
+    void frequencyReplyDuringEntryKeepsTheTypedDigit();
+    void powerCycleWithdrawsAnOpenEntry();
     void clock_data();
     void clock();
 
@@ -349,6 +352,106 @@ void ConnectionTest::pendingRequestDroppedAtTheEnd()
     w().cmdPower_Click(); // a new connection must not program the old entry
     QVERIFY(!m_sim->received().contains('\x0e'));
     QCOMPARE(m_sim->frequencyKHz(), 98500);
+}
+
+void ConnectionTest::sendDuringProgrammingIsServedAfterIt()
+{
+    m_sim->setReplyDelayMs(20); // the programming takes long enough to act inside it
+    Scenario scenario(30000);
+    scenario
+        .when([&] { return w().cmdDisconnect->isEnabled(); },
+              [&] {
+                  typeAndAccept(QStringLiteral("09180"));
+                  w().cmdSend_Click();
+              })
+        .when([&] { return m_sim->received().contains('\x0e'); },
+              [&] {
+                  QVERIFY(!m_sim->received().contains(QByteArray("\x0e"
+                                                                 "091800")));
+                  typeAndAccept(QStringLiteral("08940"));
+                  w().cmdSend_Click();
+              })
+        .when([&] { return m_sim->frequencyKHz() == 89400; }, [&] { w().cmdDisconnect_Click(); })
+        .otherwise([&] { w().cmdDisconnect_Click(); });
+    scenario.start();
+    w().cmdPower_Click();
+    QVERIFY(scenario.finished());
+    // Both frequencies went out whole, one after the other, never a mix.
+    const QByteArray line = m_sim->received();
+    QCOMPARE(line.count('\x0e'), 2);
+    const qsizetype first = line.indexOf(QByteArray("\x0e"
+                                                    "091800"));
+    const qsizetype second = line.indexOf(QByteArray("\x0e"
+                                                     "089400"));
+    QVERIFY(first >= 0);
+    QVERIFY(second > first);
+}
+
+void ConnectionTest::frequencyReplyDuringEntryKeepsTheTypedDigit()
+{
+    m_sim->setReplyDelayMs(100);
+    QString expected;
+    QString shownAfterReply;
+    Scenario scenario(30000);
+    scenario
+        .when(
+            [&] {
+                // A whole cycle was shown, and the frequency question is out again.
+                const QByteArray line = m_sim->received();
+                return line.count('\x09') >= 2 && line.endsWith('\x09');
+            },
+            [&] {
+                expected = QStringLiteral("1") + digitsShown(w()).mid(1);
+                w().cmdSetFrequency_Click();
+                w().cmdKey_Click(keyFor(QLatin1Char('1')));
+            })
+        .when([&] { return m_sim->received().endsWith('\x0a'); },
+              [&] {
+                  shownAfterReply = digitsShown(w());
+                  w().cmdDisconnect_Click();
+              })
+        .otherwise([&] { w().cmdDisconnect_Click(); });
+    scenario.start();
+    w().cmdPower_Click();
+    QVERIFY(scenario.finished());
+    QCOMPARE(shownAfterReply, expected);
+    QCOMPARE(w().EnteredDigits[1], QStringLiteral("1"));
+}
+
+void ConnectionTest::powerCycleWithdrawsAnOpenEntry()
+{
+    Scenario scenario(30000);
+    scenario.when([&] { return w().cmdDisconnect->isEnabled(); },
+                  [&] {
+                      w().cmdSetFrequency_Click();
+                      for (const QChar digit : QStringLiteral("10790"))
+                          w().cmdKey_Click(keyFor(digit));
+                      QVERIFY(w().cmdKey(11)->isEnabled());
+                      w().cmdDisconnect_Click();
+                  });
+    scenario.start();
+    w().cmdPower_Click();
+    w().cmdPower_Click(); // OFF
+    QVERIFY(!w().cmdKey(11)->isEnabled());
+
+    bool okOfferedOnReconnect = true;
+    QString shownOnReconnect;
+    Scenario second(30000);
+    second
+        .when(
+            [&] { return w().cmdDisconnect->isEnabled() && m_sim->received().count('\x09') >= 1; },
+            [&] {
+                okOfferedOnReconnect = w().cmdKey(11)->isEnabled();
+                w().cmdDisconnect_Click();
+            })
+        .otherwise([&] { w().cmdDisconnect_Click(); });
+    second.start();
+    w().cmdPower_Click();
+    QVERIFY(second.finished());
+    QVERIFY(!okOfferedOnReconnect);
+    QVERIFY(w().DisplayEnabled);
+    // The display is the transmitter's again: its 98.5 MHz, not the entry.
+    QCOMPARE(digitsShown(w()), QStringLiteral("09850"));
 }
 
 void ConnectionTest::clock_data()

@@ -58,6 +58,7 @@ private Q_SLOTS:
     void digitAfterAcceptWithdrawsIt();
     void blinkAndEntryLimit();
     void setFrequencyAgainRestartsTheMinute();
+    void setFrequencyAgainStartsAtTheFirstDigit();
     void pauseWindowRestoresThePanel_data();
     void pauseWindowRestoresThePanel();
     void blinkGoesOnAfterRestoreWhenReopened();
@@ -286,6 +287,22 @@ void KeypadTest::setFrequencyAgainRestartsTheMinute()
     for (int tick = 0; tick < 100; ++tick)
         w.tmrTimeOut_Timer();
     QVERIFY(w.tmrTimeOut->isActive());
+}
+
+void KeypadTest::setFrequencyAgainStartsAtTheFirstDigit()
+{
+    frmTerminale w;
+    open(w);
+    type(w, QStringLiteral("107"));
+    w.ledDigit(4)->setForeColor(0); // the cursor caught in its dark blink phase
+    w.cmdSetFrequency_Click();
+    QCOMPARE(w.DigitPosition, qint16(1));
+    QCOMPARE(w.ledDigit(4)->ForeColor(), 255);
+    // One digit of a new entry never offers OK on the old, hidden ones.
+    type(w, QStringLiteral("9"));
+    QVERIFY(!w.cmdKey(Ok)->isEnabled());
+    QCOMPARE(w.DigitPosition, qint16(2));
+    QCOMPARE(w.EnteredDigits[1], QStringLiteral("9"));
 }
 
 void KeypadTest::pauseWindowRestoresThePanel_data()

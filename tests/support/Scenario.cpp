@@ -9,6 +9,8 @@ Scenario::Scenario(int deadlineMs, QObject *parent) : QObject(parent)
     connect(&m_deadline, &QTimer::timeout, this, [this] {
         m_timedOut = true;
         m_ticker.stop();
+        if (m_otherwise)
+            m_otherwise();
     });
 }
 

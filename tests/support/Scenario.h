@@ -26,6 +26,13 @@ public:
     {
         return when([] { return true; }, std::move(action));
     }
+    // What to do when the deadline passes with steps left, e.g. end the
+    // connection, so a failing test reports instead of polling for ever.
+    Scenario &otherwise(Action action)
+    {
+        m_otherwise = std::move(action);
+        return *this;
+    }
     void start();
 
     bool finished() const { return m_next >= m_steps.size(); }
@@ -45,4 +52,5 @@ private:
     QTimer m_ticker;
     QTimer m_deadline;
     bool m_timedOut = false;
+    Action m_otherwise;
 };
