@@ -95,8 +95,12 @@ bool MSComm::setPortOpen(bool open)
 
 void MSComm::Output(const QByteArray &bytes)
 {
-    if (m_port->isOpen())
-        m_port->write(bytes);
+    if (!m_port->isOpen())
+        return;
+    m_port->write(bytes);
+    // Out now, not on the event loop's next pass: the reply can only start once
+    // the command is on the line, and it saves one wake-up per exchange.
+    m_port->flush();
 }
 
 QString MSComm::Input()
