@@ -198,3 +198,9 @@ rp_record_has_cycles() { # rp_record_has_cycles RECORD N
 rp_rss_kib() {
     awk '/^VmRSS:/ { print $2 }' "/proc/$1/status"
 }
+
+# The panel's own memory (heap, stacks), without the library pages that RSS
+# also counts and that grow as code paths run for the first time.
+rp_anon_kib() {
+    awk '/^RssAnon:/ { print $2 }' "/proc/$1/status"
+}
