@@ -3,6 +3,10 @@
 #include <QStringList>
 #include <QtGlobal>
 
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
 MSComm::MSComm(QObject *parent) : QObject(parent), m_port(new QSerialPort(this))
 {
     connect(m_port, &QSerialPort::errorOccurred, this, &MSComm::onError);
@@ -97,7 +101,23 @@ void MSComm::Output(const QByteArray &bytes)
 {
     if (!m_port->isOpen())
         return;
+#ifdef Q_OS_UNIX
+    // A command is one byte: straight to the device when nothing waits before
+    // it. Qt's own write path arms and disarms a write notifier for it, which
+    // wakes the event loop twice more per exchange. Anything short of a full
+    // write (a full buffer, a dead line) goes the Qt way, which reports errors.
+    qsizetype sent = 0;
+    if (m_port->bytesToWrite() == 0) {
+        const ssize_t written =
+            ::write(int(m_port->handle()), bytes.constData(), size_t(bytes.size()));
+        sent = written > 0 ? qsizetype(written) : 0;
+        if (sent == bytes.size())
+            return;
+    }
+    m_port->write(bytes.mid(sent));
+#else
     m_port->write(bytes);
+#endif
     // Out now, not on the event loop's next pass: the reply can only start once
     // the command is on the line, and it saves one wake-up per exchange.
     m_port->flush();
