@@ -119,8 +119,10 @@ void MSComm::Output(const QByteArray &bytes)
     m_port->write(bytes);
 #endif
     // Out now, not on the event loop's next pass: the reply can only start once
-    // the command is on the line, and it saves one wake-up per exchange.
-    m_port->flush();
+    // the command is on the line, and it saves one wake-up per exchange. A
+    // write that failed has closed the port already.
+    if (m_port->isOpen())
+        m_port->flush();
 }
 
 QString MSComm::Input()
