@@ -19,21 +19,19 @@ double seconds(const timeval &t)
 {
     return double(t.tv_sec) + double(t.tv_usec) / 1e6;
 }
-double userSeconds()
+
+// This process's CPU time so far, in its own code and in the kernel.
+struct CpuTime
+{
+    double user = 0;
+    double system = 0;
+    double total() const { return user + system; }
+};
+CpuTime cpuTime()
 {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
-    return seconds(usage.ru_utime);
-}
-double systemSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return seconds(usage.ru_stime);
-}
-double cpuSeconds()
-{
-    return userSeconds() + systemSeconds();
+    return {seconds(usage.ru_utime), seconds(usage.ru_stime)};
 }
 } // namespace
 
@@ -55,12 +53,12 @@ int main(int argc, char *argv[])
 
     const int exchanges = 3000;
     QElapsedTimer wall;
-    double cpu = cpuSeconds();
+    double cpu = cpuTime().total();
     wall.start();
     for (int i = 0; i < exchanges; ++i)
         panel.fncCommandMicro(4);
     double elapsed = double(wall.nsecsElapsed()) / 1e9;
-    cpu = cpuSeconds() - cpu;
+    cpu = cpuTime().total() - cpu;
     std::printf("unpaced: %.0f exchanges/s, %.1f us CPU per exchange (panel and simulator)\n",
                 exchanges / elapsed, cpu / exchanges * 1e6);
 
@@ -85,14 +83,14 @@ int main(int argc, char *argv[])
     // One status cycle with lock and display on: six questions, six replies.
     panel.ReadDataSerial();
     const int cycles = 200;
-    double user = userSeconds();
-    double system = systemSeconds();
+    const CpuTime before = cpuTime();
     wall.restart();
     for (int i = 0; i < cycles; ++i)
         panel.ReadDataSerial();
     elapsed = double(wall.nsecsElapsed()) / 1e9;
-    user = userSeconds() - user;
-    system = systemSeconds() - system;
+    const CpuTime after = cpuTime();
+    const double user = after.user - before.user;
+    const double system = after.system - before.system;
     // Bytes of one cycle both ways: 6 commands + replies "12.5\r" "0.3\r" "150\r" "9\r"
     // "107900\r" "0\r".
     const double cycleBytes = 6 + 5 + 4 + 4 + 2 + 7 + 2;

@@ -55,7 +55,9 @@ private Q_SLOTS:
     void clock();
 
 private:
+    void type(const QString &digits);
     void typeAndAccept(const QString &digits);
+    void typeAcceptAndSend(const QString &digits);
     frmTerminale &w() { return *m_w; }
     std::unique_ptr<SettingsSandbox> m_sandbox;
     std::unique_ptr<TxSimulator> m_sim;
@@ -82,12 +84,23 @@ void ConnectionTest::cleanup()
     m_sandbox.reset();
 }
 
+void ConnectionTest::type(const QString &digits)
+{
+    for (const QChar digit : digits)
+        w().cmdKey_Click(keyFor(digit));
+}
+
 void ConnectionTest::typeAndAccept(const QString &digits)
 {
     w().cmdSetFrequency_Click();
-    for (const QChar digit : digits)
-        w().cmdKey_Click(keyFor(digit));
+    type(digits);
     w().cmdKey_Click(11);
+}
+
+void ConnectionTest::typeAcceptAndSend(const QString &digits)
+{
+    typeAndAccept(digits);
+    w().cmdSend_Click();
 }
 
 void ConnectionTest::noTransmitter()
@@ -288,10 +301,7 @@ void ConnectionTest::wrongEchoStopsTheProgramming()
     Scenario scenario(30000);
     scenario
         .when([&] { return w().cmdDisconnect->isEnabled(); },
-              [&] {
-                  typeAndAccept(QStringLiteral("10790"));
-                  w().cmdSend_Click();
-              })
+              [&] { typeAcceptAndSend(QStringLiteral("10790")); })
         .when(
             [&] {
                 return w().lblCommunications(0)->text() ==
@@ -316,10 +326,7 @@ void ConnectionTest::disconnectDuringProgrammingIsKept()
     Scenario scenario(30000);
     scenario
         .when([&] { return w().cmdDisconnect->isEnabled(); },
-              [&] {
-                  typeAndAccept(QStringLiteral("10790"));
-                  w().cmdSend_Click();
-              })
+              [&] { typeAcceptAndSend(QStringLiteral("10790")); })
         .when([&] { return m_sim->received().contains('\x0e'); },
               [&] { w().cmdDisconnect_Click(); });
     scenario.start();
@@ -337,8 +344,7 @@ void ConnectionTest::pendingRequestDroppedAtTheEnd()
     Scenario scenario(30000);
     scenario.when([&] { return w().cmdDisconnect->isEnabled(); },
                   [&] {
-                      typeAndAccept(QStringLiteral("10790"));
-                      w().cmdSend_Click();
+                      typeAcceptAndSend(QStringLiteral("10790"));
                       w().cmdDisconnect_Click(); // in the same breath: before it is served
                   });
     scenario.start();
@@ -360,16 +366,12 @@ void ConnectionTest::sendDuringProgrammingIsServedAfterIt()
     Scenario scenario(30000);
     scenario
         .when([&] { return w().cmdDisconnect->isEnabled(); },
-              [&] {
-                  typeAndAccept(QStringLiteral("09180"));
-                  w().cmdSend_Click();
-              })
+              [&] { typeAcceptAndSend(QStringLiteral("09180")); })
         .when([&] { return m_sim->received().contains('\x0e'); },
               [&] {
                   QVERIFY(!m_sim->received().contains(QByteArray("\x0e"
                                                                  "091800")));
-                  typeAndAccept(QStringLiteral("08940"));
-                  w().cmdSend_Click();
+                  typeAcceptAndSend(QStringLiteral("08940"));
               })
         .when([&] { return m_sim->frequencyKHz() == 89400; }, [&] { w().cmdDisconnect_Click(); })
         .otherwise([&] { w().cmdDisconnect_Click(); });
@@ -424,8 +426,7 @@ void ConnectionTest::powerCycleWithdrawsAnOpenEntry()
     scenario.when([&] { return w().cmdDisconnect->isEnabled(); },
                   [&] {
                       w().cmdSetFrequency_Click();
-                      for (const QChar digit : QStringLiteral("10790"))
-                          w().cmdKey_Click(keyFor(digit));
+                      type(QStringLiteral("10790"));
                       QVERIFY(w().cmdKey(11)->isEnabled());
                       w().cmdDisconnect_Click();
                   });
