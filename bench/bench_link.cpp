@@ -7,12 +7,17 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
 
+#include <csignal>
 #include <cstdio>
+#include <cstring>
+#include <memory>
+#include <spawn.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 double seconds(const timeval &t)
@@ -33,6 +38,51 @@ CpuTime cpuTime()
     getrusage(RUSAGE_SELF, &usage);
     return {seconds(usage.ru_utime), seconds(usage.ru_stime)};
 }
+pid_t pacedSimulator = -1;
+
+// Starts txsim pacing at the line rate; returns the device it opened, or an
+// empty text (reason printed) when it could not.
+QByteArray startPacedSimulator()
+{
+    int out[2];
+    if (::pipe(out) != 0)
+        return {};
+    const QByteArray program = QCoreApplication::applicationDirPath().toLocal8Bit() + "/../txsim";
+    char *const args[] = {const_cast<char *>(program.constData()), const_cast<char *>("--pace"),
+                          const_cast<char *>("--temperature"), const_cast<char *>("150"), nullptr};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, out[0]);
+    const int failed =
+        posix_spawn(&pacedSimulator, program.constData(), &actions, nullptr, args, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(out[1]);
+    if (failed != 0) {
+        std::fprintf(stderr, "txsim: %s\n", std::strerror(failed));
+        ::close(out[0]);
+        return {};
+    }
+    // The first line names the device; the pipe then stays open and unread,
+    // so the simulator never meets a closed output.
+    QByteArray line;
+    char c = 0;
+    while (::read(out[0], &c, 1) == 1 && c != '\n')
+        line.append(c);
+    if (!line.startsWith("DEVICE ")) {
+        std::fprintf(stderr, "txsim: %s\n", line.constData());
+        return {};
+    }
+    return line.mid(7).trimmed();
+}
+
+void stopPacedSimulator()
+{
+    if (pacedSimulator <= 0)
+        return;
+    ::kill(pacedSimulator, SIGTERM);
+    ::waitpid(pacedSimulator, nullptr, 0);
+}
 } // namespace
 
 int main(int argc, char *argv[])
@@ -40,13 +90,13 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QTemporaryDir settings;
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
-    TxSimulator sim;
-    if (!sim.start()) {
-        std::fprintf(stderr, "simulator: %s\n", qPrintable(sim.lastError()));
+    auto inProcess = std::make_unique<TxSimulator>();
+    if (!inProcess->start()) {
+        std::fprintf(stderr, "simulator: %s\n", qPrintable(inProcess->lastError()));
         return 1;
     }
-    sim.setTemperature(150);
-    qputenv("TXPANEL_COM1", sim.devicePath().toLocal8Bit());
+    inProcess->setTemperature(150);
+    qputenv("TXPANEL_COM1", inProcess->devicePath().toLocal8Bit());
     frmTerminale panel;
     if (!panel.InitializeComPort(QStringLiteral("1")))
         return 1;
@@ -63,22 +113,16 @@ int main(int argc, char *argv[])
                 exchanges / elapsed, cpu / exchanges * 1e6);
 
     // Paced, the simulator runs as its own process, as the transmitter would be
-    // its own machine: the CPU figure is then the panel's alone.
-    QProcess txsim;
-    txsim.start(QCoreApplication::applicationDirPath() + QStringLiteral("/../txsim"),
-                {QStringLiteral("--pace"), QStringLiteral("--temperature"), QStringLiteral("150")});
-    if (!txsim.waitForReadyRead(5000)) {
-        std::fprintf(stderr, "txsim did not start\n");
+    // its own machine: the CPU figure is then the panel's alone. It is started
+    // outside the event loop, so the panel waits on nothing a real panel would
+    // not (QProcess would add its pipes and process handle to every wait).
+    const QByteArray device = startPacedSimulator();
+    if (device.isEmpty())
         return 1;
-    }
-    const QByteArray line = txsim.readLine().trimmed();
-    if (!line.startsWith("DEVICE ")) {
-        std::fprintf(stderr, "txsim: %s\n", line.constData());
-        return 1;
-    }
-    qputenv("TXPANEL_COM1", line.mid(7));
+    qputenv("TXPANEL_COM1", device);
     if (!panel.InitializeComPort(QStringLiteral("1")))
         return 1;
+    inProcess.reset();
 
     // One status cycle with lock and display on: six questions, six replies.
     panel.ReadDataSerial();
@@ -104,7 +148,6 @@ int main(int argc, char *argv[])
                 100.0 * (user + system) / elapsed, 100.0 * user / elapsed,
                 100.0 * system / elapsed);
     panel.MSComm1->setPortOpen(false);
-    txsim.terminate();
-    txsim.waitForFinished(5000);
+    stopPacedSimulator();
     return 0;
 }

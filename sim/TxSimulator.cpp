@@ -248,8 +248,10 @@ void TxSimulator::queueReply(quint8 command, const QByteArray &text)
     segments.last().endOfReply = true;
     segments.last().command = command;
 
+    // Paced, the answer starts from the moment the command's last bit was in,
+    // not from when the timer that noticed it woke up.
     if (m_outQueue.isEmpty())
-        m_outLastNs = qMax(m_outLastNs, m_clock.nsecsElapsed());
+        m_outLastNs = qMax(m_outLastNs, m_pacing ? m_inLastNs : m_clock.nsecsElapsed());
     m_outQueue.append(segments);
     pumpOutput();
 }
