@@ -34,6 +34,14 @@ QString frmTerminale::formatElapsed(qint64 elapsedSeconds)
     // A clock set back before the start shows no time rather than a negative one.
     if (elapsedSeconds < 0)
         elapsedSeconds = 0;
-    const qint64 timeOfDay = elapsedSeconds % 86400;
-    return QTime(0, 0).addSecs(int(timeOfDay)).toString(QStringLiteral("hh:mm:ss"));
+    // Hours go on past a day: an unattended transmitter stays connected for
+    // days, and a clock back at 00:00:00 would hide how long.
+    const qint64 hours = elapsedSeconds / 3600;
+    const qint64 minutes = elapsedSeconds / 60 % 60;
+    const qint64 seconds = elapsedSeconds % 60;
+    const QLatin1Char zero('0');
+    return QStringLiteral("%1:%2:%3")
+        .arg(hours, 2, 10, zero)
+        .arg(minutes, 2, 10, zero)
+        .arg(seconds, 2, 10, zero);
 }

@@ -3,6 +3,7 @@
 #include "app/ProgramEnd.h"
 #include "link/MSComm.h"
 #include "panel/Key3D.h"
+#include "panel/LedDigit.h"
 #include "panel/PanelStatusBar.h"
 #include "panel/PanelTimer.h"
 #include "panel/ReadoutLabel.h"
@@ -15,6 +16,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QTimer>
 
 frmTerminale::frmTerminale(QWidget *parent) : QMainWindow(parent)
 {
@@ -42,6 +44,7 @@ void frmTerminale::connectHandlers()
     connect(tmrTimeOut, &QTimer::timeout, this, &frmTerminale::tmrTimeOut_Timer);
     connect(tmrPausa, &QTimer::timeout, this, &frmTerminale::tmrPausa_Timer);
     connect(tmrPausaLabel, &QTimer::timeout, this, &frmTerminale::tmrPausaLabel_Timer);
+    connect(tmrNotProgrammed, &QTimer::timeout, this, &frmTerminale::tmrNotProgrammed_Timer);
 }
 
 void frmTerminale::Form_Load()
@@ -72,6 +75,11 @@ void frmTerminale::Form_Load()
     sbrStatus->setPanelText(QStringLiteral("Settings"),
                             QStringLiteral("Settings: ") + MSComm1->lineSettingsText());
 
+    // Until the transmitter reports a frequency, the digits' own is the one shown now.
+    ReportedFrequency.clear();
+    for (int i = 1; i <= 5; ++i)
+        ReportedFrequency += QString::number(ledDigit(i)->DigitValue());
+
     // A damaged or inaccessible settings file: the panel runs on the defaults,
     // says so once, and leaves the file alone until the operator stores a port.
     if (!SettingsStore::readable())
@@ -83,6 +91,35 @@ QPoint frmTerminale::centredPosition(const QRect &screen, const QSize &window)
     const float left = (float(screen.width()) - float(window.width())) / 2.0f;
     const float top = (float(screen.height()) - float(window.height())) / 2.0f;
     return QPoint(screen.left() + int(left), screen.top() + int(top));
+}
+
+void frmTerminale::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    // Before the first show the window system has not told the frame's size,
+    // so start-up centred the client area alone; the frame follows shortly
+    // after the window is mapped.
+    if (m_centringTries == 0)
+        centreWithFrame();
+}
+
+void frmTerminale::centreWithFrame()
+{
+    constexpr int MaxTries = 40;
+    constexpr int RetryMs = 50;
+    ++m_centringTries;
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QSize frame = frameGeometry().size();
+    if (frame != size()) {
+        move(centredPosition(screen->geometry(), frame));
+        return;
+    }
+    // No frame yet: a window manager may still be adding one. Without any
+    // (a bare display), the window is its own frame and already centred.
+    if (m_centringTries < MaxTries)
+        QTimer::singleShot(RetryMs, this, &frmTerminale::centreWithFrame);
 }
 
 void frmTerminale::closeEvent(QCloseEvent *event)

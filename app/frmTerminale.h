@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/ConnectionState.h"
 #include "app/ProgramValues.h"
 #include "panel/ControlArray.h"
 
@@ -58,13 +59,19 @@ public:
     // --- power and connection sequence (app/power.cpp) ---
     void cmdPower_Click();
     void cmdDisconnect_Click();
+    ConnectionState connectionState() const { return m_connectionState; }
+    // Only the power sequence moves the state; a test may stand in for it.
+    void setConnectionState(ConnectionState state);
 
     // --- connection clock (app/clock.cpp) ---
     void StartConnectionClock();
     void timer1_Timer();
     void StopConnectionClock();
-    // "hh:nn:ss" of the time of day of the elapsed time; 00:00:00 when negative.
+    // "hh:mm:ss" of the elapsed time, hours counting on past a day; 00:00:00 when negative.
     static QString formatElapsed(qint64 elapsedSeconds);
+
+    // Shows " DISCONNECTED " once "FREQUENCY NOT PROGRAMMED" has been read.
+    void tmrNotProgrammed_Timer();
 
     // --- panel looks (panel/looks.cpp) ---
     void Turn_On();
@@ -79,6 +86,8 @@ public:
     // --- status poll (link/statuspoll.cpp) ---
     void ReadDataSerial();
     qint16 Atoi(const QString &Value);
+    // A frequency reply onto the digits, remembered as the transmitter's.
+    void showReportedFrequency(const QString &report);
 
     // --- frequency display and restore (tuning/display.cpp) ---
     void DisplayFrequency(const QString &sFrequency);
@@ -118,6 +127,15 @@ public:
     std::array<QString, 6> SendDigits;
     // Why the port could not be opened at the last power-on (empty when it opened).
     QString PortFailureReason;
+    // The last exchange got no reply at all (time-out, line lost or closed):
+    // its empty text is not a reading and nothing may be decoded from it.
+    bool ReplyLost = false;
+    // The five frequency digits as the transmitter last reported them (as
+    // shown at start-up until it reports one). The digits go back to these
+    // when a connection ends while they hold a frequency only typed.
+    QString ReportedFrequency;
+    // The LED digits hold typed digits that the transmitter has not reported.
+    bool DisplayHoldsTyped = false;
 
     // --- controls, by their names; containers as the layout tables give them ---
     QWidget *window = nullptr; // the client area (central widget)
@@ -174,6 +192,9 @@ public:
     PanelTimer *tmrTimeOut = nullptr;
     PanelTimer *tmrPausa = nullptr;
     PanelTimer *tmrPausaLabel = nullptr;
+    // After a programming cut short by a lost reply: how long "FREQUENCY NOT
+    // PROGRAMMED" stays before the ended connection says " DISCONNECTED ".
+    PanelTimer *tmrNotProgrammed = nullptr;
 
     MSComm *MSComm1 = nullptr;
 
@@ -181,8 +202,12 @@ public:
     QAction *mnuFilePort = nullptr;
     QAction *mnuFileExit = nullptr;
 
+Q_SIGNALS:
+    void connectionStateChanged(ConnectionState state);
+
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     // Builds every control in its design state (panel/frontpanel.cpp).
@@ -200,4 +225,16 @@ private:
     // Panel 1's picture from an icon file of the working directory, or the
     // built-in picture of the same meaning when the file is missing.
     void showConnectionIcon(bool connected);
+    // Closes a frequency entry left open when its connection ends, and puts
+    // the transmitter's last reported frequency back on the digits (tuning/display.cpp).
+    void closeEntryAtEnd();
+    // Centres the window with its frame once the window system has told the
+    // frame's size; retried briefly after the first show (app/frmTerminale.cpp).
+    void centreWithFrame();
+
+    ConnectionState m_connectionState = ConnectionState::Off;
+    // A programming that lost its reply: the end of the connection keeps
+    // "FREQUENCY NOT PROGRAMMED" up for a while instead of replacing it at once.
+    bool m_programmingLost = false;
+    int m_centringTries = 0;
 };

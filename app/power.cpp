@@ -8,6 +8,7 @@
 #include "panel/LedLamp.h"
 #include "panel/PanelColors.h"
 #include "panel/PanelStatusBar.h"
+#include "panel/PanelTimer.h"
 #include "panel/Pictures.h"
 #include "panel/ReadoutLabel.h"
 #include "settings/portmenu.h"
@@ -43,12 +44,14 @@ void frmTerminale::powerOnSequence()
     cmdPower->setText(QStringLiteral("OFF"));
     // A request left from an earlier connection would program an old frequency.
     SendRequest = false;
+    setConnectionState(ConnectionState::Connecting);
 
     if (!InitializeComPort(Comm)) {
+        // Whatever an earlier connection left in AbortComm: this one never
+        // happened, so there is no end of connection to show, no clock to stop.
+        setConnectionState(ConnectionState::PortNotAvailable);
         lblCommunications(0)->setText(QStringLiteral(" PORT NOT AVAILABLE "));
         reportPortFailure();
-        if (AbortComm)
-            endConnection();
         return;
     }
 
@@ -63,6 +66,7 @@ void frmTerminale::powerOnSequence()
     sbrStatus->setPanelText(4, QStringLiteral("Firmware: ") + ReplyText);
     showConnectionIcon(true);
     ReplyText.clear();
+    setConnectionState(ConnectionState::Polling);
 
     for (;;) {
         ReadDataSerial();
@@ -80,7 +84,18 @@ void frmTerminale::powerOnSequence()
 
 void frmTerminale::endConnection()
 {
-    lblCommunications(0)->setText(QStringLiteral(" DISCONNECTED "));
+    setConnectionState(ConnectionState::Ended);
+    // The label's own five seconds belong to a live connection: left running,
+    // they would put "COMMUNICATIONS IN PROGRESS" over a dead link.
+    tmrPausaLabel->setEnabled(false);
+    if (m_programmingLost) {
+        // The operator must learn that the frequency did not go out before
+        // learning that the line went with it.
+        m_programmingLost = false;
+        tmrNotProgrammed->setEnabled(true);
+    } else {
+        lblCommunications(0)->setText(QStringLiteral(" DISCONNECTED "));
+    }
     StopConnectionClock();
     sbrStatus->setPanelText(4, QStringLiteral("Firmware: "));
     lblDirDigital(0)->setText(QStringLiteral("0"));
@@ -90,16 +105,37 @@ void frmTerminale::endConnection()
     ledRfInhibit->setLampColor(PanelColor::DarkYellow);
     lblTemp->setText(QStringLiteral("0"));
     SendRequest = false;
+    closeEntryAtEnd();
+}
+
+void frmTerminale::tmrNotProgrammed_Timer()
+{
+    tmrNotProgrammed->setEnabled(false);
+    if (m_connectionState == ConnectionState::Ended)
+        lblCommunications(0)->setText(QStringLiteral(" DISCONNECTED "));
 }
 
 void frmTerminale::powerOff(bool callTurnOff)
 {
+    // Nothing may write over the label of a panel switched off (or of a
+    // power-on that got no reply) once the connection is gone.
+    tmrPausaLabel->setEnabled(false);
+    tmrNotProgrammed->setEnabled(false);
     if (callTurnOff)
         Turn_Off();
     sbrStatus->setPanelText(4, QStringLiteral("Firmware: "));
     MSComm1->setPortOpen(false);
     PowerOn = false;
     cmdPower->setText(QStringLiteral("ON"));
+    setConnectionState(ConnectionState::Off);
+}
+
+void frmTerminale::setConnectionState(ConnectionState state)
+{
+    if (state == m_connectionState)
+        return;
+    m_connectionState = state;
+    Q_EMIT connectionStateChanged(state);
 }
 
 void frmTerminale::cmdDisconnect_Click()

@@ -55,8 +55,10 @@ QString frmTerminale::fncCommandMicro(quint8 bytCommand)
     if (!MSComm1->PortOpen()) {
         // Nothing can be asked on a closed line: the connection must end.
         AbortComm = true;
+        ReplyLost = true;
         return QString();
     }
+    ReplyLost = false;
     // A late or doubled reply to an earlier question belongs to no question.
     MSComm1->discardInput();
     MSComm1->Output(QByteArray(1, char(bytCommand)));
@@ -75,6 +77,7 @@ QString frmTerminale::fncCommandMicro(quint8 bytCommand)
             lblCommunications(0)->setText(NoReplyFromTx);
             ReplyTimedOut = false;
             AbortComm = true;
+            ReplyLost = true;
             return QString();
         }
         received += MSComm1->Input();
@@ -86,9 +89,10 @@ QString frmTerminale::fncCommandMicro(quint8 bytCommand)
     tmrTimeOutComm->setEnabled(false);
 
     QString result;
-    if (ReplyTimedOut)
+    if (ReplyTimedOut) {
         AbortComm = true;
-    else
+        ReplyLost = true;
+    } else
         result = received.left(received.indexOf(QLatin1Char(TxCommand::CarriageReturn)))
                      .right(MaxReceiveText);
     ReplyTimedOut = false;

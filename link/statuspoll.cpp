@@ -30,30 +30,39 @@ QString printable(const QString &reply)
 
 void frmTerminale::ReadDataSerial()
 {
+    // A step whose reply was lost (time-out, line gone) decodes nothing: the
+    // read-out or lamp keeps what it showed, since an empty text is no
+    // reading, and the stop check after it ends the cycle.
     ReplyText = fncCommandMicro(CMD_READ_FORWARD);
-    lblDirDigital(0)->setText(printable(ReplyText));
+    if (!ReplyLost)
+        lblDirDigital(0)->setText(printable(ReplyText));
     ReplyText.clear();
     if (AbortComm)
         return;
 
     ReplyText = fncCommandMicro(CMD_READ_REFLECTED);
-    lblRefDigital(0)->setText(printable(ReplyText));
+    if (!ReplyLost)
+        lblRefDigital(0)->setText(printable(ReplyText));
     ReplyText.clear();
     if (AbortComm)
         return;
 
     ReplyText = fncCommandMicro(CMD_READ_TEMPERATURE);
-    const qint16 raw = Atoi(ReplyText);
-    const qint16 celsius = qint16((raw - 130) * 2 - 20);
-    lblTemp->setText(QString::number(celsius));
-    ledTemp->setLampColor(raw > TemperatureAlarmRaw ? PanelColor::BrightRed : PanelColor::DarkRed);
+    if (!ReplyLost) {
+        const qint16 raw = Atoi(ReplyText);
+        const qint16 celsius = qint16((raw - 130) * 2 - 20);
+        lblTemp->setText(QString::number(celsius));
+        ledTemp->setLampColor(raw > TemperatureAlarmRaw ? PanelColor::BrightRed
+                                                        : PanelColor::DarkRed);
+    }
     ReplyText.clear();
     if (AbortComm)
         return;
 
     ReplyText = fncCommandMicro(CMD_READ_LOCK);
-    const bool locked = ReplyText == Yes;
-    ledLock->setLampColor(locked ? PanelColor::BrightRed : PanelColor::DarkRed);
+    const bool locked = !ReplyLost && ReplyText == Yes;
+    if (!ReplyLost)
+        ledLock->setLampColor(locked ? PanelColor::BrightRed : PanelColor::DarkRed);
     ReplyText.clear();
     if (AbortComm)
         return;
@@ -62,8 +71,8 @@ void frmTerminale::ReadDataSerial()
         ReplyText = fncCommandMicro(CMD_READ_FREQUENCY);
         // The operator may have started typing while the question was out:
         // the digits typed stay, or OK would accept what the display hides.
-        if (DisplayEnabled)
-            DisplayFrequency(QString(ReplyText));
+        if (!ReplyLost && DisplayEnabled)
+            showReportedFrequency(ReplyText);
         ReplyText.clear();
         if (AbortComm)
             return;
@@ -91,6 +100,23 @@ void frmTerminale::ReadDataSerial()
             ledRfInhibit->setLampColor(PanelColor::Yellow);
     }
     ssRfSwitch->setPressed(false);
+}
+
+void frmTerminale::showReportedFrequency(const QString &report)
+{
+    // Kept apart from the display, so the digits can go back to the
+    // transmitter's frequency when typed digits outlive their connection.
+    int reported = 0;
+    for (int i = 0; i < 5 && i < report.size(); ++i) {
+        const QChar character = report.at(i);
+        if (character < QLatin1Char('0') || character > QLatin1Char('9'))
+            continue;
+        ReportedFrequency[i] = character;
+        ++reported;
+    }
+    if (reported == 5)
+        DisplayHoldsTyped = false;
+    DisplayFrequency(report);
 }
 
 qint16 frmTerminale::Atoi(const QString &Value)

@@ -25,7 +25,10 @@ QPolygonF segmentPolygon(QPointF from, QPointF to, qreal t)
 }
 } // namespace
 
-LedDigit::LedDigit(QWidget *parent) : QWidget(parent) {}
+LedDigit::LedDigit(QWidget *parent) : QWidget(parent)
+{
+    setAccessibleName(QString::number(m_digitValue));
+}
 
 void LedDigit::setForeColor(int colorValue)
 {
@@ -42,6 +45,7 @@ void LedDigit::setDigitValue(int digit)
         return;
     m_digitValue = digit;
     update();
+    setAccessibleName(QString::number(digit));
     Q_EMIT DigitValueChanged(digit);
 }
 

@@ -13,7 +13,25 @@ void LedLamp::setLampColor(int colorValue)
         return;
     m_lampColor = colorValue;
     update();
+    describeState();
     Q_EMIT LampColorChanged(colorValue);
+}
+
+void LedLamp::setMeanings(const QString &caption, const QHash<int, QString> &meanings)
+{
+    m_caption = caption;
+    m_meanings = meanings;
+    setAccessibleName(caption);
+    describeState();
+}
+
+void LedLamp::describeState()
+{
+    if (m_caption.isEmpty())
+        return;
+    const QString state = m_caption + QStringLiteral(": ") + m_meanings.value(m_lampColor);
+    setAccessibleDescription(state);
+    setToolTip(state);
 }
 
 void LedLamp::paintEvent(QPaintEvent *)

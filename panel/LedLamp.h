@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QWidget>
 
 // A round LED lamp shown in LampColor (window-system colour value, red in the low byte).
@@ -12,6 +13,10 @@ public:
 
     int LampColor() const { return m_lampColor; }
     void setLampColor(int colorValue);
+    // Words for whoever cannot tell the colours apart: the caption is the
+    // lamp's accessible name, "CAPTION: meaning" of the colour shown its
+    // accessible description and tool tip, kept up with every change.
+    void setMeanings(const QString &caption, const QHash<int, QString> &meanings);
 
 Q_SIGNALS:
     void LampColorChanged(int colorValue);
@@ -20,5 +25,9 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    void describeState();
+
     int m_lampColor;
+    QString m_caption;
+    QHash<int, QString> m_meanings;
 };

@@ -9,8 +9,29 @@ RibbonSwitch::RibbonSwitch(const QImage &releasedPicture, const QImage &pressedP
     setCheckable(true);
     connect(this, &QAbstractButton::toggled, this, [this](bool on) {
         update();
+        describeState();
         Q_EMIT PressedChanged(on);
     });
+}
+
+void RibbonSwitch::setMeanings(const QString &caption, const QString &released,
+                               const QString &pressed)
+{
+    m_caption = caption;
+    m_releasedWords = released;
+    m_pressedWords = pressed;
+    setAccessibleName(caption);
+    describeState();
+}
+
+void RibbonSwitch::describeState()
+{
+    if (m_caption.isEmpty())
+        return;
+    const QString state =
+        m_caption + QStringLiteral(": ") + (isChecked() ? m_pressedWords : m_releasedWords);
+    setAccessibleDescription(state);
+    setToolTip(state);
 }
 
 void RibbonSwitch::paintEvent(QPaintEvent *)

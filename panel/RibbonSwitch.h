@@ -16,6 +16,9 @@ public:
 
     bool Pressed() const { return isChecked(); }
     void setPressed(bool pressed) { setChecked(pressed); }
+    // The switch's caption as its accessible name; "CAPTION: released" or
+    // "CAPTION: pressed" as its accessible description and tool tip.
+    void setMeanings(const QString &caption, const QString &released, const QString &pressed);
 
 Q_SIGNALS:
     void PressedChanged(bool pressed);
@@ -24,6 +27,11 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    void describeState();
+
     QImage m_released;
     QImage m_pressed;
+    QString m_caption;
+    QString m_releasedWords;
+    QString m_pressedWords;
 };

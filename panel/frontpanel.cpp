@@ -154,6 +154,7 @@ void frmTerminale::buildFrontPanel()
     tmrTimeOut = new PanelTimer(QStringLiteral("tmrTimeOut"), 500, this);
     tmrPausa = new PanelTimer(QStringLiteral("tmrPausa"), 10000, this);
     tmrPausaLabel = new PanelTimer(QStringLiteral("tmrPausaLabel"), 5000, this);
+    tmrNotProgrammed = new PanelTimer(QStringLiteral("tmrNotProgrammed"), 5000, this);
     tmrTimeOut->setEnabled(true);
     MSComm1 = new MSComm(this);
 
@@ -212,6 +213,15 @@ void frmTerminale::buildFrontPanel()
     ledRfInhibit = placeTwips(
         named(new LedLamp(PanelColor::DarkYellow, window), QStringLiteral("ledRfInhibit")), 10224,
         288, 504, 372);
+    ledTemp->setMeanings(QStringLiteral("ALARM TEMP"),
+                         {{PanelColor::DarkRed, QStringLiteral("no alarm")},
+                          {PanelColor::BrightRed, QStringLiteral("alarm")}});
+    ledLock->setMeanings(QStringLiteral("LOCK"),
+                         {{PanelColor::DarkRed, QStringLiteral("not locked")},
+                          {PanelColor::BrightRed, QStringLiteral("locked")}});
+    ledRfInhibit->setMeanings(QStringLiteral("ON THE AIR"),
+                              {{PanelColor::DarkYellow, QStringLiteral("off the air")},
+                               {PanelColor::Yellow, QStringLiteral("on the air")}});
     Label9 = placeTwips(makeLabel(QStringLiteral("Label9"), QStringLiteral("ON THE AIR"),
                                   {Transparent, sansBold}, window),
                         9984, 768, 1164, 204);
@@ -249,6 +259,19 @@ void frmTerminale::buildFrontPanel()
         digit->setForeColor(PanelColor::DarkRed);
         ledDigit.append(placeTwips(digit, digitLefts[i - 1], 180, 348, 672));
     }
+    // A screen reader reads the display as one frequency, "107.900 MHz".
+    auto describeFrequency = [this] {
+        QString text;
+        for (int i = 1; i <= 6; ++i) {
+            text += QString::number(ledDigit(i)->DigitValue());
+            if (i == 3)
+                text += QLatin1Char('.');
+        }
+        SSPanel7->setAccessibleName(text + QStringLiteral(" MHz"));
+    };
+    for (int i = 1; i <= 6; ++i)
+        connect(ledDigit(i), &LedDigit::DigitValueChanged, this, describeFrequency);
+    describeFrequency();
     shpPunto = placeTwips(
         named(new ShapeWidget(PanelColor::DarkRed, NoBorder, SSPanel7), QStringLiteral("shpPunto")),
         1350, 720, 75, 75);
@@ -330,6 +353,8 @@ void frmTerminale::buildFrontPanel()
                          QStringLiteral("ssRfSwitch")),
                    9648, 4128, 1308, 492);
     ssRfSwitch->setPressed(false);
+    ssRfSwitch->setMeanings(QStringLiteral("RF INHIBIT"), QStringLiteral("released"),
+                            QStringLiteral("pressed"));
     const QFont powerFont = panelFont(MsSansSerif, 9.75, true);
     cmdPower = placeTwips(
         makeButton(QStringLiteral("cmdPower"), QStringLiteral("ON"), powerFont, true, window), 9705,
@@ -357,6 +382,13 @@ void frmTerminale::buildFrontPanel()
     sbrStatus->setFont(sansBold);
     sbrStatus->setPanelPicture(1, statusIconPicture());
     placeTwips(sbrStatus, 0, 6990, 11370, 360);
+
+    // The read-outs speak their text as it stands; what they measure is said
+    // by a caption beside them that a screen reader does not tie to them.
+    lblTemp->setAccessibleDescription(QStringLiteral("TEMPERATURE in degrees Celsius"));
+    lblDirDigital(0)->setAccessibleDescription(QStringLiteral("RF - FORWARD power in watts"));
+    lblRefDigital(0)->setAccessibleDescription(QStringLiteral("RF - REFLECTED power in watts"));
+    lblCommunications(0)->setAccessibleDescription(QStringLiteral("communications"));
 
     setFixedSize(sizeHint());
 }

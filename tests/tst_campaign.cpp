@@ -504,7 +504,8 @@ void Campaign::planProgramming()
 void Campaign::clickKey(int index)
 {
     Key3D *key = m_w->cmdKey(index);
-    if (!key->isEnabled() || !m_w->PowerOn)
+    // Outside the running poll the keys change nothing, whatever SET FREQUENCY enabled.
+    if (!key->isEnabled() || m_w->connectionState() != ConnectionState::Polling)
         return;
     // The blinking digit is where the operator types.
     const QString caption = key->text();
@@ -515,7 +516,7 @@ void Campaign::clickKey(int index)
 
 void Campaign::clickOk()
 {
-    if (!m_w->cmdKey(11)->isEnabled() || !m_w->PowerOn)
+    if (!m_w->cmdKey(11)->isEnabled() || m_w->connectionState() != ConnectionState::Polling)
         return;
     qint32 typed = 0;
     for (int i = 1; i <= 5; ++i)
@@ -553,7 +554,7 @@ void Campaign::clickOk()
 
 void Campaign::clickSend()
 {
-    if (m_w->cmdSend->isEnabled()) {
+    if (m_w->cmdSend->isEnabled() && m_w->connectionState() == ConnectionState::Polling) {
         ++m_sendClicks;
         m_sent.insert(m_accepted);
     }

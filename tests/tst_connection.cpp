@@ -6,6 +6,7 @@
 #include "panel/Key3D.h"
 #include "panel/LedDigit.h"
 #include "panel/LedLamp.h"
+#include "panel/PanelColors.h"
 #include "panel/PanelStatusBar.h"
 #include "panel/PanelTimer.h"
 #include "panel/ReadoutLabel.h"
@@ -53,8 +54,25 @@ private Q_SLOTS:
     void powerCycleWithdrawsAnOpenEntry();
     void clock_data();
     void clock();
+    void labelTimerEndsWithTheConnection_data();
+    void labelTimerEndsWithTheConnection();
+    void programmingLostWithTheLine_data();
+    void programmingLostWithTheLine();
+    void keypadInertOutsideThePoll_data();
+    void keypadInertOutsideThePoll();
+    void entryOpenAtTheEndIsClosed_data();
+    void entryOpenAtTheEndIsClosed();
+    void portFailureAfterAConnection();
+    void lostTemperatureReplyKeepsTheAlarm();
+    void connectionStateFollowsThePowerSequence();
 
 private:
+    // Reply time-outs in a few hundred milliseconds, for the tests about them
+    // only; the others keep the full supervision a loaded machine never misses.
+    void shortenSupervision() { w().tmrTimeOutComm->setInterval(300); }
+    // Ends a connection that a failing test would otherwise poll for ever.
+    void endConnectionNow();
+    void connectThen(Scenario &scenario);
     void type(const QString &digits);
     void typeAndAccept(const QString &digits);
     void typeAcceptAndSend(const QString &digits);
@@ -62,6 +80,9 @@ private:
     std::unique_ptr<SettingsSandbox> m_sandbox;
     std::unique_ptr<TxSimulator> m_sim;
     std::unique_ptr<frmTerminale> m_w;
+    QTimer m_watchdog;
+    QTimer m_ender;
+    bool m_watchdogFired = false;
 };
 
 void ConnectionTest::init()
@@ -73,15 +94,44 @@ void ConnectionTest::init()
     m_sim->setFrequencyKHz(98500);
     mapPort(1, m_sim->devicePath());
     m_w = std::make_unique<frmTerminale>();
-    w().tmrTimeOutComm->setInterval(300);
     w().tmrPausa->setInterval(300);
+    // No test may poll until CTest gives up on it: past this, the connection
+    // is ended and the test fails.
+    m_watchdogFired = false;
+    m_watchdog.setSingleShot(true);
+    m_watchdog.setInterval(90000);
+    connect(&m_watchdog, &QTimer::timeout, this, [this] {
+        m_watchdogFired = true;
+        endConnectionNow();
+    });
+    m_watchdog.start();
+}
+
+void ConnectionTest::endConnectionNow()
+{
+    // A stop request made between two exchanges is cleared by the next
+    // command, so it is repeated until the poll has really stopped.
+    m_ender.setInterval(20);
+    connect(&m_ender, &QTimer::timeout, this, [this] {
+        if (w().connectionState() == ConnectionState::Polling ||
+            w().connectionState() == ConnectionState::Connecting)
+            w().AbortComm = true;
+        else
+            m_ender.stop();
+    });
+    m_ender.start();
 }
 
 void ConnectionTest::cleanup()
 {
+    m_watchdog.stop();
+    m_watchdog.disconnect();
+    m_ender.stop();
+    m_ender.disconnect();
     m_w.reset();
     m_sim.reset();
     m_sandbox.reset();
+    QVERIFY2(!m_watchdogFired, "the connection did not end within 90 s and was ended by the test");
 }
 
 void ConnectionTest::type(const QString &digits)
@@ -105,10 +155,12 @@ void ConnectionTest::typeAcceptAndSend(const QString &digits)
 
 void ConnectionTest::noTransmitter()
 {
+    shortenSupervision();
     m_sim->setSilent(true);
     QString labelWhileConnecting;
     bool powerDisabledMeanwhile = false;
     Scenario scenario;
+    scenario.otherwise([this] { endConnectionNow(); });
     scenario.then([&] {
         labelWhileConnecting = w().lblCommunications(0)->text();
         powerDisabledMeanwhile = !w().cmdPower->isEnabled();
@@ -138,6 +190,7 @@ void ConnectionTest::connectWatchDisconnectPowerOff()
     bool disconnectEnabled = false, powerDisabled = false, clockRunning = false;
     QImage connectedPicture;
     Scenario scenario;
+    scenario.otherwise([this] { endConnectionNow(); });
     scenario
         .when([&] { return w().sbrStatus->panelText(4) == QLatin1String("Firmware: V1.0"); },
               [&] {
@@ -157,7 +210,7 @@ void ConnectionTest::connectWatchDisconnectPowerOff()
               [&] { w().cmdDisconnect_Click(); });
     scenario.start();
     w().cmdPower_Click();
-    QVERIFY(scenario.finished());
+    QVERIFY2(scenario.finished(), qPrintable(scenario.report()));
     QVERIFY(disconnectEnabled);
     QVERIFY(powerDisabled);
     QVERIFY(clockRunning);
@@ -217,6 +270,7 @@ void ConnectionTest::lineFailsMidConnection_data()
 void ConnectionTest::lineFailsMidConnection()
 {
     QFETCH(bool, unplug);
+    shortenSupervision();
     if (unplug)
         m_sim->setUnplugAfter(9);
     else
@@ -243,6 +297,7 @@ void ConnectionTest::portThatCannotOpen()
     Comm = QStringLiteral("3");
     QString boxText, boxTitle;
     Scenario scenario;
+    scenario.otherwise([this] { endConnectionNow(); });
     scenario.when([] { return qobject_cast<QMessageBox *>(QApplication::activeModalWidget()); },
                   [&] {
                       auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
@@ -253,7 +308,7 @@ void ConnectionTest::portThatCannotOpen()
                   });
     scenario.start();
     w().cmdPower_Click();
-    QVERIFY(scenario.finished());
+    QVERIFY2(scenario.finished(), qPrintable(scenario.report()));
     QCOMPARE(boxTitle, QStringLiteral("WARNING"));
     QVERIFY2(boxText.contains(QStringLiteral("/nonexistent/ttyX")), qPrintable(boxText));
     QVERIFY(boxText.contains(QStringLiteral("COM3")));
@@ -269,6 +324,7 @@ void ConnectionTest::portThatCannotOpen()
 void ConnectionTest::programmingAFrequency()
 {
     Scenario scenario(30000);
+    scenario.otherwise([this] { endConnectionNow(); });
     QString labelDuringProgramming;
     scenario
         .when([&] { return w().cmdDisconnect->isEnabled(); },
@@ -283,7 +339,7 @@ void ConnectionTest::programmingAFrequency()
               [&] { w().cmdDisconnect_Click(); });
     scenario.start();
     w().cmdPower_Click();
-    QVERIFY(scenario.finished());
+    QVERIFY2(scenario.finished(), qPrintable(scenario.report()));
     QCOMPARE(labelDuringProgramming, QStringLiteral("SEND FREQUENCY TO TRANSMITTER"));
     QVERIFY(!w().SendRequest);
     const QByteArray line = m_sim->received();
@@ -299,6 +355,7 @@ void ConnectionTest::wrongEchoStopsTheProgramming()
     m_sim->setWrongEcho(true);
     QString labelAfter;
     Scenario scenario(30000);
+    scenario.otherwise([this] { endConnectionNow(); });
     scenario
         .when([&] { return w().cmdDisconnect->isEnabled(); },
               [&] { typeAcceptAndSend(QStringLiteral("10790")); })
@@ -310,7 +367,7 @@ void ConnectionTest::wrongEchoStopsTheProgramming()
             [&] { w().cmdDisconnect_Click(); });
     scenario.start();
     w().cmdPower_Click();
-    QVERIFY(scenario.finished());
+    QVERIFY2(scenario.finished(), qPrintable(scenario.report()));
     QVERIFY(!w().SendRequest);
     QCOMPARE(m_sim->frequencyKHz(), 98500);
     const QByteArray line = m_sim->received();
@@ -324,6 +381,7 @@ void ConnectionTest::disconnectDuringProgrammingIsKept()
 {
     m_sim->setPieces(2, 20);
     Scenario scenario(30000);
+    scenario.otherwise([this] { endConnectionNow(); });
     scenario
         .when([&] { return w().cmdDisconnect->isEnabled(); },
               [&] { typeAcceptAndSend(QStringLiteral("10790")); })
@@ -331,7 +389,7 @@ void ConnectionTest::disconnectDuringProgrammingIsKept()
               [&] { w().cmdDisconnect_Click(); });
     scenario.start();
     w().cmdPower_Click();
-    QVERIFY(scenario.finished());
+    QVERIFY2(scenario.finished(), qPrintable(scenario.report()));
     QCOMPARE(w().lblCommunications(0)->text(), QStringLiteral(" DISCONNECTED "));
     // The programming ran to its end, and not one status question followed it.
     QCOMPARE(m_sim->frequencyKHz(), 107900);
@@ -342,6 +400,7 @@ void ConnectionTest::disconnectDuringProgrammingIsKept()
 void ConnectionTest::pendingRequestDroppedAtTheEnd()
 {
     Scenario scenario(30000);
+    scenario.otherwise([this] { endConnectionNow(); });
     scenario.when([&] { return w().cmdDisconnect->isEnabled(); },
                   [&] {
                       typeAcceptAndSend(QStringLiteral("10790"));
@@ -353,6 +412,7 @@ void ConnectionTest::pendingRequestDroppedAtTheEnd()
     w().cmdPower_Click(); // OFF
     m_sim->clearReceived();
     Scenario second(30000);
+    second.otherwise([this] { endConnectionNow(); });
     second.when([&] { return m_sim->received().size() > 20; }, [&] { w().cmdDisconnect_Click(); });
     second.start();
     w().cmdPower_Click(); // a new connection must not program the old entry
@@ -364,6 +424,7 @@ void ConnectionTest::sendDuringProgrammingIsServedAfterIt()
 {
     m_sim->setReplyDelayMs(20); // the programming takes long enough to act inside it
     Scenario scenario(30000);
+    scenario.otherwise([this] { endConnectionNow(); });
     scenario
         .when([&] { return w().cmdDisconnect->isEnabled(); },
               [&] { typeAcceptAndSend(QStringLiteral("09180")); })
@@ -373,11 +434,10 @@ void ConnectionTest::sendDuringProgrammingIsServedAfterIt()
                                                                  "091800")));
                   typeAcceptAndSend(QStringLiteral("08940"));
               })
-        .when([&] { return m_sim->frequencyKHz() == 89400; }, [&] { w().cmdDisconnect_Click(); })
-        .otherwise([&] { w().cmdDisconnect_Click(); });
+        .when([&] { return m_sim->frequencyKHz() == 89400; }, [&] { w().cmdDisconnect_Click(); });
     scenario.start();
     w().cmdPower_Click();
-    QVERIFY(scenario.finished());
+    QVERIFY2(scenario.finished(), qPrintable(scenario.report()));
     // Both frequencies went out whole, one after the other, never a mix.
     const QByteArray line = m_sim->received();
     QCOMPARE(line.count('\x0e'), 2);
@@ -395,6 +455,7 @@ void ConnectionTest::frequencyReplyDuringEntryKeepsTheTypedDigit()
     QString expected;
     QString shownAfterReply;
     Scenario scenario(30000);
+    scenario.otherwise([this] { endConnectionNow(); });
     scenario
         .when(
             [&] {
@@ -411,11 +472,10 @@ void ConnectionTest::frequencyReplyDuringEntryKeepsTheTypedDigit()
               [&] {
                   shownAfterReply = digitsShown(w());
                   w().cmdDisconnect_Click();
-              })
-        .otherwise([&] { w().cmdDisconnect_Click(); });
+              });
     scenario.start();
     w().cmdPower_Click();
-    QVERIFY(scenario.finished());
+    QVERIFY2(scenario.finished(), qPrintable(scenario.report()));
     QCOMPARE(shownAfterReply, expected);
     QCOMPARE(w().EnteredDigits[1], QStringLiteral("1"));
 }
@@ -423,6 +483,7 @@ void ConnectionTest::frequencyReplyDuringEntryKeepsTheTypedDigit()
 void ConnectionTest::powerCycleWithdrawsAnOpenEntry()
 {
     Scenario scenario(30000);
+    scenario.otherwise([this] { endConnectionNow(); });
     scenario.when([&] { return w().cmdDisconnect->isEnabled(); },
                   [&] {
                       w().cmdSetFrequency_Click();
@@ -434,21 +495,22 @@ void ConnectionTest::powerCycleWithdrawsAnOpenEntry()
     w().cmdPower_Click();
     w().cmdPower_Click(); // OFF
     QVERIFY(!w().cmdKey(11)->isEnabled());
+    m_sim->clearReceived();
 
     bool okOfferedOnReconnect = true;
     QString shownOnReconnect;
     Scenario second(30000);
-    second
-        .when(
-            [&] { return w().cmdDisconnect->isEnabled() && m_sim->received().count('\x09') >= 1; },
-            [&] {
-                okOfferedOnReconnect = w().cmdKey(11)->isEnabled();
-                w().cmdDisconnect_Click();
-            })
-        .otherwise([&] { w().cmdDisconnect_Click(); });
+    second.otherwise([this] { endConnectionNow(); });
+    second.when(
+        // A whole cycle of the new connection, its frequency reply shown.
+        [&] { return m_sim->received().count('\x0a') >= 1; },
+        [&] {
+            okOfferedOnReconnect = w().cmdKey(11)->isEnabled();
+            w().cmdDisconnect_Click();
+        });
     second.start();
     w().cmdPower_Click();
-    QVERIFY(second.finished());
+    QVERIFY2(second.finished(), qPrintable(second.report()));
     QVERIFY(!okOfferedOnReconnect);
     QVERIFY(w().DisplayEnabled);
     // The display is the transmitter's again: its 98.5 MHz, not the entry.
@@ -461,7 +523,9 @@ void ConnectionTest::clock_data()
     QTest::addColumn<QString>("shown");
     QTest::newRow("one second") << qint64(1) << "00:00:01";
     QTest::newRow("1 h 2 min 3 s") << qint64(3723) << "01:02:03";
-    QTest::newRow("25 hours") << qint64(25 * 3600) << "01:00:00";
+    QTest::newRow("25 hours") << qint64(25 * 3600) << "25:00:00";
+    QTest::newRow("100 hours") << qint64(100 * 3600) << "100:00:00";
+    QTest::newRow("a week, 1 h 2 min 3 s") << qint64(7 * 86400 + 3723) << "169:02:03";
     QTest::newRow("clock set back") << qint64(-90) << "00:00:00";
 }
 
@@ -478,6 +542,293 @@ void ConnectionTest::clock()
     w().StopConnectionClock();
     QCOMPARE(w().sbrStatus->panelText(5), QStringLiteral("Time of Connection: 00:00:00 "));
     QVERIFY(!w().timer1->isActive());
+}
+
+void ConnectionTest::labelTimerEndsWithTheConnection_data()
+{
+    QTest::addColumn<bool>("reconnectSilent");
+    QTest::newRow("SEND, DISCONNECT, OFF") << false;
+    QTest::newRow("SEND, DISCONNECT, OFF, ON without reply") << true;
+}
+
+void ConnectionTest::labelTimerEndsWithTheConnection()
+{
+    // Five seconds after SEND the label says "COMMUNICATIONS IN PROGRESS"
+    // again, but never over a connection that has ended meanwhile.
+    QFETCH(bool, reconnectSilent);
+    w().tmrPausaLabel->setInterval(400);
+    const int longerThanTheLabel = 1000;
+    Scenario scenario;
+    scenario.otherwise([this] { endConnectionNow(); });
+    scenario.when([&] { return w().connectionState() == ConnectionState::Polling; },
+                  [&] {
+                      typeAcceptAndSend(QStringLiteral("10790"));
+                      w().cmdDisconnect_Click(); // ends before the label's five seconds
+                  });
+    scenario.start();
+    w().cmdPower_Click();
+    QVERIFY2(scenario.finished(), qPrintable(scenario.report()));
+    QCOMPARE(w().lblCommunications(0)->text(), QStringLiteral(" DISCONNECTED "));
+    QTest::qWait(longerThanTheLabel);
+    QCOMPARE(w().lblCommunications(0)->text(), QStringLiteral(" DISCONNECTED "));
+
+    w().cmdPower_Click(); // OFF
+    QTest::qWait(longerThanTheLabel);
+    QCOMPARE(w().lblCommunications(0)->text(), QString());
+    if (!reconnectSilent)
+        return;
+
+    // A new SEND's timer, then a power-on that gets no reply.
+    Scenario again;
+    again.otherwise([this] { endConnectionNow(); });
+    again.when([&] { return w().connectionState() == ConnectionState::Polling; },
+               [&] {
+                   typeAcceptAndSend(QStringLiteral("10790"));
+                   w().cmdDisconnect_Click();
+               });
+    again.start();
+    w().cmdPower_Click();
+    QVERIFY2(again.finished(), qPrintable(again.report()));
+    w().cmdPower_Click(); // OFF
+    shortenSupervision();
+    m_sim->setSilent(true);
+    w().cmdPower_Click(); // ON: the firmware question goes unanswered
+    QCOMPARE(w().lblCommunications(0)->text(), QStringLiteral(" NO REPLY FROM MICRO "));
+    QTest::qWait(longerThanTheLabel);
+    QCOMPARE(w().lblCommunications(0)->text(), QStringLiteral(" NO REPLY FROM MICRO "));
+}
+
+void ConnectionTest::programmingLostWithTheLine_data()
+{
+    QTest::addColumn<int>("silentAt");
+    QTest::newRow("at the programming command") << 0;
+    QTest::newRow("at the third digit") << 3;
+    QTest::newRow("at the last digit") << 6;
+}
+
+void ConnectionTest::programmingLostWithTheLine()
+{
+    // The transmitter falls silent in the middle of a programming: nothing
+    // more goes out, the operator is told it did not take, and the digits
+    // show the frequency the transmitter last reported, not the typed one.
+    QFETCH(int, silentAt);
+    shortenSupervision();
+    w().tmrNotProgrammed->setInterval(400);
+    w().tmrPausaLabel->setInterval(400);
+    int digitsHeard = -1;
+    connect(m_sim.get(), &TxSimulator::arrived, this, [&](const QByteArray &bytes) {
+        for (const char byte : bytes) {
+            if (byte == '\x0e')
+                digitsHeard = 0;
+            else if (digitsHeard >= 0 && byte >= '0' && byte <= '9')
+                ++digitsHeard;
+            if (digitsHeard == silentAt)
+                m_sim->setSilent(true);
+        }
+    });
+    Scenario scenario;
+    scenario.otherwise([this] { endConnectionNow(); });
+    scenario.when([&] { return digitsShown(w()) == QLatin1String("09850"); },
+                  [&] { typeAcceptAndSend(QStringLiteral("10790")); });
+    scenario.start();
+    w().cmdPower_Click();
+    QVERIFY2(scenario.finished(), qPrintable(scenario.report()));
+
+    QCOMPARE(w().connectionState(), ConnectionState::Ended);
+    QCOMPARE(w().lblCommunications(0)->text(), QStringLiteral("FREQUENCY NOT PROGRAMMED"));
+    QCOMPARE(digitsShown(w()), QStringLiteral("09850"));
+    const QByteArray line = m_sim->received();
+    const qsizetype start = line.indexOf('\x0e');
+    QVERIFY(start > 0);
+    // Not one byte after the one that went unanswered.
+    QCOMPARE(line.mid(start), QByteArray("\x0e"
+                                         "107900")
+                                  .left(silentAt + 1));
+    QTRY_COMPARE(w().lblCommunications(0)->text(), QStringLiteral(" DISCONNECTED "));
+    QTest::qWait(1000);
+    QCOMPARE(w().lblCommunications(0)->text(), QStringLiteral(" DISCONNECTED "));
+    QCOMPARE(digitsShown(w()), QStringLiteral("09850"));
+}
+
+void ConnectionTest::keypadInertOutsideThePoll_data()
+{
+    QTest::addColumn<ConnectionState>("state");
+    QTest::newRow("ended") << ConnectionState::Ended;
+    QTest::newRow("port not available") << ConnectionState::PortNotAvailable;
+    QTest::newRow("off") << ConnectionState::Off;
+}
+
+void ConnectionTest::keypadInertOutsideThePoll()
+{
+    QFETCH(ConnectionState, state);
+    if (state == ConnectionState::Ended) {
+        Scenario scenario;
+        scenario.otherwise([this] { endConnectionNow(); });
+        scenario.when([&] { return digitsShown(w()) == QLatin1String("09850"); },
+                      [&] { w().cmdDisconnect_Click(); });
+        scenario.start();
+        w().cmdPower_Click();
+    } else if (state == ConnectionState::PortNotAvailable) {
+        mapPort(3, QStringLiteral("/nonexistent/ttyX"));
+        Comm = QStringLiteral("3");
+        Scenario scenario;
+        scenario.when([] { return qobject_cast<QMessageBox *>(QApplication::activeModalWidget()); },
+                      [] {
+                          qobject_cast<QMessageBox *>(QApplication::activeModalWidget())
+                              ->button(QMessageBox::Ok)
+                              ->click();
+                      });
+        scenario.start();
+        w().cmdPower_Click();
+    }
+    QCOMPARE(w().connectionState(), state);
+    m_sim->clearReceived();
+    const QString label = w().lblCommunications(0)->text();
+    const QString digits = digitsShown(w());
+
+    typeAcceptAndSend(QStringLiteral("10790"));
+    QVERIFY(!w().SendRequest);
+    QVERIFY(!w().cmdSend->isEnabled());
+    QCOMPARE(w().lblCommunications(0)->text(), label);
+    QCOMPARE(digitsShown(w()), digits);
+    QTest::qWait(100);
+    QCOMPARE(m_sim->received(), QByteArray());
+
+    // Nothing of it reaches the next connection either.
+    if (w().PowerOn)
+        w().cmdPower_Click(); // OFF
+    Comm = QStringLiteral("1");
+    Scenario next;
+    next.otherwise([this] { endConnectionNow(); });
+    next.when([&] { return m_sim->received().count('\x0a') >= 3; },
+              [&] { w().cmdDisconnect_Click(); });
+    next.start();
+    w().cmdPower_Click();
+    QVERIFY2(next.finished(), qPrintable(next.report()));
+    QVERIFY(!m_sim->received().contains('\x0e'));
+    QCOMPARE(m_sim->frequencyKHz(), 98500);
+}
+
+void ConnectionTest::entryOpenAtTheEndIsClosed_data()
+{
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<bool>("locked");
+    QTest::addColumn<QString>("shownAfter");
+    QTest::newRow("open, three digits typed") << "open" << true << "09850";
+    QTest::newRow("accepted, not sent") << "accepted" << true << "09850";
+    QTest::newRow("no frequency reported since start-up") << "accepted" << false << "00000";
+}
+
+void ConnectionTest::entryOpenAtTheEndIsClosed()
+{
+    QFETCH(QString, entry);
+    QFETCH(bool, locked);
+    QFETCH(QString, shownAfter);
+    // Unlocked, the transmitter is never asked its frequency.
+    m_sim->setLocked(locked);
+    w().tmrPausa->setInterval(60000); // the entry must still be open at the end
+    Scenario scenario;
+    scenario.otherwise([this] { endConnectionNow(); });
+    scenario.when([&] { return m_sim->received().count('\x0a') >= 2; },
+                  [&] {
+                      if (entry == QLatin1String("open")) {
+                          w().cmdSetFrequency_Click();
+                          type(QStringLiteral("107"));
+                      } else {
+                          typeAndAccept(QStringLiteral("10790"));
+                          QVERIFY(w().cmdSend->isEnabled());
+                      }
+                      w().cmdDisconnect_Click();
+                  });
+    scenario.start();
+    w().cmdPower_Click();
+    QVERIFY2(scenario.finished(), qPrintable(scenario.report()));
+
+    QCOMPARE(w().connectionState(), ConnectionState::Ended);
+    for (int index = 0; index <= 11; ++index)
+        QVERIFY2(!w().cmdKey(index)->isEnabled(), qPrintable(QString::number(index)));
+    QVERIFY(!w().cmdSend->isEnabled());
+    QVERIFY(!w().tmrPausa->isActive());
+    QVERIFY(!w().tmrTimeOut->isActive());
+    QVERIFY(w().cmdSetFrequency->isEnabled());
+    for (int i = 1; i <= 6; ++i)
+        QCOMPARE(w().ledDigit(i)->ForeColor(), int(PanelColor::BrightRed));
+    QCOMPARE(digitsShown(w()), shownAfter);
+}
+
+void ConnectionTest::portFailureAfterAConnection()
+{
+    Scenario scenario;
+    scenario.otherwise([this] { endConnectionNow(); });
+    scenario.when([&] { return m_sim->received().count('\x0a') >= 1; },
+                  [&] { w().cmdDisconnect_Click(); });
+    scenario.start();
+    w().cmdPower_Click();
+    w().cmdPower_Click(); // OFF
+    QCOMPARE(w().sbrStatus->panelText(5), QStringLiteral("Time of Connection: "));
+
+    mapPort(3, QStringLiteral("/nonexistent/ttyX"));
+    Comm = QStringLiteral("3");
+    Scenario box;
+    box.when([] { return qobject_cast<QMessageBox *>(QApplication::activeModalWidget()); },
+             [] {
+                 qobject_cast<QMessageBox *>(QApplication::activeModalWidget())
+                     ->button(QMessageBox::Ok)
+                     ->click();
+             });
+    box.start();
+    w().cmdPower_Click();
+    QCOMPARE(w().lblCommunications(0)->text(), QStringLiteral(" PORT NOT AVAILABLE "));
+    QCOMPARE(w().connectionState(), ConnectionState::PortNotAvailable);
+    // No connection happened, so no connection time is shown.
+    QCOMPARE(w().sbrStatus->panelText(5), QStringLiteral("Time of Connection: "));
+    QCOMPARE(w().cmdPower->text(), QStringLiteral("OFF"));
+}
+
+void ConnectionTest::lostTemperatureReplyKeepsTheAlarm()
+{
+    // An overheating transmitter that falls silent must not look cooled down.
+    shortenSupervision();
+    m_sim->setTemperature(176);
+    bool alarmSeen = false;
+    connect(m_sim.get(), &TxSimulator::arrived, this, [&](const QByteArray &bytes) {
+        if (alarmSeen && bytes.contains('\x07'))
+            m_sim->setSilent(true);
+    });
+    Scenario scenario;
+    scenario.otherwise([this] { endConnectionNow(); });
+    scenario.when([&] { return w().ledTemp->LampColor() == PanelColor::BrightRed; },
+                  [&] {
+                      QCOMPARE(w().lblTemp->text(), QStringLiteral("72"));
+                      alarmSeen = true;
+                  });
+    scenario.start();
+    w().cmdPower_Click();
+    QVERIFY2(scenario.finished(), qPrintable(scenario.report()));
+    QCOMPARE(w().connectionState(), ConnectionState::Ended);
+    QVERIFY(m_sim->received().endsWith('\x07'));
+    QCOMPARE(w().ledTemp->LampColor(), int(PanelColor::BrightRed));
+}
+
+void ConnectionTest::connectionStateFollowsThePowerSequence()
+{
+    QList<ConnectionState> seen;
+    connect(m_w.get(), &frmTerminale::connectionStateChanged, this,
+            [&](ConnectionState state) { seen << state; });
+    Scenario scenario;
+    scenario.otherwise([this] { endConnectionNow(); });
+    scenario.when([&] { return m_sim->received().count('\x0a') >= 1; },
+                  [&] { w().cmdDisconnect_Click(); });
+    scenario.start();
+    w().cmdPower_Click();
+    w().cmdPower_Click();
+    m_sim->setSilent(true);
+    shortenSupervision();
+    w().cmdPower_Click(); // no reply: back to off
+    const QList<ConnectionState> expected = {ConnectionState::Connecting, ConnectionState::Polling,
+                                             ConnectionState::Ended,      ConnectionState::Off,
+                                             ConnectionState::Connecting, ConnectionState::Off};
+    QCOMPARE(seen, expected);
 }
 
 QTEST_MAIN(ConnectionTest)

@@ -7,6 +7,7 @@
 #include "panel/LedLamp.h"
 #include "panel/LineWidget.h"
 #include "panel/Panel3D.h"
+#include "panel/PanelColors.h"
 #include "panel/PanelStatusBar.h"
 #include "panel/PanelTimer.h"
 #include "panel/ReadoutLabel.h"
@@ -15,6 +16,7 @@
 #include "support/PanelFixture.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QAction>
 #include <QLabel>
 #include <QMenu>
@@ -44,6 +46,9 @@ private Q_SLOTS:
     void statusBarPanels();
     void timersAndMenu();
     void shapesLieBehindWhatCoversThem();
+    void lampsReadableWithoutColour_data();
+    void lampsReadableWithoutColour();
+    void readoutsAndDigitsSpeakTheirText();
 
 private:
     std::unique_ptr<SettingsSandbox> m_sandbox;
@@ -266,6 +271,79 @@ void FrontPanelTest::shapesLieBehindWhatCoversThem()
     QVERIFY(order(w.Shape3) < order(w.cmdPower));
     QVERIFY(order(w.Shape2) < order(w.cmdSend));
     QVERIFY(order(w.Line4) < order(w.cmdKey(0)));
+}
+
+namespace {
+// What a screen reader hears of a control.
+QString spoken(QWidget *widget, QAccessible::Text what)
+{
+    QAccessibleInterface *face = QAccessible::queryAccessibleInterface(widget);
+    return face ? face->text(what) : QStringLiteral("<no accessible interface>");
+}
+} // namespace
+
+void FrontPanelTest::lampsReadableWithoutColour_data()
+{
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<int>("colour");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QString>("state");
+    QTest::newRow("lock lit") << "ledLock" << int(PanelColor::BrightRed) << "LOCK"
+                              << "LOCK: locked";
+    QTest::newRow("lock dark") << "ledLock" << int(PanelColor::DarkRed) << "LOCK"
+                               << "LOCK: not locked";
+    QTest::newRow("alarm lit") << "ledTemp" << int(PanelColor::BrightRed) << "ALARM TEMP"
+                               << "ALARM TEMP: alarm";
+    QTest::newRow("alarm dark") << "ledTemp" << int(PanelColor::DarkRed) << "ALARM TEMP"
+                                << "ALARM TEMP: no alarm";
+    QTest::newRow("on the air") << "ledRfInhibit" << int(PanelColor::Yellow) << "ON THE AIR"
+                                << "ON THE AIR: on the air";
+    QTest::newRow("off the air") << "ledRfInhibit" << int(PanelColor::DarkYellow) << "ON THE AIR"
+                                 << "ON THE AIR: off the air";
+}
+
+void FrontPanelTest::lampsReadableWithoutColour()
+{
+    QFETCH(QString, control);
+    QFETCH(int, colour);
+    QFETCH(QString, caption);
+    QFETCH(QString, state);
+    frmTerminale w;
+    auto *lamp = w.findChild<LedLamp *>(control);
+    QVERIFY(lamp);
+    const QSize sizeBefore = lamp->size();
+    // Away and back, so the words follow a change whichever colour it starts in.
+    lamp->setLampColor(colour == PanelColor::BrightRed || colour == PanelColor::Yellow
+                           ? PanelColor::Black
+                           : PanelColor::White);
+    lamp->setLampColor(colour);
+    QCOMPARE(spoken(lamp, QAccessible::Name), caption);
+    QCOMPARE(spoken(lamp, QAccessible::Description), state);
+    QCOMPARE(lamp->toolTip(), state);
+    QCOMPARE(lamp->LampColor(), colour);
+    QCOMPARE(lamp->size(), sizeBefore);
+}
+
+void FrontPanelTest::readoutsAndDigitsSpeakTheirText()
+{
+    frmTerminale w;
+    QCOMPARE(spoken(w.ssRfSwitch, QAccessible::Name), QStringLiteral("RF INHIBIT"));
+    QCOMPARE(spoken(w.ssRfSwitch, QAccessible::Description),
+             QStringLiteral("RF INHIBIT: released"));
+    w.ssRfSwitch->setPressed(true);
+    QCOMPARE(spoken(w.ssRfSwitch, QAccessible::Description), QStringLiteral("RF INHIBIT: pressed"));
+    QCOMPARE(w.ssRfSwitch->toolTip(), QStringLiteral("RF INHIBIT: pressed"));
+
+    w.lblDirDigital(0)->setText(QStringLiteral("12.5"));
+    w.lblTemp->setText(QStringLiteral("72"));
+    QCOMPARE(spoken(w.lblDirDigital(0), QAccessible::Name), QStringLiteral("12.5"));
+    QCOMPARE(spoken(w.lblTemp, QAccessible::Name), QStringLiteral("72"));
+
+    w.DisplayFrequency(QStringLiteral("107900"));
+    QCOMPARE(spoken(w.SSPanel7, QAccessible::Name), QStringLiteral("107.900 MHz"));
+    QCOMPARE(spoken(w.ledDigit(3), QAccessible::Name), QStringLiteral("7"));
+    w.DisplayFrequency(QStringLiteral("08750"));
+    QCOMPARE(spoken(w.SSPanel7, QAccessible::Name), QStringLiteral("087.500 MHz"));
 }
 
 QTEST_MAIN(FrontPanelTest)

@@ -81,7 +81,9 @@ void KeypadTest::cleanup()
 
 void KeypadTest::open(frmTerminale &w)
 {
+    // The keys answer only while the poll runs; these tests stand in for it.
     w.PowerOn = true;
+    w.setConnectionState(ConnectionState::Polling);
     w.cmdSetFrequency_Click();
 }
 

@@ -44,3 +44,21 @@ void frmTerminale::Ripristina()
     for (int index = 0; index <= 11; ++index)
         cmdKey(index)->setEnabled(false);
 }
+
+void frmTerminale::closeEntryAtEnd()
+{
+    // An entry cannot outlive the connection it was typed for: nothing could
+    // send it, and OK or SEND would only pretend to.
+    if (tmrTimeOut->isEnabled()) {
+        tmrTimeOut->setEnabled(false);
+        ledDigit(DigitPosition)->setForeColor(PanelColor::BrightRed);
+    }
+    tmrPausa->setEnabled(false);
+    Ripristina();
+    // Typed digits are not the transmitter's frequency; left up, they would
+    // read as if it had been tuned there.
+    if (DisplayHoldsTyped) {
+        DisplayFrequency(ReportedFrequency);
+        DisplayHoldsTyped = false;
+    }
+}

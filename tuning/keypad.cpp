@@ -46,7 +46,9 @@ bool inBand(qint64 candidateKHz)
 
 void frmTerminale::cmdKey_Click(int Index)
 {
-    if (!PowerOn)
+    // Only a running poll can send what is typed; anywhere else the keys
+    // would change the display and promise a frequency nothing will program.
+    if (!PowerOn || m_connectionState != ConnectionState::Polling)
         return;
     Key3D *key = cmdKey(Index);
     if (!key)
@@ -98,6 +100,7 @@ void frmTerminale::cmdKey_Click(int Index)
     cmdSend->setEnabled(false);
     EnteredDigits[size_t(DigitPosition)] = caption;
     ledDigit(DigitPosition)->setDigitValue(caption.toInt());
+    DisplayHoldsTyped = true;
     ledDigit(DigitPosition)->setForeColor(PanelColor::BrightRed);
     DigitPosition = qint16(DigitPosition + 1);
     if (DigitPosition > 5) {

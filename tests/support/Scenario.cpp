@@ -39,3 +39,13 @@ void Scenario::tick()
     ++m_next;
     action();
 }
+
+QString Scenario::report() const
+{
+    if (finished())
+        return QStringLiteral("all %1 steps taken").arg(m_steps.size());
+    return QStringLiteral("still waiting for step %1 of %2 when the %3 ms deadline passed")
+        .arg(m_next + 1)
+        .arg(m_steps.size())
+        .arg(m_deadline.interval());
+}

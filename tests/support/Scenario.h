@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QString>
 #include <QTimer>
 
 #include <functional>
@@ -36,6 +37,8 @@ public:
     void start();
 
     bool finished() const { return m_next >= m_steps.size(); }
+    // For a failure message: which step the scenario was still waiting for.
+    QString report() const;
     bool timedOut() const { return m_timedOut; }
     size_t stepsTaken() const { return m_next; }
 
