@@ -7,6 +7,7 @@
 #include "panel/PanelStatusBar.h"
 #include "panel/PanelTimer.h"
 #include "panel/ReadoutLabel.h"
+#include "panel/RibbonSwitch.h"
 #include "settings/SettingsStore.h"
 
 #include <QAction>
@@ -36,6 +37,8 @@ void frmTerminale::connectHandlers()
     connect(cmdDisconnect, &QPushButton::clicked, this, &frmTerminale::cmdDisconnect_Click);
     connect(cmdSend, &QPushButton::clicked, this, &frmTerminale::cmdSend_Click);
     connect(cmdSetFrequency, &QPushButton::clicked, this, &frmTerminale::cmdSetFrequency_Click);
+    connect(ssRfSwitch, &RibbonSwitch::PressedChanged, this,
+            &frmTerminale::refuseRfPressOutsidePoll);
     connect(mnuFilePort, &QAction::triggered, this, &frmTerminale::mnuFilePort_Click);
     connect(mnuFileExit, &QAction::triggered, this, &frmTerminale::mnuFileExit_Click);
 
@@ -49,13 +52,23 @@ void frmTerminale::connectHandlers()
 
 void frmTerminale::Form_Load()
 {
+    // The files are looked at before anything is read from them.
+    SettingsStore::check();
     Comm = SettingsStore::read(QStringLiteral("Comm"));
     LimitUp = SettingsStore::read(QStringLiteral("LimitUp"));
     LimitDown = SettingsStore::read(QStringLiteral("LimitDown"));
     if (LimitUp.toString().isEmpty() && LimitDown.toString().isEmpty()) {
-        LimitUp = qint32(1000000);
-        LimitDown = qint16(0);
+        LimitUp = qint32(BandLimits::DefaultUp);
+        LimitDown = qint16(BandLimits::DefaultDown);
     }
+    // What the keypad checks: absent keys open, anything else the engineer
+    // wrote a whole number of kHz or the band closes; no band from a damaged store.
+    Band = SettingsStore::usable()
+               ? BandLimits::fromStored(
+                     SettingsStore::value(SettingsStore::Section, QStringLiteral("LimitUp")),
+                     SettingsStore::value(SettingsStore::Section, QStringLiteral("LimitDown")))
+               : BandLimits::closed(QStringLiteral("the settings file cannot be used (") +
+                                    SettingsStore::problem() + QLatin1Char(')'));
 
     DisplayEnabled = true;
     cmdKey(11)->setEnabled(false);
@@ -63,7 +76,7 @@ void frmTerminale::Form_Load()
     Ripristina();
     tmrTimeOut->setEnabled(false);
     cmdSend->setEnabled(false);
-    sbrStatus->setPanelText(3, QStringLiteral("Com: ") + Comm.toString());
+    showPort();
 
     // The window has its final size only once its layout has run.
     adjustSize();
@@ -80,10 +93,23 @@ void frmTerminale::Form_Load()
     for (int i = 1; i <= 5; ++i)
         ReportedFrequency += QString::number(ledDigit(i)->DigitValue());
 
-    // A damaged or inaccessible settings file: the panel runs on the defaults,
-    // says so once, and leaves the file alone until the operator stores a port.
-    if (!SettingsStore::readable())
-        lblCommunications(0)->setText(QStringLiteral("SETTINGS NOT READABLE - DEFAULTS IN USE"));
+    // Said once, at start-up: a damaged store (no port, no frequency can be
+    // sent, the file left alone), or a key the store holds under a name the
+    // panel does not read.
+    if (!SettingsStore::usable()) {
+        lblCommunications(0)->setText(QStringLiteral("SETTINGS DAMAGED - BAND CLOSED"));
+        lblCommunications(0)->setToolTip(SettingsStore::problem());
+    } else if (!SettingsStore::misspeltKeys().isEmpty()) {
+        lblCommunications(0)->setText(
+            QStringLiteral("SETTING %1 NOT USED").arg(SettingsStore::misspeltKeys().constFirst()));
+        lblCommunications(0)->setToolTip(
+            QStringLiteral("Key names are case-sensitive: Comm, LimitUp, LimitDown"));
+    }
+}
+
+void frmTerminale::showPort()
+{
+    sbrStatus->setPanelText(3, QStringLiteral("Com: ") + Comm.toString());
 }
 
 QPoint frmTerminale::centredPosition(const QRect &screen, const QSize &window)
@@ -126,19 +152,35 @@ void frmTerminale::closeEvent(QCloseEvent *event)
 {
     int Cancel = 0;
     Form_QueryUnload(Cancel, 0);
-    event->accept();
+    if (Cancel)
+        event->ignore();
+    else
+        event->accept();
 }
 
 void frmTerminale::Form_QueryUnload(int &Cancel, int UnloadMode)
 {
-    Q_UNUSED(Cancel)
     Q_UNUSED(UnloadMode)
-    // Ending the process releases the port; nothing is saved on this path.
+    // A frequency half sent would leave the transmitter holding part of a
+    // sequence: the program ends once the programming has ended.
+    if (m_programming) {
+        m_endAfterProgramming = true;
+        Cancel = 1;
+        return;
+    }
+    // Closed here, not left to the end of the process: the port's lock file
+    // would otherwise stay behind and keep every other user off the line.
+    if (MSComm1->PortOpen())
+        MSComm1->setPortOpen(false);
     endProgramNow();
 }
 
 void frmTerminale::mnuFileExit_Click()
 {
+    if (m_programming) {
+        m_endAfterProgramming = true;
+        return;
+    }
     if (MSComm1->PortOpen())
         MSComm1->setPortOpen(false);
     endProgramNow();

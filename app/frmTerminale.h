@@ -1,8 +1,8 @@
 #pragma once
 
 #include "app/ConnectionState.h"
-#include "app/ProgramValues.h"
 #include "panel/ControlArray.h"
+#include "settings/ProgramValues.h"
 
 #include <QDateTime>
 #include <QMainWindow>
@@ -88,6 +88,9 @@ public:
     qint16 Atoi(const QString &Value);
     // A frequency reply onto the digits, remembered as the transmitter's.
     void showReportedFrequency(const QString &report);
+    // Releases the RF switch at once when it is pressed while no poll runs:
+    // a press kept would switch RF at the first cycle of a later connection.
+    void refuseRfPressOutsidePoll(bool pressed);
 
     // --- frequency display and restore (tuning/display.cpp) ---
     void DisplayFrequency(const QString &sFrequency);
@@ -108,6 +111,15 @@ public:
 
     // --- port dialog (settings/portmenu.cpp) ---
     void mnuFilePort_Click();
+    // Before a power-on with no port stored, the operator must pick one.
+    // True when a port is stored already or the operator chose one with Ok;
+    // false when the dialog was cancelled and the power-on must not go ahead.
+    bool askForPortIfNone();
+    // The chosen port in use, on the status bar, and stored (or the operator
+    // told why it could not be).
+    void applyPortChoice(const QString &port);
+    // "Com: " and the port in use, on status bar panel 3.
+    void showPort();
 
     // --- form-level state ---
     bool PowerOn = false;
@@ -236,5 +248,8 @@ private:
     // A programming that lost its reply: the end of the connection keeps
     // "FREQUENCY NOT PROGRAMMED" up for a while instead of replacing it at once.
     bool m_programmingLost = false;
+    // A frequency is going out; a close or Exit meanwhile waits for its end.
+    bool m_programming = false;
+    bool m_endAfterProgramming = false;
     int m_centringTries = 0;
 };

@@ -4,6 +4,7 @@
 #include "app/MessageBox.h"
 #include "link/Commands.h"
 #include "link/MSComm.h"
+#include "link/ReplyDecoding.h"
 #include "panel/Key3D.h"
 #include "panel/LedLamp.h"
 #include "panel/PanelColors.h"
@@ -11,7 +12,7 @@
 #include "panel/PanelTimer.h"
 #include "panel/Pictures.h"
 #include "panel/ReadoutLabel.h"
-#include "settings/portmenu.h"
+#include "panel/RibbonSwitch.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -21,7 +22,7 @@
 void frmTerminale::cmdPower_Click()
 {
     // With no port ever chosen, ask for one first; Cancel leaves all as it was.
-    if (!PowerOn && Comm.toString().isEmpty() && !askForPortIfNone(this))
+    if (!PowerOn && Comm.toString().isEmpty() && !askForPortIfNone())
         return;
     // OK too: the display goes back to the transmitter, and an entry left
     // open would otherwise accept digits no longer shown.
@@ -63,7 +64,7 @@ void frmTerminale::powerOnSequence()
     }
     cmdDisconnect->setEnabled(true);
     StartConnectionClock();
-    sbrStatus->setPanelText(4, QStringLiteral("Firmware: ") + ReplyText);
+    sbrStatus->setPanelText(4, QStringLiteral("Firmware: ") + ReplyDecoding::printable(ReplyText));
     showConnectionIcon(true);
     ReplyText.clear();
     setConnectionState(ConnectionState::Polling);
@@ -135,6 +136,9 @@ void frmTerminale::setConnectionState(ConnectionState state)
     if (state == m_connectionState)
         return;
     m_connectionState = state;
+    // A press belongs to the connection it was made in: none carries across
+    // the start or the end of one.
+    ssRfSwitch->setPressed(false);
     Q_EMIT connectionStateChanged(state);
 }
 

@@ -5,6 +5,11 @@
 #include <QtGlobal>
 
 #ifdef Q_OS_UNIX
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <csignal>
 #include <termios.h>
 #include <unistd.h>
 #endif
@@ -23,7 +28,7 @@ MSComm::MSComm(QObject *parent)
     m_slowReply->setInterval(SlowReplyMs);
     connect(m_slowReply, &QTimer::timeout, this, [this] { setWholeLines(false); });
     connect(m_port, &QSerialPort::errorOccurred, this, &MSComm::onError);
-    connect(m_port, &QSerialPort::readyRead, this, &MSComm::dataArrived);
+    connect(m_port, &QSerialPort::readyRead, this, &MSComm::onReadyRead);
 }
 
 MSComm::~MSComm()
@@ -84,6 +89,7 @@ bool MSComm::setPortOpen(bool open)
 {
     m_slowReply->stop();
     m_wholeLines = false;
+    m_expectingReply = false;
     if (m_port->isOpen())
         m_port->close();
     if (!open)
@@ -98,8 +104,9 @@ bool MSComm::setPortOpen(bool open)
     m_port->setPortName(device);
     m_openDevice = device;
     if (!m_port->open(QIODevice::ReadWrite)) {
-        m_permissionError = m_port->error() == QSerialPort::PermissionError;
         m_lastError = device + QStringLiteral(": ") + m_port->errorString();
+        if (m_port->error() == QSerialPort::PermissionError)
+            explainRefusal(device);
         m_port->clearError();
         return false;
     }
@@ -119,6 +126,7 @@ void MSComm::Output(const QByteArray &bytes)
         return;
     // Each command's reply is gathered whole again, whatever the last one did.
     setWholeLines(true);
+    m_expectingReply = true;
     m_slowReply->start();
 #ifdef Q_OS_UNIX
     // A command is one byte: straight to the device when nothing waits before
@@ -151,6 +159,69 @@ QString MSComm::Input()
     return QString::fromLatin1(m_port->readAll());
 }
 
+void MSComm::endOfReply()
+{
+    m_expectingReply = false;
+    onReadyRead();
+}
+
+bool MSComm::replyWaiting() const
+{
+    return m_port->isOpen() && m_port->peek(m_port->bytesAvailable()).contains('\r');
+}
+
+void MSComm::onReadyRead()
+{
+    // Nothing waits for these bytes, and the next exchange would drop them
+    // before its command anyway; kept, they could fill memory.
+    if (!m_expectingReply && m_port->isOpen())
+        m_port->readAll();
+}
+
+void MSComm::explainRefusal(const QString &device)
+{
+#ifdef Q_OS_UNIX
+    // Qt locks the device with a file named after it in the system's lock
+    // folder, holding the locker's process id: a live one means busy.
+    const QString canonical = QFileInfo(device).canonicalFilePath();
+    QStringList names;
+    for (const QString &path : {device, canonical}) {
+        QString name = path;
+        if (name.startsWith(QLatin1String("/dev/")))
+            name = name.mid(5);
+        names << QStringLiteral("LCK..") + name.replace(QLatin1Char('/'), QLatin1Char('_'));
+    }
+    for (const QString &folder : {QStringLiteral("/var/lock"), QStringLiteral("/run/lock")}) {
+        for (const QString &name : std::as_const(names)) {
+            QFile lock(folder + QLatin1Char('/') + name);
+            if (!lock.open(QIODevice::ReadOnly))
+                continue;
+            bool isNumber = false;
+            const qint64 pid = lock.readLine().trimmed().toLongLong(&isNumber);
+            if (!isNumber || pid <= 0 || (::kill(pid_t(pid), 0) != 0 && errno != EPERM))
+                continue;
+            QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
+            const QString holder = comm.open(QIODevice::ReadOnly)
+                                       ? QString::fromLocal8Bit(comm.readAll().trimmed())
+                                       : QStringLiteral("a program");
+            m_permissionError = false;
+            m_lastError =
+                device + QStringLiteral(": busy: %1 (process %2) has it open").arg(holder).arg(pid);
+            return;
+        }
+    }
+    // No lock names a holder: the device itself refused. If the user may
+    // open it, it is busy (opened exclusively elsewhere); otherwise it is a
+    // matter of permission.
+    if (::access(QFile::encodeName(device).constData(), R_OK | W_OK) == 0) {
+        m_permissionError = false;
+        m_lastError = device + QStringLiteral(": busy: another program has it open");
+        return;
+    }
+#endif
+    m_permissionError = true;
+}
+
 void MSComm::discardInput()
 {
     if (!m_port->isOpen())
@@ -167,7 +238,8 @@ QString MSComm::deviceName() const
 QString MSComm::deviceNameFor(int portNumber)
 {
     const QByteArray variable = "TXPANEL_COM" + QByteArray::number(portNumber);
-    if (qEnvironmentVariableIsSet(variable.constData()))
+    // Set but empty counts as not set: an empty device name opens nothing.
+    if (!qEnvironmentVariableIsEmpty(variable.constData()))
         return qEnvironmentVariable(variable.constData());
 #ifdef Q_OS_WIN
     return QStringLiteral("COM%1").arg(portNumber);
@@ -239,7 +311,7 @@ void MSComm::onError(QSerialPort::SerialPortError error)
         return;
     }
     m_closingAfterError = true;
-    m_permissionError = error == QSerialPort::PermissionError;
+    m_permissionError = false;
     m_lastError = m_openDevice + QStringLiteral(": ") + m_port->errorString();
     m_slowReply->stop();
     m_wholeLines = false;

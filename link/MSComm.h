@@ -77,6 +77,13 @@ public:
     QString Input();
     // Drops whatever is waiting to be read, in Qt and in the device.
     void discardInput();
+    // The exchange in flight has its reply or has given up on it: from now
+    // until the next command, whatever arrives is dropped as it arrives, so
+    // a line that babbles between exchanges or after a time-out cannot grow
+    // the panel's memory.
+    void endOfReply();
+    // A whole reply line has come in and waits to be read.
+    bool replyWaiting() const;
 
     // The device that CommPort names now.
     QString deviceName() const;
@@ -86,6 +93,8 @@ public:
 
     // Why the last open failed or the open port failed, in the system's words.
     QString lastError() const { return m_lastError; }
+    // The last open was refused for want of permission (not because another
+    // program holds the device).
     bool lastErrorWasPermission() const { return m_permissionError; }
 
     // The port underneath, for tests that need its raw state.
@@ -94,11 +103,13 @@ public:
 Q_SIGNALS:
     // The open port failed and was closed; emitted once per failure.
     void portFailed(const QString &reason);
-    // Bytes have arrived; the wait of an exchange wakes on it.
-    void dataArrived();
 
 private:
     void onError(QSerialPort::SerialPortError error);
+    void onReadyRead();
+    // Why an open was refused: another program holds the device (named when
+    // its lock file tells), or a real permission problem.
+    void explainRefusal(const QString &device);
     bool applyLineSettings();
     // Whole lines (true) or every byte as it comes (false); Unix only.
     void setWholeLines(bool on);
@@ -107,6 +118,7 @@ private:
     // Falls back to byte-by-byte input for a reply that is slow to end.
     QTimer *m_slowReply;
     bool m_wholeLines = false;
+    bool m_expectingReply = false;
     qint16 m_commPort = 1;
     QString m_settings = QStringLiteral("4800,N,8,1");
     qint32 m_baud = 4800;

@@ -74,6 +74,7 @@ QString frmTerminale::fncCommandMicro(quint8 bytCommand)
             // The adapter went away (or the line closed) mid-exchange: end now
             // as a failed exchange instead of waiting on a line that is gone.
             tmrTimeOutComm->setEnabled(false);
+            MSComm1->endOfReply();
             lblCommunications(0)->setText(NoReplyFromTx);
             ReplyTimedOut = false;
             AbortComm = true;
@@ -87,6 +88,7 @@ QString frmTerminale::fncCommandMicro(quint8 bytCommand)
             received = received.right(MaxReceiveText);
     }
     tmrTimeOutComm->setEnabled(false);
+    MSComm1->endOfReply();
 
     QString result;
     if (ReplyTimedOut) {
@@ -101,6 +103,10 @@ QString frmTerminale::fncCommandMicro(quint8 bytCommand)
 
 void frmTerminale::tmrTimeOutComm_Timer()
 {
+    // A modal box or dialog holds the wait, not the transmitter: a reply that
+    // has come in whole meanwhile is taken when the box closes.
+    if (MSComm1->replyWaiting())
+        return;
     lblCommunications(0)->setText(NoReplyFromTx);
     ReplyTimedOut = true;
 }

@@ -2,6 +2,7 @@
 #include "app/frmTerminale.h"
 
 #include "link/Commands.h"
+#include "link/ReplyDecoding.h"
 #include "panel/LedLamp.h"
 #include "panel/PanelColors.h"
 #include "panel/ReadoutLabel.h"
@@ -9,24 +10,9 @@
 
 using namespace TxCommand;
 
-namespace {
-const QString Yes = QStringLiteral("9");
-const QString No = QStringLiteral("0");
-// Raw readings above this are 72 degrees or more: the alarm lamp lights.
-constexpr qint16 TemperatureAlarmRaw = 175;
-
-// Read-outs show what came in; bytes that are not printable would make a
-// garbled caption, so they are shown as '?'.
-QString printable(const QString &reply)
-{
-    QString shown = reply;
-    for (QChar &character : shown) {
-        if (character.unicode() < 32 || character.unicode() > 126)
-            character = QLatin1Char('?');
-    }
-    return shown;
-}
-} // namespace
+using ReplyDecoding::printable;
+using ReplyDecoding::TwoState;
+using ReplyDecoding::twoState;
 
 void frmTerminale::ReadDataSerial()
 {
@@ -50,17 +36,16 @@ void frmTerminale::ReadDataSerial()
     ReplyText = fncCommandMicro(CMD_READ_TEMPERATURE);
     if (!ReplyLost) {
         const qint16 raw = Atoi(ReplyText);
-        const qint16 celsius = qint16((raw - 130) * 2 - 20);
-        lblTemp->setText(QString::number(celsius));
-        ledTemp->setLampColor(raw > TemperatureAlarmRaw ? PanelColor::BrightRed
-                                                        : PanelColor::DarkRed);
+        lblTemp->setText(QString::number(ReplyDecoding::celsiusFromRaw(raw)));
+        ledTemp->setLampColor(ReplyDecoding::temperatureAlarm(raw) ? PanelColor::BrightRed
+                                                                   : PanelColor::DarkRed);
     }
     ReplyText.clear();
     if (AbortComm)
         return;
 
     ReplyText = fncCommandMicro(CMD_READ_LOCK);
-    const bool locked = !ReplyLost && ReplyText == Yes;
+    const bool locked = !ReplyLost && twoState(ReplyText) == TwoState::Yes;
     if (!ReplyLost)
         ledLock->setLampColor(locked ? PanelColor::BrightRed : PanelColor::DarkRed);
     ReplyText.clear();
@@ -80,9 +65,9 @@ void frmTerminale::ReadDataSerial()
 
     ReplyText = fncCommandMicro(CMD_READ_RF_STATUS);
     RfStatus = ReplyText;
-    if (ReplyText == Yes)
+    if (twoState(ReplyText) == TwoState::Yes)
         ledRfInhibit->setLampColor(PanelColor::Yellow);
-    else if (ReplyText == No)
+    else if (twoState(ReplyText) == TwoState::No)
         ledRfInhibit->setLampColor(PanelColor::DarkYellow);
     ReplyText.clear();
     if (AbortComm)
@@ -90,16 +75,22 @@ void frmTerminale::ReadDataSerial()
 
     if (!ssRfSwitch->Pressed())
         return;
-    if (RfStatus == Yes) {
+    if (twoState(RfStatus) == TwoState::Yes) {
         ReplyText = fncCommandMicro(CMD_RF_OFF);
-        if (ReplyText == No)
+        if (twoState(ReplyText) == TwoState::No)
             ledRfInhibit->setLampColor(PanelColor::DarkYellow);
-    } else if (RfStatus == No) {
+    } else if (twoState(RfStatus) == TwoState::No) {
         ReplyText = fncCommandMicro(CMD_RF_ON);
-        if (ReplyText == Yes)
+        if (twoState(ReplyText) == TwoState::Yes)
             ledRfInhibit->setLampColor(PanelColor::Yellow);
     }
     ssRfSwitch->setPressed(false);
+}
+
+void frmTerminale::refuseRfPressOutsidePoll(bool pressed)
+{
+    if (pressed && m_connectionState != ConnectionState::Polling)
+        ssRfSwitch->setPressed(false);
 }
 
 void frmTerminale::showReportedFrequency(const QString &report)
@@ -123,17 +114,5 @@ qint16 frmTerminale::Atoi(const QString &Value)
 {
     if (Value.isEmpty())
         return 0;
-    qint16 result = 0;
-    // At most three characters; a shorter text gives the value of what is there.
-    const int length = qMin(3, int(Value.size()));
-    for (int position = 0; position < length; ++position) {
-        const QChar character = Value.at(position);
-        if (character == QLatin1Char('.'))
-            break;
-        int digit = 0;
-        if (character >= QLatin1Char('0') && character <= QLatin1Char('9'))
-            digit = character.unicode() - '0';
-        result = qint16(result * 10 + digit);
-    }
-    return result;
+    return ReplyDecoding::leadingNumber(Value);
 }

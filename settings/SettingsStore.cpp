@@ -1,38 +1,230 @@
+// SPDX-FileCopyrightText: 2026 The txpanel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "settings/SettingsStore.h"
 
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSettings>
+#include <QStringDecoder>
+
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace {
+// The sections the panel reads; a file with none of them is not the panel's.
+const QStringList KnownSections = {QStringLiteral("Startup")};
+const QStringList KnownStartupKeys = {QStringLiteral("Comm"), QStringLiteral("LimitUp"),
+                                      QStringLiteral("LimitDown")};
+// Far more than any settings file the panel or an engineer writes.
+constexpr qint64 MaxFileBytes = 1024 * 1024;
 
-QString sectionKey(const QString &key)
+struct Health
 {
-    return SettingsStore::Section + QLatin1Char('/') + key;
+    bool checked = false;
+    QString problem;
+    QStringList misspelt;
+};
+Health health;
+
+QString sectionKey(const QString &section, const QString &key)
+{
+    return section + QLatin1Char('/') + key;
+}
+
+#ifdef Q_OS_UNIX
+// Where QSettings keeps a scope's file, without letting it read ours: a store
+// of a name nobody uses tells the folder (tests move it with QSettings::setPath).
+QString storeFile(QSettings::Scope scope)
+{
+    const QString probeName = SettingsStore::Application + QStringLiteral("-path-probe");
+    const QSettings probe(QSettings::NativeFormat, scope, probeName);
+    const QFileInfo probeFile(probe.fileName());
+    return probeFile.dir().filePath(SettingsStore::Application + QStringLiteral(".conf"));
+}
+
+QString fileKind(mode_t mode)
+{
+    if (S_ISDIR(mode))
+        return QStringLiteral("a folder");
+    if (S_ISFIFO(mode))
+        return QStringLiteral("a pipe (FIFO)");
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return QStringLiteral("a device");
+    if (S_ISSOCK(mode))
+        return QStringLiteral("a socket");
+    return QStringLiteral("not a plain file");
+}
+
+// Why the file at this path cannot be the store; empty when it is fine or absent.
+QString inspect(const QString &path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    struct stat link
+    {
+    };
+    if (::lstat(name.constData(), &link) != 0)
+        return errno == ENOENT ? QString() : path + QStringLiteral(": cannot be looked at");
+    struct stat target
+    {
+    };
+    if (::stat(name.constData(), &target) != 0)
+        return path + QStringLiteral(" is a link to nothing");
+    if (!S_ISREG(target.st_mode))
+        return path + QStringLiteral(" is ") + fileKind(target.st_mode);
+
+    // A plain file now; O_NONBLOCK still, in case it was swapped for a FIFO since.
+    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return path + QStringLiteral(" cannot be read");
+    struct stat opened
+    {
+    };
+    QByteArray bytes;
+    if (::fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode) && opened.st_size <= MaxFileBytes) {
+        bytes.resize(qsizetype(opened.st_size));
+        qsizetype got = 0;
+        while (got < bytes.size()) {
+            const ssize_t n = ::read(fd, bytes.data() + got, size_t(bytes.size() - got));
+            if (n <= 0)
+                break;
+            got += n;
+        }
+        bytes.truncate(got);
+    } else {
+        ::close(fd);
+        return path + QStringLiteral(" is not a settings file");
+    }
+    ::close(fd);
+
+    if (bytes.trimmed().isEmpty())
+        return path + QStringLiteral(" is empty");
+    if (bytes.contains('\0'))
+        return path + QStringLiteral(" holds NUL bytes");
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    const QString text = utf8.decode(bytes);
+    if (utf8.hasError())
+        return path + QStringLiteral(" is not text");
+    for (const QChar character : text) {
+        if (character.unicode() < 32 && character != QLatin1Char('\n') &&
+            character != QLatin1Char('\r') && character != QLatin1Char('\t'))
+            return path + QStringLiteral(" is not text");
+    }
+    const QSettings parsed(path, QSettings::IniFormat);
+    if (parsed.status() != QSettings::NoError)
+        return path + QStringLiteral(" has a format error");
+    bool ours = false;
+    for (const QString &group : parsed.childGroups())
+        ours = ours || KnownSections.contains(group);
+    if (!ours)
+        return path + QStringLiteral(" has no [Startup] section");
+    return QString();
+}
+#endif
+
+void ensureChecked()
+{
+    if (!health.checked)
+        SettingsStore::check();
 }
 } // namespace
 
 namespace SettingsStore {
-QString read(const QString &key)
+void check()
 {
+    health = Health();
+    health.checked = true;
+#ifdef Q_OS_UNIX
+    // The system-wide file first: its limits stand when the user's has none.
+    for (const QSettings::Scope scope : {QSettings::SystemScope, QSettings::UserScope}) {
+        const QString why = inspect(storeFile(scope));
+        if (!why.isEmpty()) {
+            health.problem = why;
+            return;
+        }
+    }
+#endif
     QSettings store(QSettings::NativeFormat, QSettings::UserScope, Application);
-    return store.value(sectionKey(key)).toString();
+    if (store.status() != QSettings::NoError) {
+        health.problem = store.fileName() + QStringLiteral(" cannot be read");
+        return;
+    }
+    store.beginGroup(Section);
+    for (const QString &key : store.childKeys()) {
+        for (const QString &known : KnownStartupKeys) {
+            if (key != known && key.compare(known, Qt::CaseInsensitive) == 0)
+                health.misspelt << key;
+        }
+    }
 }
 
-void write(const QString &key, const QString &value)
+bool usable()
 {
+    ensureChecked();
+    return health.problem.isEmpty();
+}
+
+QString problem()
+{
+    ensureChecked();
+    return health.problem;
+}
+
+QStringList misspeltKeys()
+{
+    ensureChecked();
+    return health.misspelt;
+}
+
+std::optional<QVariant> value(const QString &section, const QString &key)
+{
+    if (!usable())
+        return std::nullopt;
+    const QSettings store(QSettings::NativeFormat, QSettings::UserScope, Application);
+    const QString path = sectionKey(section, key);
+    if (!store.contains(path))
+        return std::nullopt;
+    return store.value(path);
+}
+
+QString read(const QString &key)
+{
+    const std::optional<QVariant> stored = value(Section, key);
+    if (!stored || stored->typeId() != QMetaType::QString)
+        return QString();
+    return stored->toString();
+}
+
+bool write(const QString &key, const QString &text, QString *why)
+{
+    if (!usable()) {
+        if (why)
+            *why = health.problem + QStringLiteral("; it is left as it is");
+        return false;
+    }
     QSettings store(QSettings::NativeFormat, QSettings::UserScope, Application);
-    store.setValue(sectionKey(key), value);
+    store.setValue(sectionKey(Section, key), text);
     store.sync();
+    if (store.status() == QSettings::NoError)
+        return true;
+    if (why) {
+        const QFileInfo file(store.fileName());
+        *why =
+            file.exists() && !file.isWritable()
+                ? store.fileName() + QStringLiteral(" is read-only")
+                : store.fileName() +
+                      QStringLiteral(" could not be written (a read-only folder or a full disk)");
+    }
+    return false;
 }
 
 bool readable()
 {
-    QSettings store(QSettings::NativeFormat, QSettings::UserScope, Application);
-    // Permission bits do not stop root, and something other than a plain file at the
-    // store's path (a directory, a device) is unusable whatever QSettings reports.
-    const QFileInfo file(store.fileName());
-    if (file.exists() && (!file.isFile() || !file.isReadable()))
-        return false;
-    return store.status() == QSettings::NoError;
+    check();
+    return usable();
 }
 } // namespace SettingsStore

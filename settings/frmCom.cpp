@@ -1,9 +1,6 @@
 #include "settings/frmCom.h"
 
-#include "app/ProgramValues.h"
-#include "app/frmTerminale.h"
-#include "panel/PanelStatusBar.h"
-#include "settings/SettingsStore.h"
+#include "settings/ProgramValues.h"
 
 #include <QCloseEvent>
 #include <QIcon>
@@ -41,7 +38,7 @@ QPixmap connectorPicture(int side)
 }
 } // namespace
 
-frmCom::frmCom(frmTerminale *owner) : QDialog(owner), m_owner(owner)
+frmCom::frmCom(QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("frmCom"));
     setWindowTitle(QStringLiteral("Menu Com Port"));
@@ -93,6 +90,7 @@ frmCom::frmCom(frmTerminale *owner) : QDialog(owner), m_owner(owner)
 
 void frmCom::Form_Load()
 {
+    m_choice = Comm.toString();
     // Anything but port 1 (nothing stored, a stale or garbled value) offers port 2.
     if (Comm.toString() == QLatin1String("1"))
         optCom1->setChecked(true);
@@ -103,15 +101,12 @@ void frmCom::Form_Load()
 void frmCom::cmdOkCom_Click()
 {
     if (optCom1->isChecked())
-        Comm = QStringLiteral("1");
+        m_choice = QStringLiteral("1");
     else if (optCom2->isChecked())
-        Comm = QStringLiteral("2");
-    if (m_owner && m_owner->sbrStatus)
-        m_owner->sbrStatus->setPanelText(3, QStringLiteral("Com: ") + Comm.toString());
+        m_choice = QStringLiteral("2");
     m_closing = true;
     accept();
     m_closing = false;
-    SettingsStore::write(QStringLiteral("Comm"), Comm.toString());
 }
 
 void frmCom::cmdCancelCom_Click()

@@ -6,19 +6,21 @@ class QCloseEvent;
 class QKeyEvent;
 class QPushButton;
 class QRadioButton;
-class frmTerminale;
 
 // The port dialog: the operator picks the serial port the transmitter is on.
-// The choice is stored only on Ok; Cancel and the close box leave everything as it was.
+// Ok accepts with the choice ("1" or "2"); Cancel and the close box reject.
+// Storing and showing the choice is its caller's.
 class frmCom : public QDialog
 {
     Q_OBJECT
 public:
-    explicit frmCom(frmTerminale *owner);
+    explicit frmCom(QWidget *parent = nullptr);
 
     void Form_Load();
     void cmdOkCom_Click();
     void cmdCancelCom_Click();
+    // The port chosen with Ok; the stored one until then.
+    QString choice() const { return m_choice; }
 
     QPushButton *cmdCancelCom = nullptr;
     QPushButton *cmdOkCom = nullptr;
@@ -34,7 +36,7 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    frmTerminale *m_owner = nullptr;
+    QString m_choice;
     // Set while a handler ends the dialog, so the real rejection is not swallowed.
     bool m_closing = false;
 };

@@ -1,20 +1,43 @@
-#include "settings/portmenu.h"
-
-#include "app/ProgramValues.h"
+// SPDX-FileCopyrightText: 2026 The txpanel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The port dialog from the window's menu, and before a power-on with no port.
 #include "app/frmTerminale.h"
+
+#include "app/MessageBox.h"
+#include "settings/ProgramValues.h"
+#include "settings/SettingsStore.h"
 #include "settings/frmCom.h"
 
 void frmTerminale::mnuFilePort_Click()
 {
     // Modal, but the nested loop keeps the panel's timers (clock, poll time-outs) ticking.
     frmCom dialog(this);
-    dialog.exec();
+    if (dialog.exec() == QDialog::Accepted)
+        applyPortChoice(dialog.choice());
 }
 
-bool askForPortIfNone(frmTerminale *window)
+bool frmTerminale::askForPortIfNone()
 {
     if (!Comm.toString().isEmpty())
         return true;
-    frmCom dialog(window);
-    return dialog.exec() == QDialog::Accepted && !Comm.toString().isEmpty();
+    frmCom dialog(this);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    applyPortChoice(dialog.choice());
+    return !Comm.toString().isEmpty();
+}
+
+void frmTerminale::applyPortChoice(const QString &port)
+{
+    Comm = port;
+    showPort();
+    QString why;
+    if (SettingsStore::write(QStringLiteral("Comm"), Comm.toString(), &why))
+        return;
+    // Silently lost at the next start, the choice would surprise whoever
+    // starts the panel then: say so while the operator is here.
+    showCriticalMessage(this, QStringLiteral("WARNING"),
+                        tr("Comm%1 is used until the panel is closed, but the choice could not "
+                           "be saved: %2.")
+                            .arg(Comm.toString(), why));
 }

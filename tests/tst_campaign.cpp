@@ -5,7 +5,6 @@
 //
 // TXPANEL_CAMPAIGN_SEED and TXPANEL_CAMPAIGN_EXCHANGES choose another run; the
 // seed of a failing run is printed with the failure, so it can be replayed.
-#include "app/ProgramValues.h"
 #include "app/frmTerminale.h"
 #include "link/MSComm.h"
 #include "panel/Key3D.h"
@@ -13,6 +12,7 @@
 #include "panel/PanelTimer.h"
 #include "panel/ReadoutLabel.h"
 #include "panel/RibbonSwitch.h"
+#include "settings/ProgramValues.h"
 #include "settings/frmCom.h"
 #include "sim/TxSimulator.h"
 #include "support/MachineClock.h"
@@ -35,7 +35,6 @@ namespace {
 constexpr quint32 DefaultSeed = 20261207;
 constexpr int DefaultExchanges = 20000;
 constexpr qint32 LimitDownKHz = 87500;
-constexpr qint32 LimitUpKHz = 108000;
 constexpr qint32 FirstFrequencyKHz = 98500;
 // The window must answer within this, whatever the line does.
 constexpr qint64 HeartbeatMs = 100;
@@ -81,6 +80,31 @@ bool printableReadout(const QString &text)
     }
     return true;
 }
+
+// A settings file as an engineer, a damaged disk or a careless edit leaves
+// it, and the band the panel must then hold to: none at all when unusable.
+struct SettingsForm
+{
+    const char *name;
+    QByteArray content;
+    bool usable;
+    qint32 down;
+    qint32 up;
+};
+const SettingsForm SettingsForms[] = {
+    {"the FM band", "[Startup]\nComm=1\nLimitUp=108000\nLimitDown=87500\n", true, 87500, 108000},
+    {"a narrow band", "[Startup]\nComm=1\nLimitUp=100000\nLimitDown=90000\n", true, 90000, 100000},
+    {"a thousands comma", "[Startup]\nComm=1\nLimitUp=108,000\nLimitDown=87500\n", false, 0, 0},
+    {"a trailing comma", "[Startup]\nComm=1\nLimitUp=108000,\nLimitDown=87500\n", false, 0, 0},
+    {"an invalid value", "[Startup]\nComm=1\nLimitUp=@Invalid()\nLimitDown=87500\n", false, 0, 0},
+    {"a typed value", "[Startup]\nComm=1\nLimitUp=@Rect(0 0 1 1)\nLimitDown=87500\n", false, 0, 0},
+    {"an empty limit", "[Startup]\nComm=1\nLimitUp=\nLimitDown=87500\n", false, 0, 0},
+    // Not read: only the lower limit stands, the upper is open.
+    {"a misspelt key", "[Startup]\nComm=1\nLimitup=100000\nLimitDown=87500\n", true, 87500,
+     1000000},
+    {"NUL bytes", QByteArray(64, '\0'), false, 0, 0},
+    {"an empty file", QByteArray(), false, 0, 0},
+};
 
 // The line faults, each one "episode" of the run.
 enum class Fault
@@ -128,6 +152,9 @@ private:
     void clickOk();
     void clickSend();
     void restartSimulator();
+    // Between two runs of the panel: a new settings file, a new window.
+    void restartPanel();
+    void onStateChanged(ConnectionState state);
 
     quint32 m_seed;
     int m_target;
@@ -146,12 +173,18 @@ private:
     // What the line carried so far, checked byte by byte.
     qsizetype m_lineChecked = 0;
     int m_digitsAllowed = 0;
+    QByteArray m_programmedDigits;
     int m_rfCommands = 0;
-    int m_programStarts = 0;
+    int m_rfCommandsThisConnection = 0;
+    int m_programStartsThisConnection = 0;
 
-    // What the operator did, as the operator knows it.
-    int m_rfPresses = 0;
-    int m_sendClicks = 0;
+    // What the operator did, as the operator knows it; a press or a SEND
+    // counts only in the connection it was made in, while it polled.
+    int m_rfPressesThisConnection = 0;
+    int m_sendClicksThisConnection = 0;
+    int m_rfPressesOutside = 0;
+    const SettingsForm *m_form = &SettingsForms[0];
+    int m_panelRestarts = 0;
     std::array<int, 6> m_typed{};
     qint32 m_accepted = -1;
     QSet<qint32> m_sent;
@@ -190,20 +223,12 @@ Campaign::Campaign(quint32 seed, int targetExchanges)
     : m_seed(seed), m_target(targetExchanges), m_random(seed)
 {
     defaultHandler = qInstallMessageHandler(quietHandler);
-    m_sandbox.store(QStringLiteral("Comm"), QStringLiteral("1"));
-    m_sandbox.store(QStringLiteral("LimitUp"), QString::number(LimitUpKHz));
-    m_sandbox.store(QStringLiteral("LimitDown"), QString::number(LimitDownKHz));
     m_sim.setRandomSeed(seed);
     m_sim.setFrequencyKHz(FirstFrequencyKHz);
     // Port 2 leads nowhere: choosing it in the dialog tries the failure path.
     mapPort(2, QStringLiteral("/nonexistent/txpanel-campaign"));
     restartSimulator();
-    m_w = std::make_unique<frmTerminale>();
-    // Shortened so that a run of faults takes seconds, not hours.
-    m_w->tmrTimeOutComm->setInterval(30);
-    m_w->tmrTimeOut->setInterval(5);
-    m_w->tmrPausa->setInterval(300);
-    m_w->tmrPausaLabel->setInterval(50);
+    restartPanel();
 
     m_ticker.setInterval(2);
     connect(&m_ticker, &QTimer::timeout, this, &Campaign::tick);
@@ -222,6 +247,38 @@ void Campaign::restartSimulator()
     mapPort(1, m_sim.devicePath());
 }
 
+void Campaign::restartPanel()
+{
+    m_w.reset();
+    // The first run has the FM band; later ones a form picked at random.
+    if (m_panelRestarts++ > 0)
+        m_form = &SettingsForms[m_random.bounded(int(std::size(SettingsForms)))];
+    QFile file(m_sandbox.path() + QStringLiteral("/Tx_Orvel.conf"));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        file.write(m_form->content) != m_form->content.size())
+        return fail(QStringLiteral("the settings file could not be written"));
+    file.close();
+    m_w = std::make_unique<frmTerminale>();
+    // Shortened so that a run of faults takes seconds, not hours.
+    m_w->tmrTimeOutComm->setInterval(30);
+    m_w->tmrTimeOut->setInterval(5);
+    m_w->tmrPausa->setInterval(300);
+    m_w->tmrPausaLabel->setInterval(50);
+    m_w->tmrNotProgrammed->setInterval(50);
+    connect(m_w.get(), &frmTerminale::connectionStateChanged, this, &Campaign::onStateChanged);
+}
+
+void Campaign::onStateChanged(ConnectionState state)
+{
+    // A new connection: nothing the operator did before it may act in it.
+    if (state == ConnectionState::Connecting) {
+        m_rfPressesThisConnection = 0;
+        m_sendClicksThisConnection = 0;
+        m_rfCommandsThisConnection = 0;
+        m_programStartsThisConnection = 0;
+    }
+}
+
 void Campaign::run()
 {
     m_wall.start();
@@ -238,8 +295,17 @@ void Campaign::run()
         // On a port that leads nowhere the operator soon picks another one.
         if (Comm.toString() != QLatin1String("1") && m_random.bounded(2) == 0)
             m_w->mnuFilePort->trigger();
-        if (!m_w->PowerOn)
+        if (!m_w->PowerOn) {
             ++m_connections;
+            // Now and then the panel is closed and started again on another
+            // settings file; now and then RF INHIBIT is clicked while it is off.
+            if (m_random.bounded(12) == 0)
+                restartPanel();
+            if (m_random.bounded(4) == 0) {
+                ++m_rfPressesOutside;
+                m_w->ssRfSwitch->click();
+            }
+        }
         // The whole connection runs inside this click, until it ends.
         m_w->cmdPower->click();
         checkLine();
@@ -258,7 +324,8 @@ void Campaign::run()
     summary =
         QStringLiteral(
             "seed %1: %2 exchanges, %3 connections, %4 frequencies programmed, "
-            "%5 RF commands, %6 range warnings, %7 port dialogs, longest "
+            "%5 RF commands (%13 presses outside a connection), %6 range warnings, %7 port "
+            "dialogs, %14 panel restarts, longest "
             "heartbeat gap %8 ms (machine stalls up to %9 ms left out), memory %10 -> %11 KiB, "
             "episodes by fault [%12]")
             .arg(m_seed)
@@ -272,7 +339,9 @@ void Campaign::run()
             .arg(m_longestMachineStallMs)
             .arg(m_baselineKiB)
             .arg(m_endKiB)
-            .arg(episodes.join(QLatin1Char(' ')));
+            .arg(episodes.join(QLatin1Char(' ')))
+            .arg(m_rfPressesOutside)
+            .arg(m_panelRestarts);
 }
 
 void Campaign::fail(const QString &what)
@@ -330,6 +399,11 @@ void Campaign::tick()
     }
     if (!m_acting && m_w->cmdDisconnect->isEnabled() && m_random.bounded(4) == 0)
         operate();
+    // A press while the firmware question is out is no press at all.
+    if (m_w->connectionState() == ConnectionState::Connecting && m_random.bounded(50) == 0) {
+        ++m_rfPressesOutside;
+        m_w->ssRfSwitch->click();
+    }
 }
 
 void Campaign::checkLine()
@@ -340,6 +414,14 @@ void Campaign::checkLine()
         if (byte >= '0' && byte <= '9') {
             if (m_digitsAllowed-- <= 0)
                 return fail(QStringLiteral("digit %1 sent outside a programming").arg(byte));
+            m_programmedDigits.append(char(byte));
+            if (m_programmedDigits.size() == 6) {
+                const qint32 kHz = m_programmedDigits.toInt();
+                if (!m_form->usable || kHz < m_form->down || kHz > m_form->up)
+                    return fail(QStringLiteral("%1 kHz programmed outside the band of %2")
+                                    .arg(kHz)
+                                    .arg(QLatin1String(m_form->name)));
+            }
             continue;
         }
         m_digitsAllowed = 0;
@@ -354,13 +436,15 @@ void Campaign::checkLine()
             break;
         case 11:
         case 12:
-            if (++m_rfCommands > m_rfPresses)
-                return fail(QStringLiteral("RF switched without the operator asking"));
+            ++m_rfCommands;
+            if (++m_rfCommandsThisConnection > m_rfPressesThisConnection)
+                return fail(QStringLiteral("RF switched without a press in this connection"));
             break;
         case 14:
-            if (++m_programStarts > m_sendClicks)
-                return fail(QStringLiteral("programming started without SEND"));
+            if (++m_programStartsThisConnection > m_sendClicksThisConnection)
+                return fail(QStringLiteral("programming started without SEND in this connection"));
             m_digitsAllowed = 6;
+            m_programmedDigits.clear();
             break;
         default:
             return fail(QStringLiteral("byte %1 is not a command").arg(byte));
@@ -524,7 +608,7 @@ void Campaign::clickOk()
     typed *= 10;
     m_rangeWarningSeen = false;
     m_w->cmdKey(11)->click();
-    const bool inBand = typed >= LimitDownKHz && typed <= LimitUpKHz;
+    const bool inBand = m_form->usable && typed >= m_form->down && typed <= m_form->up;
     if (m_rangeWarningSeen) {
         ++m_rangeWarnings;
         if (inBand) {
@@ -555,7 +639,7 @@ void Campaign::clickOk()
 void Campaign::clickSend()
 {
     if (m_w->cmdSend->isEnabled() && m_w->connectionState() == ConnectionState::Polling) {
-        ++m_sendClicks;
+        ++m_sendClicksThisConnection;
         m_sent.insert(m_accepted);
     }
     m_w->cmdSend->click();
@@ -581,8 +665,10 @@ void Campaign::operate()
         return act([this] { clickSend(); });
     if (pick < 570)
         return act([this] {
-            if (!m_w->ssRfSwitch->Pressed())
-                ++m_rfPresses;
+            if (m_w->connectionState() != ConnectionState::Polling)
+                ++m_rfPressesOutside;
+            else if (!m_w->ssRfSwitch->Pressed())
+                ++m_rfPressesThisConnection;
             m_w->ssRfSwitch->click();
         });
     if (pick < 575)

@@ -10,6 +10,7 @@
 #include "panel/PanelStatusBar.h"
 #include "panel/PanelTimer.h"
 #include "panel/ReadoutLabel.h"
+#include "panel/RibbonSwitch.h"
 #include "panel/ShapeWidget.h"
 #include "sim/TxSimulator.h"
 #include "support/PanelFixture.h"
@@ -65,6 +66,11 @@ private Q_SLOTS:
     void portFailureAfterAConnection();
     void lostTemperatureReplyKeepsTheAlarm();
     void connectionStateFollowsThePowerSequence();
+    void rfPressOutsideTheConnectionSendsNothing_data();
+    void rfPressOutsideTheConnectionSendsNothing();
+    void replyThatArrivedDuringABoxIsTaken();
+    void secondPanelOnThePortIsToldBusy();
+    void firmwareControlBytesShowAsQuestionMarks();
 
 private:
     // Reply time-outs in a few hundred milliseconds, for the tests about them
@@ -829,6 +835,135 @@ void ConnectionTest::connectionStateFollowsThePowerSequence()
                                              ConnectionState::Ended,      ConnectionState::Off,
                                              ConnectionState::Connecting, ConnectionState::Off};
     QCOMPARE(seen, expected);
+}
+
+void ConnectionTest::rfPressOutsideTheConnectionSendsNothing_data()
+{
+    QTest::addColumn<ConnectionState>("when");
+    QTest::newRow("off") << ConnectionState::Off;
+    QTest::newRow("connecting") << ConnectionState::Connecting;
+    QTest::newRow("ended") << ConnectionState::Ended;
+}
+
+void ConnectionTest::rfPressOutsideTheConnectionSendsNothing()
+{
+    // A click on RF INHIBIT while nothing polls must not put the transmitter
+    // on the air at the next connection.
+    QFETCH(ConnectionState, when);
+    m_sim->setOnAir(false);
+    if (when == ConnectionState::Ended) {
+        Scenario scenario;
+        scenario.otherwise([this] { endConnectionNow(); });
+        scenario.when([&] { return m_sim->received().count('\x0a') >= 1; },
+                      [&] { w().cmdDisconnect_Click(); });
+        scenario.start();
+        w().cmdPower_Click();
+        QCOMPARE(w().connectionState(), ConnectionState::Ended);
+        w().ssRfSwitch->click();
+        QVERIFY(!w().ssRfSwitch->Pressed());
+        w().cmdPower_Click(); // OFF
+    } else if (when == ConnectionState::Off) {
+        w().ssRfSwitch->click();
+        QVERIFY(!w().ssRfSwitch->Pressed());
+    } else {
+        // Pressed while the firmware question is out.
+        m_sim->setReplyDelayMs(200);
+        connect(m_sim.get(), &TxSimulator::arrived, this, [&](const QByteArray &bytes) {
+            if (bytes.contains('\x06'))
+                QTimer::singleShot(50, this, [&] {
+                    QCOMPARE(w().connectionState(), ConnectionState::Connecting);
+                    w().ssRfSwitch->click();
+                    QVERIFY(!w().ssRfSwitch->Pressed());
+                });
+        });
+    }
+    m_sim->clearReceived();
+    Scenario next;
+    next.otherwise([this] { endConnectionNow(); });
+    next.when([&] { return m_sim->received().count('\x0a') >= 3; },
+              [&] { w().cmdDisconnect_Click(); });
+    next.start();
+    w().cmdPower_Click();
+    QVERIFY2(next.finished(), qPrintable(next.report()));
+    QVERIFY(!m_sim->received().contains('\x0b'));
+    QVERIFY(!m_sim->received().contains('\x0c'));
+    QVERIFY(!m_sim->onAir());
+}
+
+void ConnectionTest::replyThatArrivedDuringABoxIsTaken()
+{
+    // The OUT OF RANGE box holds the poll longer than the supervision while
+    // the transmitter's reply is already in: no time-out, the poll goes on.
+    shortenSupervision();
+    m_sandbox->store(QStringLiteral("LimitUp"), QStringLiteral("108000"));
+    m_sandbox->store(QStringLiteral("LimitDown"), QStringLiteral("87500"));
+    m_w = std::make_unique<frmTerminale>();
+    shortenSupervision();
+    bool boxClosed = false;
+    Scenario scenario;
+    scenario.otherwise([this] { endConnectionNow(); });
+    scenario
+        .when([&] { return m_sim->received().count('\x0a') >= 1; },
+              [&] {
+                  QTimer::singleShot(1000, this, [&] {
+                      auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+                      QVERIFY(box);
+                      box->button(QMessageBox::Ok)->click();
+                      boxClosed = true;
+                  });
+                  typeAndAccept(QStringLiteral("11000")); // out of the band: the box opens
+              })
+        .when([&] { return boxClosed && m_sim->received().count('\x0a') >= 3; },
+              [&] {
+                  QCOMPARE(w().connectionState(), ConnectionState::Polling);
+                  QCOMPARE(w().lblCommunications(0)->text(),
+                           QStringLiteral("COMMUNICATIONS IN PROGRESS"));
+                  w().cmdDisconnect_Click();
+              });
+    scenario.start();
+    w().cmdPower_Click();
+    QVERIFY2(scenario.finished(), qPrintable(scenario.report()));
+    QCOMPARE(w().lblCommunications(0)->text(), QStringLiteral(" DISCONNECTED "));
+}
+
+void ConnectionTest::secondPanelOnThePortIsToldBusy()
+{
+    MSComm first;
+    first.setCommPort(1);
+    QVERIFY2(first.setPortOpen(true), qPrintable(first.lastError()));
+    QString boxText;
+    Scenario box;
+    box.when([] { return qobject_cast<QMessageBox *>(QApplication::activeModalWidget()); },
+             [&] {
+                 auto *shown = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+                 boxText = shown->text();
+                 shown->button(QMessageBox::Ok)->click();
+             });
+    box.start();
+    w().cmdPower_Click();
+    QCOMPARE(w().lblCommunications(0)->text(), QStringLiteral(" PORT NOT AVAILABLE "));
+    QVERIFY2(boxText.contains(QLatin1String("busy")), qPrintable(boxText));
+    // The lock file names the holder: this very process.
+    QVERIFY2(boxText.contains(QString::number(QCoreApplication::applicationPid())),
+             qPrintable(boxText));
+    QVERIFY2(!boxText.contains(QLatin1String("group")), qPrintable(boxText));
+    w().cmdPower_Click(); // OFF
+}
+
+void ConnectionTest::firmwareControlBytesShowAsQuestionMarks()
+{
+    m_sim->setFirmware(QString::fromLatin1("V1\x01\x7f"));
+    QString shown;
+    Scenario scenario;
+    scenario.otherwise([this] { endConnectionNow(); });
+    scenario.when([&] { return w().connectionState() == ConnectionState::Polling; },
+                  [&] {
+                      shown = w().sbrStatus->panelText(4);
+                      w().cmdDisconnect_Click();
+                  });
+    scenario.start();
+    w().cmdPower_Click();
+    QCOMPARE(shown, QStringLiteral("Firmware: V1??"));
 }
 
 QTEST_MAIN(ConnectionTest)

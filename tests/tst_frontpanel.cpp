@@ -49,6 +49,8 @@ private Q_SLOTS:
     void lampsReadableWithoutColour_data();
     void lampsReadableWithoutColour();
     void readoutsAndDigitsSpeakTheirText();
+    void messagesFitTheLabel_data();
+    void messagesFitTheLabel();
 
 private:
     std::unique_ptr<SettingsSandbox> m_sandbox;
@@ -330,6 +332,7 @@ void FrontPanelTest::readoutsAndDigitsSpeakTheirText()
     QCOMPARE(spoken(w.ssRfSwitch, QAccessible::Name), QStringLiteral("RF INHIBIT"));
     QCOMPARE(spoken(w.ssRfSwitch, QAccessible::Description),
              QStringLiteral("RF INHIBIT: released"));
+    w.setConnectionState(ConnectionState::Polling); // a press holds only while the poll runs
     w.ssRfSwitch->setPressed(true);
     QCOMPARE(spoken(w.ssRfSwitch, QAccessible::Description), QStringLiteral("RF INHIBIT: pressed"));
     QCOMPARE(w.ssRfSwitch->toolTip(), QStringLiteral("RF INHIBIT: pressed"));
@@ -344,6 +347,27 @@ void FrontPanelTest::readoutsAndDigitsSpeakTheirText()
     QCOMPARE(spoken(w.ledDigit(3), QAccessible::Name), QStringLiteral("7"));
     w.DisplayFrequency(QStringLiteral("08750"));
     QCOMPARE(spoken(w.SSPanel7, QAccessible::Name), QStringLiteral("087.500 MHz"));
+}
+
+void FrontPanelTest::messagesFitTheLabel_data()
+{
+    QTest::addColumn<QString>("message");
+    for (const char *message :
+         {"COMMUNICATIONS IN PROGRESS", "SEND FREQUENCY TO TRANSMITTER", "FREQUENCY NOT PROGRAMMED",
+          "No reply from TX", " NO REPLY FROM MICRO ", " DISCONNECTED ", " PORT NOT AVAILABLE ",
+          "SETTINGS DAMAGED - BAND CLOSED", "SETTING Limitdown NOT USED"})
+        QTest::newRow(message) << QString::fromLatin1(message);
+}
+
+void FrontPanelTest::messagesFitTheLabel()
+{
+    // A clipped message is one the operator cannot read.
+    QFETCH(QString, message);
+    frmTerminale w;
+    ReadoutLabel *label = w.lblCommunications(0);
+    const int room = label->contentsRect().width();
+    const int needed = label->fontMetrics().horizontalAdvance(message);
+    QVERIFY2(needed <= room, qPrintable(QStringLiteral("%1 px for %2 px").arg(needed).arg(room)));
 }
 
 QTEST_MAIN(FrontPanelTest)

@@ -135,14 +135,20 @@ void KeypadTest::rangeCheck_data()
     QTest::newRow("blanks around a limit") << " 108000 "
                                            << "87500"
                                            << "10790" << true << "";
+    // An unusable limit says so, rather than print a range around the entry.
+    const QString unusable = QStringLiteral(
+        " is not a whole number of kHz. No frequency can be sent until the station engineer "
+        "corrects it.");
     QTest::newRow("limit not a number fails closed")
         << "108 MHz"
         << "87500"
-        << "10790" << false << "OUT OF RANGE - LIMIT RANGE 87500 - 108 MHz KHz";
+        << "10790" << false
+        << QStringLiteral("OUT OF RANGE - BAND LIMITS UNUSABLE: LimitUp \"108 MHz\"") + unusable;
     QTest::newRow("negative text fails closed")
         << "108000"
         << "-5"
-        << "10790" << false << "OUT OF RANGE - LIMIT RANGE -5 - 108000 KHz";
+        << "10790" << false
+        << QStringLiteral("OUT OF RANGE - BAND LIMITS UNUSABLE: LimitDown \"-5\"") + unusable;
 }
 
 void KeypadTest::rangeCheck()

@@ -205,6 +205,8 @@ void LinkTest::portThatCannotOpen_data()
     QTest::newRow("zero") << QVariant(QStringLiteral("0")) << "\"0\"";
     QTest::newRow("above 255") << QVariant(QStringLiteral("256")) << "256";
     QTest::newRow("missing device") << QVariant(QStringLiteral("3")) << "/nonexistent/ttyX";
+    // Set but empty is not set: the port's usual device, not a device named "".
+    QTest::newRow("empty TXPANEL_COM4") << QVariant(QStringLiteral("4")) << "/dev/ttyS3";
 }
 
 void LinkTest::portThatCannotOpen()
@@ -212,6 +214,7 @@ void LinkTest::portThatCannotOpen()
     QFETCH(QVariant, port);
     QFETCH(QString, reasonMentions);
     mapPort(3, QStringLiteral("/nonexistent/ttyX"));
+    mapPort(4, QString());
     QVERIFY(!w().InitializeComPort(port));
     QVERIFY(!w().MSComm1->PortOpen());
     QVERIFY2(w().PortFailureReason.contains(reasonMentions), qPrintable(w().PortFailureReason));
@@ -290,6 +293,8 @@ void LinkTest::rfSwitch()
     QFETCH(char, command);
     m_sim->setOnAir(onAir);
     connectPort();
+    // A press counts only while the poll runs; this test stands in for it.
+    w().setConnectionState(ConnectionState::Polling);
     w().ssRfSwitch->setPressed(true);
     w().ReadDataSerial();
     QCOMPARE(m_sim->received().back(), command);

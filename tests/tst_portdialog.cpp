@@ -1,15 +1,18 @@
-#include "app/ProgramValues.h"
 #include "app/frmTerminale.h"
 #include "panel/PanelStatusBar.h"
+#include "panel/ReadoutLabel.h"
+#include "settings/ProgramValues.h"
 #include "settings/SettingsStore.h"
 #include "settings/frmCom.h"
-#include "settings/portmenu.h"
 
 #include <QApplication>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRandomGenerator>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -17,6 +20,10 @@
 
 #include <functional>
 #include <memory>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -112,6 +119,13 @@ private Q_SLOTS:
     void askBeforePowerOn();
     void storeReadability_data();
     void storeReadability();
+    void storedLimitForms_data();
+    void storedLimitForms();
+    void damagedStoreFailsClosed_data();
+    void damagedStoreFailsClosed();
+    void misspeltKeyIsToldAndNotUsed();
+    void choiceNotSavedIsTold_data();
+    void choiceNotSavedIsTold();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -414,7 +428,7 @@ void tst_PortDialog::askBeforePowerOn()
     frmTerminale window;
 
     DialogDriver driver([&](frmCom *dialog) { finish(dialog, how); });
-    QCOMPARE(askForPortIfNone(&window), goAhead);
+    QCOMPARE(window.askForPortIfNone(), goAhead);
     QCOMPARE(driver.opened, dialogs);
     QCOMPARE(Comm.toString(), after);
     QCOMPARE(window.sbrStatus->panelText(3), QStringLiteral("Com: ") + after);
@@ -450,6 +464,212 @@ void tst_PortDialog::storeReadability()
     QCOMPARE(SettingsStore::readable(), readable);
     if (what == QLatin1String("locked"))
         QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+}
+
+namespace {
+QString storePath(const QTemporaryDir &dir)
+{
+    return dir.path() + QStringLiteral("/Tx_Orvel.conf");
+}
+
+bool writeRaw(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+           file.write(bytes) == bytes.size();
+}
+
+// What the path holds, to prove nothing touched it: a file's checksum, or its kind.
+QByteArray fingerprint(const QString &path)
+{
+    const QFileInfo info(path);
+    if (info.isSymLink())
+        return "link to " + info.symLinkTarget().toUtf8();
+    if (info.isDir())
+        return "folder";
+    if (!info.exists())
+        return "absent";
+    struct stat st
+    {
+    };
+    if (::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISFIFO(st.st_mode))
+        return "fifo";
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return "unreadable";
+    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256).toHex();
+}
+
+// Answers the next message box from inside its own loop, noting its text.
+void answerNextBox(QString &text)
+{
+    QTimer::singleShot(10, [&text] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box)
+            return answerNextBox(text);
+        text = box->text();
+        box->button(QMessageBox::Ok)->click();
+    });
+}
+} // namespace
+
+void tst_PortDialog::storedLimitForms_data()
+{
+    // The [Startup] lines as an engineer might write them, and whether
+    // 107.90 MHz then passes the band check.
+    QTest::addColumn<QByteArray>("lines");
+    QTest::addColumn<bool>("accepts");
+    QTest::newRow("both whole numbers") << QByteArray("LimitUp=108000\nLimitDown=87500\n") << true;
+    QTest::newRow("neither stored") << QByteArray("Comm=1\n") << true;
+    QTest::newRow("only upper") << QByteArray("LimitUp=108000\n") << true;
+    QTest::newRow("blanks around") << QByteArray("LimitUp= 108000 \nLimitDown=87500\n") << true;
+    QTest::newRow("a thousands comma reads as a list")
+        << QByteArray("LimitUp=108,000\nLimitDown=87500\n") << false;
+    QTest::newRow("a trailing comma reads as a list")
+        << QByteArray("LimitUp=108000,\nLimitDown=87500\n") << false;
+    QTest::newRow("an invalid value")
+        << QByteArray("LimitUp=@Invalid()\nLimitDown=87500\n") << false;
+    QTest::newRow("a typed value")
+        << QByteArray("LimitUp=@Rect(0 0 10 10)\nLimitDown=87500\n") << false;
+    QTest::newRow("empty but present") << QByteArray("LimitUp=\nLimitDown=87500\n") << false;
+    QTest::newRow("both empty but present") << QByteArray("LimitUp=\nLimitDown=\n") << false;
+    QTest::newRow("megahertz") << QByteArray("LimitUp=108.0\nLimitDown=87.5\n") << false;
+    QTest::newRow("negative") << QByteArray("LimitUp=108000\nLimitDown=-1\n") << false;
+    QTest::newRow("far too many digits")
+        << QByteArray("LimitUp=99999999999999999999\nLimitDown=0\n") << false;
+}
+
+void tst_PortDialog::storedLimitForms()
+{
+    QFETCH(QByteArray, lines);
+    QFETCH(bool, accepts);
+    QVERIFY(writeRaw(storePath(*m_dir), "[Startup]\n" + lines));
+    frmTerminale window;
+    QCOMPARE(Band.accepts(107900), accepts);
+    // A limit that is not usable never reads as an open band either.
+    if (!accepts) {
+        QVERIFY(!Band.accepts(0));
+        QVERIFY(!Band.accepts(1000000));
+        QVERIFY2(Band.refusal().contains(QLatin1String("UNUSABLE")), qPrintable(Band.refusal()));
+    }
+}
+
+void tst_PortDialog::damagedStoreFailsClosed_data()
+{
+    QTest::addColumn<QString>("what");
+    QTest::newRow("NUL-filled") << "nul";
+    QTest::newRow("random bytes") << "random";
+    QTest::newRow("empty") << "empty";
+    QTest::newRow("no [Startup] section") << "nosection";
+    QTest::newRow("a FIFO") << "fifo";
+    QTest::newRow("a link to a device") << "device";
+    QTest::newRow("a link to nothing") << "dangling";
+    QTest::newRow("a folder") << "folder";
+}
+
+void tst_PortDialog::damagedStoreFailsClosed()
+{
+    QFETCH(QString, what);
+    const QString path = storePath(*m_dir);
+    if (what == QLatin1String("nul")) {
+        QVERIFY(writeRaw(path, QByteArray(512, '\0')));
+    } else if (what == QLatin1String("random")) {
+        QByteArray bytes;
+        QRandomGenerator random(7);
+        for (int i = 0; i < 512; ++i)
+            bytes.append(char(random.bounded(256)));
+        QVERIFY(writeRaw(path, "[Startup]\nLimitUp=108000\n" + bytes));
+    } else if (what == QLatin1String("empty")) {
+        QVERIFY(writeRaw(path, QByteArray()));
+    } else if (what == QLatin1String("nosection")) {
+        QVERIFY(writeRaw(path, "LimitUp=108000\nLimitDown=87500\n"));
+    } else if (what == QLatin1String("fifo")) {
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    } else if (what == QLatin1String("device")) {
+        QVERIFY(QFile::link(QStringLiteral("/dev/zero"), path));
+    } else if (what == QLatin1String("dangling")) {
+        QVERIFY(QFile::link(m_dir->path() + QStringLiteral("/nowhere"), path));
+    } else {
+        QVERIFY(QDir().mkpath(path));
+    }
+    const QByteArray before = fingerprint(path);
+
+    // A FIFO nobody writes to would hold start-up for ever if it were opened.
+    frmTerminale window;
+    QCOMPARE(window.lblCommunications(0)->text(), QStringLiteral("SETTINGS DAMAGED - BAND CLOSED"));
+    QVERIFY(!Band.usable());
+    QVERIFY(!Band.accepts(98500));
+    QCOMPARE(Comm.toString(), QString());
+
+    // Ok keeps the choice for this run, says it was not saved, writes nothing.
+    QString told;
+    DialogDriver driver([&](frmCom *dialog) {
+        answerNextBox(told);
+        QTest::mouseClick(dialog->optCom1, Qt::LeftButton);
+        finish(dialog, Operator::ClickOk);
+    });
+    window.mnuFilePort_Click();
+    QCOMPARE(Comm.toString(), QStringLiteral("1"));
+    QCOMPARE(window.sbrStatus->panelText(3), QStringLiteral("Com: 1"));
+    QVERIFY2(told.contains(QLatin1String("could not be saved")), qPrintable(told));
+    QCOMPARE(fingerprint(path), before);
+    // Through a link, the device it names is left a device.
+    struct stat zero
+    {
+    };
+    QCOMPARE(::stat("/dev/zero", &zero), 0);
+    QVERIFY(S_ISCHR(zero.st_mode));
+}
+
+void tst_PortDialog::misspeltKeyIsToldAndNotUsed()
+{
+    QVERIFY(writeRaw(storePath(*m_dir), "[Startup]\nLimitup=108000\nLimitDown=87500\n"));
+    frmTerminale window;
+    QCOMPARE(window.lblCommunications(0)->text(), QStringLiteral("SETTING Limitup NOT USED"));
+    // Not read as the upper limit: only the lower one stands.
+    QVERIFY(Band.accepts(999990));
+    QVERIFY(!Band.accepts(87400));
+}
+
+void tst_PortDialog::choiceNotSavedIsTold_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("no folder can be made") << "notdir";
+    QTest::newRow("the disk is full (file size limit)") << "full";
+}
+
+void tst_PortDialog::choiceNotSavedIsTold()
+{
+    QFETCH(QString, how);
+    rlimit saved{};
+    if (how == QLatin1String("notdir")) {
+        // A file where the store's folder should be: as root too, nothing can be made there.
+        const QString blocker = m_dir->path() + QStringLiteral("/blocker");
+        QVERIFY(writeRaw(blocker, "x"));
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                           blocker + QStringLiteral("/config"));
+    } else {
+        seed(QStringLiteral("Comm"), QStringLiteral("2"));
+        std::signal(SIGXFSZ, SIG_IGN);
+        QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+        rlimit tiny = saved;
+        tiny.rlim_cur = 8;
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &tiny), 0);
+    }
+    frmTerminale window;
+    QString told;
+    DialogDriver driver([&](frmCom *dialog) {
+        answerNextBox(told);
+        QTest::mouseClick(dialog->optCom1, Qt::LeftButton);
+        finish(dialog, Operator::ClickOk);
+    });
+    window.mnuFilePort_Click();
+    if (how == QLatin1String("full"))
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+    QVERIFY2(told.contains(QLatin1String("Comm1 is used until the panel is closed")),
+             qPrintable(told));
+    QCOMPARE(Comm.toString(), QStringLiteral("1"));
+    QCOMPARE(window.sbrStatus->panelText(3), QStringLiteral("Com: 1"));
 }
 
 QTEST_MAIN(tst_PortDialog)

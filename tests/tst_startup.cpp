@@ -27,7 +27,7 @@ private Q_SLOTS:
     void storedValues_data();
     void storedValues();
     void startsIdleAndClosed();
-    void unreadableStoreFallsBackToDefaults();
+    void unreadableStoreFailsClosed();
     void displayFrequency_data();
     void displayFrequency();
     void setFrequencyOpensAndRipristinaCloses();
@@ -35,6 +35,7 @@ private Q_SLOTS:
     void centring();
     void endingTheProgram_data();
     void endingTheProgram();
+    void exitWhileConnected_data();
     void exitWhileConnected();
 };
 
@@ -120,16 +121,16 @@ void StartupTest::startsIdleAndClosed()
         QVERIFY2(!timer->isActive(), qPrintable(timer->objectName()));
 }
 
-void StartupTest::unreadableStoreFallsBackToDefaults()
+void StartupTest::unreadableStoreFailsClosed()
 {
     SettingsSandbox sandbox;
     // A directory where the settings file should be: nothing can be read.
     QVERIFY(QDir(sandbox.path()).mkpath(QStringLiteral("Tx_Orvel.conf")));
     frmTerminale w;
     QCOMPARE(w.sbrStatus->panelText(3), QStringLiteral("Com: "));
-    QCOMPARE(LimitUp.toInt(), 1000000);
-    QCOMPARE(w.lblCommunications(0)->text(),
-             QStringLiteral("SETTINGS NOT READABLE - DEFAULTS IN USE"));
+    // Defaults for the port, never for the band: nothing can be sent.
+    QVERIFY(!Band.accepts(98500));
+    QCOMPARE(w.lblCommunications(0)->text(), QStringLiteral("SETTINGS DAMAGED - BAND CLOSED"));
     QVERIFY(QFileInfo(sandbox.path() + QStringLiteral("/Tx_Orvel.conf")).isDir());
 
     SettingsSandbox healthy;
@@ -233,12 +234,45 @@ void StartupTest::endingTheProgram_data()
 static int runChild(const QString &how)
 {
     SettingsSandbox sandbox;
-    if (how == QLatin1String("connected")) {
+    if (how.startsWith(QLatin1String("connected")) ||
+        how.startsWith(QLatin1String("programming"))) {
         sandbox.store(QStringLiteral("Comm"), QStringLiteral("1"));
         frmTerminale w;
+        const bool byClose = how.endsWith(QLatin1String("close"));
+        auto endProgram = [&] {
+            if (byClose)
+                w.close();
+            else
+                w.mnuFileExit_Click();
+        };
         QTimer::singleShot(0, &w, [&] {
-            // File, Exit is served inside the polling loop's wait.
-            QTimer::singleShot(300, &w, [&] { w.mnuFileExit_Click(); });
+            if (how.startsWith(QLatin1String("connected"))) {
+                // Ended from inside the polling loop's wait.
+                QTimer::singleShot(300, &w, endProgram);
+            } else {
+                // Ended while the frequency goes out, digit by digit.
+                auto *watch = new QTimer(&w);
+                QObject::connect(watch, &QTimer::timeout, &w, [&, watch] {
+                    if (w.connectionState() == ConnectionState::Polling && !w.SendRequest &&
+                        w.lblCommunications(0)->text().isEmpty() == false &&
+                        w.EnteredDigits[5].isEmpty()) {
+                        w.cmdSetFrequency_Click();
+                        for (const int key : {0, 10, 6, 8, 10}) // 1 0 7 9 0
+                            w.cmdKey_Click(key);
+                        w.cmdKey_Click(11);
+                        w.cmdSend_Click();
+                    }
+                    if (w.lblCommunications(0)->text() ==
+                        QLatin1String("SEND FREQUENCY TO TRANSMITTER")) {
+                        watch->stop();
+                        endProgram();
+                        std::puts("ASKED");
+                        std::fflush(stdout);
+                    }
+                });
+                watch->start(5);
+            }
+            w.show();
             w.cmdPower_Click();
             std::puts("RESUMED");
             std::fflush(stdout);
@@ -283,24 +317,50 @@ void StartupTest::endingTheProgram()
     QVERIFY(clock.elapsed() < 2500);
 }
 
+void StartupTest::exitWhileConnected_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("File, Exit while polling") << "connected-exit";
+    QTest::newRow("window close while polling") << "connected-close";
+    QTest::newRow("File, Exit while programming") << "programming-exit";
+    QTest::newRow("window close while programming") << "programming-close";
+}
+
 void StartupTest::exitWhileConnected()
 {
+    QFETCH(QString, how);
     TxSimulator sim;
     QVERIFY2(sim.start(), qPrintable(sim.lastError()));
+    sim.setFrequencyKHz(98500);
+    // Slow enough that the end is asked for in the middle of the programming.
+    if (how.startsWith(QLatin1String("programming")))
+        sim.setReplyDelayMs(40);
     QProcess child;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("TXPANEL_TEST_CHILD"), QStringLiteral("connected"));
+    env.insert(QStringLiteral("TXPANEL_TEST_CHILD"), how);
     env.insert(QStringLiteral("TXPANEL_COM1"), sim.devicePath());
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     child.setProcessEnvironment(env);
     child.start(QCoreApplication::applicationFilePath(), {});
     QVERIFY(child.waitForStarted());
     // The simulator answers in this process's loop while the child polls it.
-    QTRY_VERIFY_WITH_TIMEOUT(child.state() == QProcess::NotRunning, 10000);
-    QVERIFY(!child.readAllStandardOutput().contains("RESUMED"));
+    QTRY_VERIFY_WITH_TIMEOUT(child.state() == QProcess::NotRunning, 20000);
+    const QByteArray output = child.readAllStandardOutput();
+    QVERIFY(!output.contains("RESUMED"));
     QCOMPARE(child.exitCode(), 0);
     QVERIFY2(sim.received().startsWith("\x06\x04\x05"), sim.received().toHex().constData());
-    // The port was let go: the next program can open it at once.
+    if (how.startsWith(QLatin1String("programming"))) {
+        QVERIFY(output.contains("ASKED"));
+        // The whole sequence went out and took; nothing after it.
+        QVERIFY2(sim.received().endsWith(QByteArray("\x0e"
+                                                    "107900")),
+                 sim.received().toHex().constData());
+        QCOMPARE(sim.frequencyKHz(), 107900);
+    }
+    // The port was let go, lock file and all: the next program opens it at once.
+    QString lockName = sim.devicePath().mid(int(qstrlen("/dev/")));
+    lockName.replace(QLatin1Char('/'), QLatin1Char('_'));
+    QVERIFY(!QFile::exists(QStringLiteral("/var/lock/LCK..") + lockName));
     mapPort(1, sim.devicePath());
     MSComm next;
     next.setCommPort(1);

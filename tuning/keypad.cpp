@@ -9,41 +9,6 @@
 
 #include <QPushButton>
 
-#include <optional>
-
-namespace {
-constexpr qint64 DefaultLimitUp = 1000000;
-constexpr qint64 DefaultLimitDown = 0;
-
-// A stored limit as a number of kHz. An empty limit compares as its default;
-// anything that is not a whole decimal number is unusable (nullopt), and an
-// unusable limit rejects every entry rather than let an unchecked one through.
-std::optional<qint64> usableLimit(const QVariant &limit, qint64 whenEmpty)
-{
-    const QString text = limit.toString().trimmed();
-    if (text.isEmpty())
-        return whenEmpty;
-    for (const QChar character : text) {
-        if (character < QLatin1Char('0') || character > QLatin1Char('9'))
-            return std::nullopt;
-    }
-    bool ok = false;
-    const qint64 value = text.toLongLong(&ok);
-    if (!ok)
-        return std::nullopt;
-    return value;
-}
-
-bool inBand(qint64 candidateKHz)
-{
-    const auto up = usableLimit(LimitUp, DefaultLimitUp);
-    const auto down = usableLimit(LimitDown, DefaultLimitDown);
-    if (!up || !down)
-        return false;
-    return candidateKHz <= *up && candidateKHz >= *down;
-}
-} // namespace
-
 void frmTerminale::cmdKey_Click(int Index)
 {
     // Only a running poll can send what is typed; anywhere else the keys
@@ -63,11 +28,8 @@ void frmTerminale::cmdKey_Click(int Index)
             joined += EnteredDigits[size_t(i)];
         const qint32 candidate = joined.toInt() * 10;
 
-        if (!inBand(candidate)) {
-            showCriticalMessage(this, QStringLiteral("WARNING"),
-                                QStringLiteral("OUT OF RANGE - LIMIT RANGE ") +
-                                    LimitDown.toString() + QStringLiteral(" - ") +
-                                    LimitUp.toString() + QStringLiteral(" KHz"));
+        if (!Band.accepts(candidate)) {
+            showCriticalMessage(this, QStringLiteral("WARNING"), Band.refusal());
             DisplayEnabled = true;
             cmdSend->setEnabled(false);
             tmrTimeOut->setEnabled(false);

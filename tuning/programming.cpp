@@ -36,6 +36,7 @@ void frmTerminale::ImpostaFrequenza()
     // never mixes its digits into this frequency.
     const auto digits = SendDigits;
     SendRequest = false;
+    m_programming = true;
     ReplyText = fncCommandMicro(TxCommand::CMD_SET_FREQUENCY);
     stopRequested = stopRequested || AbortComm;
     bool lost = ReplyLost;
@@ -78,4 +79,7 @@ void frmTerminale::ImpostaFrequenza()
             DisplayHoldsTyped = false;
     }
     AbortComm = stopRequested;
+    m_programming = false;
+    if (m_endAfterProgramming)
+        mnuFileExit_Click();
 }

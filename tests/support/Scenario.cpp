@@ -44,7 +44,7 @@ QString Scenario::report() const
 {
     if (finished())
         return QStringLiteral("all %1 steps taken").arg(m_steps.size());
-    return QStringLiteral("still waiting for step %1 of %2 when the %3 ms deadline passed")
+    return QStringLiteral("step %1 of %2 was never reached (deadline %3 ms)")
         .arg(m_next + 1)
         .arg(m_steps.size())
         .arg(m_deadline.interval());

@@ -1,5 +1,0 @@
-#include "app/ProgramValues.h"
-
-QVariant Comm;
-QVariant LimitUp;
-QVariant LimitDown;
