@@ -48,6 +48,8 @@ private Q_SLOTS:
     void settings();
     void settingsReachOpenPort();
     void deviceNames();
+    void answersAgain_data();
+    void answersAgain();
 
 private:
     QByteArray line();
@@ -304,6 +306,15 @@ void TestSimulator::unplugAfterExchanges()
     QTRY_COMPARE(failed.count(), 1);
     QCOMPARE(m_sim->exchanges(), 2);
     QVERIFY(!m_sim->isPlugged());
+
+    // Started again, it stays: the cable was pulled once.
+    QVERIFY2(m_sim->start(), qPrintable(m_sim->lastError()));
+    qputenv("TXPANEL_COM1", m_sim->devicePath().toLocal8Bit());
+    QVERIFY2(m_comm->setPortOpen(true), qPrintable(m_comm->lastError()));
+    m_got.clear();
+    send(QByteArray("\x04\x05\x06"));
+    QTRY_COMPARE(line(), QByteArray("12.5\r0.3\rV1.0\r"));
+    QVERIFY(m_sim->isPlugged());
 }
 
 void TestSimulator::openFailures_data()
@@ -393,6 +404,30 @@ void TestSimulator::deviceNames()
 #else
     QCOMPARE(MSComm::deviceNameFor(3), QStringLiteral("/dev/ttyS2"));
 #endif
+}
+
+void TestSimulator::answersAgain_data()
+{
+    QTest::addColumn<bool>("afterOne");
+    QTest::addColumn<QByteArray>("beforeAnswer");
+    QTest::newRow("silent") << false << QByteArray();
+    QTest::newRow("silent after one") << true << QByteArray("V1.0\r");
+}
+
+void TestSimulator::answersAgain()
+{
+    QFETCH(bool, afterOne);
+    QFETCH(QByteArray, beforeAnswer);
+    if (afterOne)
+        m_sim->setSilentAfter(1);
+    else
+        m_sim->setSilent(true);
+    send(QByteArray(2, '\x06'));
+    QTRY_COMPARE(m_sim->received(), QByteArray(2, '\x06'));
+    QVERIFY(!m_sim->isAnswering());
+    m_sim->setSilent(false);
+    send(QByteArray(1, '\x04'));
+    QTRY_COMPARE(line(), beforeAnswer + "12.5\r");
 }
 
 QTEST_MAIN(TestSimulator)
