@@ -1,24 +1,32 @@
 // Link throughput against the simulator on a pseudo-terminal: exchanges per
 // second and CPU per exchange unpaced; with the line paced at 4800 baud,
-// status cycles per second against the line-rate bound and the CPU share.
+// status cycles per second against the line-rate bound and the CPU share;
+// then the simulator's own CPU share while idle with its input closed.
 #include "app/frmTerminale.h"
 #include "link/MSComm.h"
 #include "sim/TxSimulator.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
 
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
+#include <initializer_list>
 #include <memory>
 #include <sched.h>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 double seconds(const timeval &t)
@@ -40,35 +48,40 @@ CpuTime cpuTime()
     getrusage(RUSAGE_SELF, &usage);
     return {seconds(usage.ru_utime), seconds(usage.ru_stime), usage.ru_nvcsw};
 }
-pid_t pacedSimulator = -1;
-int pacedSimulatorOutput = -1;
+pid_t simulator = -1;
+int simulatorOutput = -1;
 
-// Starts txsim pacing at the line rate; returns the device it opened, or an
-// empty text (reason printed) when it could not.
-QByteArray startPacedSimulator()
+// Starts txsim with these options; returns the device it opened, or an empty
+// text (reason printed) when it could not. Its standard input is /dev/null:
+// keys typed at the benchmark's terminal are no commands for it.
+QByteArray startSimulator(std::initializer_list<const char *> options)
 {
     int out[2];
     if (::pipe(out) != 0)
         return {};
     const QByteArray program = QCoreApplication::applicationDirPath().toLocal8Bit() + "/../txsim";
-    char *const args[] = {const_cast<char *>(program.constData()), const_cast<char *>("--pace"),
-                          const_cast<char *>("--temperature"), const_cast<char *>("150"), nullptr};
+    std::vector<char *> args{const_cast<char *>(program.constData())};
+    for (const char *option : options)
+        args.push_back(const_cast<char *>(option));
+    args.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
     posix_spawn_file_actions_addclose(&actions, out[0]);
     const int failed =
-        posix_spawn(&pacedSimulator, program.constData(), &actions, nullptr, args, environ);
+        posix_spawn(&simulator, program.constData(), &actions, nullptr, args.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     ::close(out[1]);
     if (failed != 0) {
         std::fprintf(stderr, "txsim: %s\n", std::strerror(failed));
         ::close(out[0]);
+        simulator = -1;
         return {};
     }
     // The first line names the device; the pipe then stays open and unread
     // until the simulator stops, so it never meets a closed output.
-    pacedSimulatorOutput = out[0];
+    simulatorOutput = out[0];
     QByteArray line;
     char c = 0;
     while (::read(out[0], &c, 1) == 1 && c != '\n')
@@ -80,15 +93,51 @@ QByteArray startPacedSimulator()
     return line.mid(7).trimmed();
 }
 
-void stopPacedSimulator()
+void stopSimulator()
 {
-    if (pacedSimulator <= 0)
+    if (simulator <= 0)
         return;
-    ::kill(pacedSimulator, SIGTERM);
-    ::waitpid(pacedSimulator, nullptr, 0);
-    pacedSimulator = -1;
-    ::close(pacedSimulatorOutput);
-    pacedSimulatorOutput = -1;
+    ::kill(simulator, SIGTERM);
+    ::waitpid(simulator, nullptr, 0);
+    simulator = -1;
+    ::close(simulatorOutput);
+    simulatorOutput = -1;
+}
+
+// Time a process has run so far, in seconds, summed over its threads. Taken
+// from the scheduler's own nanosecond count: the tick-sampled user and system
+// times would round two idle seconds to nothing, or to one whole tick.
+double runSeconds(pid_t pid)
+{
+    const QString tasks = QStringLiteral("/proc/%1/task/").arg(pid);
+    double total = 0;
+    for (const QString &task : QDir(tasks).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile stat(tasks + task + QStringLiteral("/schedstat"));
+        if (stat.open(QIODevice::ReadOnly))
+            total += stat.readAll().split(' ').value(0).toDouble() / 1e9;
+    }
+    return total;
+}
+
+// The simulator left alone with its standard input at its end, as scripts
+// start it: a reader that kept polling a closed input would show here.
+bool idleRun()
+{
+    if (startSimulator({"--temperature", "150"}).isEmpty()) {
+        stopSimulator();
+        return false;
+    }
+    // Past its start-up, which is not what is measured.
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    const double before = runSeconds(simulator);
+    QElapsedTimer wall;
+    wall.start();
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    const double ran = runSeconds(simulator) - before;
+    const double elapsed = double(wall.nsecsElapsed()) / 1e9;
+    stopSimulator();
+    std::printf("idle, input closed: txsim CPU %.3f %% of one core\n", 100.0 * ran / elapsed);
+    return true;
 }
 
 // Keeps this process, and the simulator it starts next, on the core it runs
@@ -123,12 +172,14 @@ bool pacedRun(frmTerminale &panel, const char *placement, bool oneCore)
     // It is started outside the event loop, so the panel waits on nothing a
     // real panel would not (QProcess would add its pipes and process handle
     // to every wait).
-    const QByteArray device = startPacedSimulator();
-    if (device.isEmpty())
+    const QByteArray device = startSimulator({"--pace", "--temperature", "150"});
+    if (device.isEmpty()) {
+        stopSimulator();
         return false;
+    }
     qputenv("TXPANEL_COM1", device);
     if (!panel.InitializeComPort(QStringLiteral("1"))) {
-        stopPacedSimulator();
+        stopSimulator();
         return false;
     }
 
@@ -146,7 +197,7 @@ bool pacedRun(frmTerminale &panel, const char *placement, bool oneCore)
     const double system = after.system - before.system;
     const bool answered = !panel.AbortComm;
     panel.MSComm1->setPortOpen(false);
-    stopPacedSimulator();
+    stopSimulator();
     if (!answered) {
         std::fprintf(stderr, "paced, %s: the simulator stopped answering\n", placement);
         return false;
@@ -206,5 +257,6 @@ int main(int argc, char *argv[])
     // both on one core, then again wherever the scheduler puts them.
     bool ok = pacedRun(panel, "one core", true);
     ok = pacedRun(panel, "as scheduled", false) && ok;
+    ok = idleRun() && ok;
     return ok ? 0 : 1;
 }

@@ -98,6 +98,19 @@ void TxSimulator::unplug()
     m_slave = -1;
 }
 
+void TxSimulator::setSilent(bool on)
+{
+    m_silent = on;
+    // An instructor who says "answer" means now, not after some count runs out.
+    if (!on)
+        m_silentAfter = -1;
+}
+
+bool TxSimulator::isAnswering() const
+{
+    return !m_silent && !(m_silentAfter >= 0 && m_exchanges >= m_silentAfter);
+}
+
 void TxSimulator::setTemperature(int raw)
 {
     m_temperature = raw;
@@ -155,7 +168,7 @@ void TxSimulator::processInput()
 
 void TxSimulator::handleByte(quint8 byte)
 {
-    if (m_silent || (m_silentAfter >= 0 && m_exchanges >= m_silentAfter))
+    if (!isAnswering())
         return;
     bool answered = false;
     const QByteArray text = answerFor(byte, &answered);
@@ -285,8 +298,11 @@ void TxSimulator::pumpOutput()
         ++m_exchanges;
         driftTemperature();
         Q_EMIT exchanged(done.command);
-        if (m_unplugAfter >= 0 && m_exchanges >= m_unplugAfter)
+        if (m_unplugAfter >= 0 && m_exchanges >= m_unplugAfter) {
+            // A cable pulled once; plugging it back in must not pull it again.
+            m_unplugAfter = -1;
             unplug();
+        }
     }
 }
 

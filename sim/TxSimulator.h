@@ -23,7 +23,10 @@ public:
     explicit TxSimulator(QObject *parent = nullptr);
     ~TxSimulator() override;
 
+    // Also after unplug(): the line comes back on a new pseudo-terminal (the
+    // system may hand out the same number again), the transmitter's state kept.
     bool start();
+    // The last pseudo-terminal started, even once unplugged.
     QString devicePath() const { return m_devicePath; }
     QString lastError() const { return m_lastError; }
     bool isPlugged() const { return m_master >= 0; }
@@ -37,6 +40,16 @@ public:
     qint32 frequencyKHz() const { return m_frequencyKHz; }
     bool onAir() const { return m_onAir; }
     int temperature() const { return m_temperature; }
+    bool temperatureDrifts() const { return m_drift; }
+    bool isLocked() const { return m_locked; }
+    QString firmware() const { return m_firmware; }
+    QString forwardPower() const { return m_forward; }
+    QString reflectedPower() const { return m_reflected; }
+    // Neither silent nor past the count of setSilentAfter().
+    bool isAnswering() const;
+    int replyDelayMs() const { return m_replyDelayMs; }
+    bool wrongEcho() const { return m_wrongEcho; }
+    int noiseBytes() const { return m_noiseBytes; }
 
     void setFirmware(const QString &text) { m_firmware = text; }
     void setForwardPower(const QString &text) { m_forward = text; }
@@ -51,14 +64,16 @@ public:
     // Each byte then takes as long as at 4800 baud, ten bits, both ways.
     void setPacing(bool on) { m_pacing = on; }
     void setReplyDelayMs(int ms) { m_replyDelayMs = ms; }
-    void setSilent(bool on) { m_silent = on; }
+    // Off, it answers again, whatever setSilentAfter() said.
+    void setSilent(bool on);
     // Answers this many exchanges, then nothing more; negative for never.
     void setSilentAfter(int exchanges) { m_silentAfter = exchanges; }
     void setWrongEcho(bool on) { m_wrongEcho = on; }
     void setPieces(int pieces, int pauseMs);
     void setNoiseBytes(int count) { m_noiseBytes = count; }
     void setExtraAfterReply(const QByteArray &bytes) { m_extra = bytes; }
-    // Unplugs once this many exchanges are over; negative for never.
+    // Unplugs once this many exchanges are over, once: a line started again
+    // after that stays. Negative for never.
     void setUnplugAfter(int exchanges) { m_unplugAfter = exchanges; }
     void setRandomSeed(quint32 seed) { m_random.seed(seed); }
 

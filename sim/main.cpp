@@ -1,3 +1,5 @@
+#include "sim/LineReader.h"
+#include "sim/LiveCommands.h"
 #include "sim/TxSimulator.h"
 
 #include <QCommandLineParser>
@@ -7,6 +9,7 @@
 #include <QTextStream>
 
 #include <csignal>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace {
@@ -27,16 +30,34 @@ int intOption(const QCommandLineParser &parser, const QString &name, int fallbac
     const int value = parser.value(name).toInt(&ok);
     return ok ? value : fallback;
 }
+
+// Started with one of them closed (<&-), the pseudo-terminal would get its
+// number: the commands would be read off the panel's line, or the DEVICE line
+// written onto it.
+void keepStandardDescriptorsTaken()
+{
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+        if (::fcntl(fd, F_GETFD) < 0)
+            ::open("/dev/null", O_RDWR); // takes the lowest free number: fd
+    }
+}
 } // namespace
 
 int main(int argc, char *argv[])
 {
+    keepStandardDescriptorsTaken();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("txsim"));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        QStringLiteral("Answers like the transmitter on a pseudo-terminal."));
+        QStringLiteral("Answers like the transmitter on a pseudo-terminal, whose name it prints\n"
+                       "first: DEVICE /dev/pts/N.\n\n"
+                       "While it runs it takes these commands on standard input, one a line,\n"
+                       "and answers each on standard output with one line, OK and the command\n"
+                       "or ERROR and why (an ERROR changes nothing):\n") +
+        LiveCommands::help() +
+        QStringLiteral("\n\nClosing standard input ends the commands, not the simulator."));
     parser.addHelpOption();
     const QList<QCommandLineOption> options = {
         {QStringLiteral("pace"), QStringLiteral("Each byte takes as long as at 4800 baud.")},
@@ -125,8 +146,28 @@ int main(int argc, char *argv[])
     QObject::connect(&quitNotifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
     std::signal(SIGTERM, onSignal);
     std::signal(SIGINT, onSignal);
+    // Whoever stopped reading our answers must not take the line down with them.
+    std::signal(SIGPIPE, SIG_IGN);
+    // Left in the background of a terminal, reading it would stop the whole
+    // simulator; ignored, the read fails instead and the reader waits.
+    std::signal(SIGTTIN, SIG_IGN);
 
     out << "DEVICE " << sim.devicePath() << Qt::endl;
+
+    // Created after the DEVICE line, so that line comes first whatever the input holds.
+    LineReader commands(STDIN_FILENO);
+    QObject::connect(&commands, &LineReader::lineRead, &sim, [&](const QByteArray &line) {
+        const LiveCommands::Reply reply = LiveCommands::apply(QString::fromUtf8(line), sim);
+        if (!reply.text.isEmpty())
+            out << reply.text << Qt::endl;
+        if (reply.quit)
+            app.quit();
+    });
+    QObject::connect(&commands, &LineReader::lineTooLong, &sim, [&out] {
+        out << "ERROR a line longer than " << LineReader::MaxLineLength << " bytes, ignored"
+            << Qt::endl;
+    });
+
     const int rc = app.exec();
     sim.unplug();
     return rc;

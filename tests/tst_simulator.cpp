@@ -1,10 +1,16 @@
 #include "link/MSComm.h"
+#include "sim/LineReader.h"
+#include "sim/LiveCommands.h"
 #include "sim/TxSimulator.h"
+#include "support/RawTerminal.h"
+#include "support/SimProcess.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 
 #include <memory>
@@ -16,6 +22,32 @@ qint64 cpuTimeUs()
     getrusage(RUSAGE_SELF, &usage);
     return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000000LL + usage.ru_utime.tv_usec +
            usage.ru_stime.tv_usec;
+}
+
+// Every setting a live command can change, as "name=value".
+QStringList stateOf(const TxSimulator &sim)
+{
+    const auto is = [](const char *name, const auto &value) {
+        return QLatin1String(name) + QLatin1Char('=') + QVariant(value).toString();
+    };
+    return {is("plugged", sim.isPlugged()),
+            is("answering", sim.isAnswering()),
+            is("lock", sim.isLocked()),
+            is("rf", sim.onAir()),
+            is("frequency", sim.frequencyKHz()),
+            is("temperature", sim.temperature()),
+            is("drift", sim.temperatureDrifts()),
+            is("forward", sim.forwardPower()),
+            is("reflected", sim.reflectedPower()),
+            is("firmware", sim.firmware()),
+            is("delay", sim.replyDelayMs()),
+            is("wrongEcho", sim.wrongEcho()),
+            is("noise", sim.noiseBytes())};
+}
+
+QString apply(const char *line, TxSimulator &sim)
+{
+    return LiveCommands::apply(QString::fromUtf8(line), sim).text;
 }
 } // namespace
 
@@ -48,6 +80,18 @@ private Q_SLOTS:
     void settings();
     void settingsReachOpenPort();
     void deviceNames();
+
+    void liveCommands_data();
+    void liveCommands();
+    void helpListsTheCommands();
+    void answersAgain_data();
+    void answersAgain();
+    void lineReader_data();
+    void lineReader();
+    void processTakesCommandsLive();
+    void processUnplugAndPlug();
+    void processServesWithoutInput_data();
+    void processServesWithoutInput();
 
 private:
     QByteArray line();
@@ -304,6 +348,15 @@ void TestSimulator::unplugAfterExchanges()
     QTRY_COMPARE(failed.count(), 1);
     QCOMPARE(m_sim->exchanges(), 2);
     QVERIFY(!m_sim->isPlugged());
+
+    // Started again, it stays: the cable was pulled once.
+    QVERIFY2(m_sim->start(), qPrintable(m_sim->lastError()));
+    qputenv("TXPANEL_COM1", m_sim->devicePath().toLocal8Bit());
+    QVERIFY2(m_comm->setPortOpen(true), qPrintable(m_comm->lastError()));
+    m_got.clear();
+    send(QByteArray("\x04\x05\x06"));
+    QTRY_COMPARE(line(), QByteArray("12.5\r0.3\rV1.0\r"));
+    QVERIFY(m_sim->isPlugged());
 }
 
 void TestSimulator::openFailures_data()
@@ -393,6 +446,268 @@ void TestSimulator::deviceNames()
 #else
     QCOMPARE(MSComm::deviceNameFor(3), QStringLiteral("/dev/ttyS2"));
 #endif
+}
+
+void TestSimulator::liveCommands_data()
+{
+    QTest::addColumn<QString>("setup");
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QString>("reply");
+    QTest::addColumn<QStringList>("changed"); // from a fresh simulator's state
+    const auto row = [](const char *name, const char *setup, const char *line, const char *reply,
+                        const char *changed = "") {
+        QTest::newRow(name) << QString::fromUtf8(setup) << QString::fromUtf8(line)
+                            << QString::fromUtf8(reply)
+                            << QString::fromUtf8(changed).split(QLatin1Char(';'),
+                                                                Qt::SkipEmptyParts);
+    };
+    row("lock off", "", "lock off", "OK lock off", "lock=false");
+    row("lock on again", "lock off", "lock on", "OK lock on");
+    row("any case, extra blanks", "", " \tLOCK   Off  ", "OK lock off", "lock=false");
+    row("carriage return", "", "rf on\r", "OK rf on", "rf=true");
+    row("on-off missing", "", "lock", "ERROR lock: missing on or off");
+    row("on-off wrong", "", "rf off now", "ERROR rf: expected on or off, got \"off now\"");
+    row("temperature", "", "temperature 0180", "OK temperature 180", "temperature=180;drift=false");
+    row("temperature missing", "", "temperature",
+        "ERROR temperature: missing N, a whole number from 0 to 999");
+    for (const char *bad : {"hot", "-5", "1000", "17.5", "+7", "0x10", "150 160"}) {
+        const QByteArray line = QByteArray("temperature ") + bad;
+        const QByteArray error =
+            "ERROR temperature: N must be a whole number from 0 to 999, got \"" + QByteArray(bad) +
+            '"';
+        row(line.constData(), "", line.constData(), error.constData());
+    }
+    row("drift on again", "temperature 170", "drift on", "OK drift on", "temperature=170");
+    row("text keeps inner blanks", "", "forward   1 .2  ", "OK forward 1 .2", "forward=1 .2");
+    row("text in latin-1", "", "firmware V2\xc3\x9f", "OK firmware V2\xc3\x9f",
+        "firmware=V2\xc3\x9f");
+    row("reflected", "", "reflected 9", "OK reflected 9", "reflected=9");
+    row("text missing", "", "forward", "ERROR forward: missing TEXT");
+    row("text beyond latin-1", "", "firmware \xe2\x82\xac",
+        "ERROR firmware: TEXT must be printable Latin-1 characters, got \"\xe2\x82\xac\"");
+    row("text with a control byte", "", "firmware a\x01z",
+        "ERROR firmware: TEXT must be printable Latin-1 characters, got \"a?z\"");
+    row("frequency", "", "frequency 88000", "OK frequency 88000", "frequency=88000");
+    row("frequency in MHz", "", "frequency 107.9",
+        "ERROR frequency: KHZ must be a whole number from 0 to 999999, got \"107.9\"");
+    row("silent", "", "silent", "OK silent", "answering=false");
+    row("answer again", "silent", "answer", "OK answer");
+    row("no argument expected", "", "silent now", "ERROR silent: takes no argument, got \"now\"");
+    row("delay", "", "delay 250", "OK delay 250", "delay=250");
+    row("wrong echo", "", "wrong-echo on", "OK wrong-echo on", "wrongEcho=true");
+    row("noise", "", "noise 3", "OK noise 3", "noise=3");
+    row("unplugged already", "", "unplug", "ERROR unplug: the line is already unplugged");
+    row("status", "lock off", "status",
+        "OK status unplugged, answering, lock off, rf off, frequency 107900, temperature 150 "
+        "drifting, forward 12.5, reflected 0.3, firmware V1.0, delay 0, wrong-echo off, "
+        "noise 0, exchanges 0",
+        "lock=false");
+    row("unknown", "", "frobnicate 3",
+        "ERROR unknown command \"frobnicate\" (help lists the commands)");
+    row("blank line", "", " \t ", "");
+    row("quit", "", "quit", "OK quit");
+}
+
+void TestSimulator::liveCommands()
+{
+    QFETCH(QString, setup);
+    QFETCH(QString, line);
+    QFETCH(QString, reply);
+    QFETCH(QStringList, changed);
+    TxSimulator sim; // never started: no pseudo-terminal
+    QStringList expected = stateOf(sim);
+    for (const QString &change : changed) {
+        const QString name = change.section(QLatin1Char('='), 0, 0) + QLatin1Char('=');
+        for (QString &entry : expected) {
+            if (entry.startsWith(name))
+                entry = change;
+        }
+    }
+    if (!setup.isEmpty())
+        QVERIFY(LiveCommands::apply(setup, sim).text.startsWith(QLatin1String("OK ")));
+    const LiveCommands::Reply got = LiveCommands::apply(line, sim);
+    QCOMPARE(got.text, reply);
+    QCOMPARE(got.quit, line == QLatin1String("quit"));
+    QCOMPARE(stateOf(sim), expected);
+}
+
+void TestSimulator::helpListsTheCommands()
+{
+    TxSimulator sim;
+    const QString help = LiveCommands::help();
+    QCOMPARE(apply("help", sim), help + QStringLiteral("\nOK help"));
+    QVERIFY(help.contains(QStringLiteral("\n  plug ")));
+    QProcess txsim;
+    txsim.start(SimProcess::program(), {QStringLiteral("--help")});
+    QVERIFY(txsim.waitForFinished());
+    QVERIFY(txsim.readAllStandardOutput().contains(help.toUtf8()));
+}
+
+void TestSimulator::answersAgain_data()
+{
+    QTest::addColumn<bool>("afterOne");
+    QTest::addColumn<QByteArray>("beforeAnswer");
+    QTest::newRow("silent") << false << QByteArray();
+    QTest::newRow("silent after one") << true << QByteArray("V1.0\r");
+}
+
+void TestSimulator::answersAgain()
+{
+    QFETCH(bool, afterOne);
+    QFETCH(QByteArray, beforeAnswer);
+    if (afterOne)
+        m_sim->setSilentAfter(1);
+    else
+        m_sim->setSilent(true);
+    send(QByteArray(2, '\x06'));
+    QTRY_COMPARE(m_sim->received(), QByteArray(2, '\x06'));
+    QVERIFY(!m_sim->isAnswering());
+    m_sim->setSilent(false);
+    send(QByteArray(1, '\x04'));
+    QTRY_COMPARE(line(), beforeAnswer + "12.5\r");
+}
+
+void TestSimulator::lineReader_data()
+{
+    QTest::addColumn<QByteArrayList>("writes");
+    QTest::addColumn<QByteArrayList>("lines");
+    QTest::addColumn<int>("tooLong");
+    const QByteArray longest(LineReader::MaxLineLength, 'x');
+    QTest::newRow("split across reads") << QByteArrayList{"lo", "ck o", "ff\r", "\nrf on\n"}
+                                        << QByteArrayList{"lock off", "rf on"} << 0;
+    QTest::newRow("several in one read, blank ones")
+        << QByteArrayList{"a\n\nb\r\nc\n"} << QByteArrayList{"a", "", "b", "c"} << 0;
+    QTest::newRow("last line unended")
+        << QByteArrayList{"rf on\nquit"} << QByteArrayList{"rf on", "quit"} << 0;
+    QTest::newRow("longest kept") << QByteArrayList{longest + "\r\n"} << QByteArrayList{longest}
+                                  << 0;
+    QTest::newRow("too long in one read")
+        << QByteArrayList{longest + "x\nrf on\n"} << QByteArrayList{"rf on"} << 1;
+    QTest::newRow("too long across reads")
+        << QByteArrayList{longest, longest, "x\nrf on\n"} << QByteArrayList{"rf on"} << 1;
+    QTest::newRow("too long unended") << QByteArrayList{longest, "xx"} << QByteArrayList{} << 1;
+    QTest::newRow("nothing") << QByteArrayList{} << QByteArrayList{} << 0;
+}
+
+void TestSimulator::lineReader()
+{
+    QFETCH(QByteArrayList, writes);
+    QFETCH(QByteArrayList, lines);
+    QFETCH(int, tooLong);
+    int fds[2];
+    QVERIFY(::pipe(fds) == 0);
+    const auto closeBoth = qScopeGuard([&fds] {
+        ::close(fds[0]);
+        if (fds[1] >= 0)
+            ::close(fds[1]);
+    });
+    const auto unread = [&fds] {
+        int bytes = -1;
+        ::ioctl(fds[0], FIONREAD, &bytes);
+        return bytes;
+    };
+    LineReader reader(fds[0]);
+    QSignalSpy read(&reader, &LineReader::lineRead);
+    QSignalSpy dropped(&reader, &LineReader::lineTooLong);
+    QSignalSpy finished(&reader, &LineReader::finished);
+    for (const QByteArray &bytes : writes) {
+        QCOMPARE(::write(fds[1], bytes.constData(), size_t(bytes.size())), bytes.size());
+        // Taken in before the next write, so each write is a read of its own.
+        QTRY_COMPARE(unread(), 0);
+    }
+    QVERIFY(!reader.atEnd());
+    ::close(std::exchange(fds[1], -1));
+    QTRY_COMPARE(finished.count(), 1);
+    QVERIFY(reader.atEnd());
+    QByteArrayList got;
+    for (const QList<QVariant> &signal : read)
+        got.append(signal.at(0).toByteArray());
+    QCOMPARE(got, lines);
+    QCOMPARE(dropped.count(), tooLong);
+}
+
+void TestSimulator::processTakesCommandsLive()
+{
+    QTemporaryDir dir;
+    const QString record = dir.filePath(QStringLiteral("record"));
+    SimProcess txsim;
+    QVERIFY(txsim.start({QStringLiteral("--record"), record}));
+    RawTerminal line(txsim.device());
+    QVERIFY(line.isOpen());
+    QCOMPARE(line.ask("\x08"), QByteArray("9\r"));
+    QCOMPARE(txsim.command(QStringLiteral("lock off")), QStringLiteral("OK lock off"));
+    QCOMPARE(line.ask("\x08"), QByteArray("0\r"));
+    QVERIFY(txsim.command(QStringLiteral("lock sideways")).startsWith(QLatin1String("ERROR ")));
+    QCOMPARE(line.ask("\x08"), QByteArray("0\r"));
+
+    QCOMPARE(txsim.command(QStringLiteral("silent")), QStringLiteral("OK silent"));
+    QVERIFY(line.write("\x07"));
+    // Answering again only once the question is in, or it would be answered late.
+    const auto recorded = [&record] {
+        QFile file(record);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    QTRY_COMPARE(recorded(), QByteArray("8\n8\n8\n7\n"));
+    QCOMPARE(txsim.command(QStringLiteral("answer")), QStringLiteral("OK answer"));
+    // Replies come in order: the silent question's would have come first.
+    QCOMPARE(line.ask("\x06"), QByteArray("V1.0\r"));
+
+    QCOMPARE(txsim.command(QStringLiteral("quit")), QStringLiteral("OK quit"));
+    QTRY_COMPARE(txsim.process().state(), QProcess::NotRunning);
+    QVERIFY(txsim.stop());
+}
+
+void TestSimulator::processUnplugAndPlug()
+{
+    SimProcess txsim;
+    QVERIFY(txsim.start());
+    RawTerminal before(txsim.device());
+    QVERIFY(before.isOpen());
+    QCOMPARE(txsim.command(QStringLiteral("frequency 88000")),
+             QStringLiteral("OK frequency 88000"));
+    QCOMPARE(txsim.command(QStringLiteral("unplug")), QStringLiteral("OK unplug"));
+    QTRY_VERIFY(before.hungUp());
+
+    QVERIFY(txsim.command(QStringLiteral("plug")).startsWith(QLatin1String("DEVICE /dev/")));
+    QCOMPARE(txsim.nextLine(), QStringLiteral("OK plug"));
+    QCOMPARE(txsim.command(QStringLiteral("plug")),
+             QStringLiteral("ERROR plug: the line is already plugged in, on ") + txsim.device());
+    RawTerminal after(txsim.device());
+    QVERIFY(after.isOpen());
+    QCOMPARE(after.ask("\x09"), QByteArray("088000\r"));
+    QVERIFY(txsim.stop());
+}
+
+void TestSimulator::processServesWithoutInput_data()
+{
+    QTest::addColumn<bool>("nullDevice");
+    QTest::addColumn<QByteArray>("sent");
+    QTest::addColumn<QByteArray>("lock");
+    QTest::newRow("null device") << true << QByteArray() << QByteArray("9\r");
+    QTest::newRow("closed after a command")
+        << false << QByteArray("lock off\n") << QByteArray("0\r");
+    QTest::newRow("closed in mid-line") << false << QByteArray("lock off") << QByteArray("0\r");
+}
+
+void TestSimulator::processServesWithoutInput()
+{
+    QFETCH(bool, nullDevice);
+    QFETCH(QByteArray, sent);
+    QFETCH(QByteArray, lock);
+    SimProcess txsim;
+    QVERIFY(txsim.start({}, nullDevice));
+    if (!nullDevice) {
+        txsim.process().write(sent);
+        txsim.process().closeWriteChannel();
+        QCOMPARE(txsim.nextLine(), QStringLiteral("OK lock off"));
+    }
+    RawTerminal line(txsim.device());
+    QVERIFY(line.isOpen());
+    for (int i = 0; i < 3; ++i)
+        QCOMPARE(line.ask("\x08"), lock);
+    QVERIFY(txsim.stop());
+    // The end of the input is no command: nothing more was printed.
+    QCOMPARE(txsim.linesPrinted(), nullDevice ? 1 : 2);
 }
 
 QTEST_MAIN(TestSimulator)
