@@ -6,10 +6,13 @@
 
 #include <QTextStream>
 
+// net-snmp wants its configuration header first, then its main one.
+#include <net-snmp/net-snmp-config.h>
+
+#include <net-snmp/net-snmp-includes.h>
+
 #include <net-snmp/agent/agent_callbacks.h>
 #include <net-snmp/agent/net-snmp-agent-includes.h>
-#include <net-snmp/net-snmp-config.h>
-#include <net-snmp/net-snmp-includes.h>
 
 #include <vector>
 

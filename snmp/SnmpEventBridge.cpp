@@ -4,10 +4,13 @@
 
 #include <QSocketNotifier>
 
+// net-snmp wants its configuration header first, then its main one.
+#include <net-snmp/net-snmp-config.h>
+
+#include <net-snmp/net-snmp-includes.h>
+
 #include <net-snmp/agent/net-snmp-agent-includes.h>
 #include <net-snmp/library/large_fd_set.h>
-#include <net-snmp/net-snmp-config.h>
-#include <net-snmp/net-snmp-includes.h>
 
 #include <set>
 
