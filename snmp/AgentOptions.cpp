@@ -90,7 +90,12 @@ AgentOptions::Outcome AgentOptions::parse(const QStringList &arguments, AgentOpt
         QStringLiteral("Seconds between two attempts to reach the AgentX master, and between "
                        "two checks that it is still there (default 5)."),
         QStringLiteral("seconds"));
-    parser.addOptions({config, socket, interval, timeout, reconnect});
+    const QCommandLineOption debug(
+        {QStringLiteral("D"), QStringLiteral("debug")},
+        QStringLiteral("Print net-snmp's debug output for these tokens, comma-separated "
+                       "(e.g. agentx/subagent, or ALL)."),
+        QStringLiteral("tokens"));
+    parser.addOptions({config, socket, interval, timeout, reconnect, debug});
 
     if (!parser.parse(arguments)) {
         *error = parser.errorText();
@@ -122,6 +127,7 @@ AgentOptions::Outcome AgentOptions::parse(const QStringList &arguments, AgentOpt
         result.feeds.push_back(*url);
     }
     result.agentxSocket = parser.value(socket);
+    result.debugTokens = parser.value(debug);
     if (parser.isSet(interval)) {
         const auto ms = secondsToMs(parser.value(interval), 0.1, 86400);
         if (!ms) {

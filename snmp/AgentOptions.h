@@ -18,6 +18,8 @@ struct AgentOptions
     int intervalMs = 5000;
     int timeoutMs = 2000;
     int reconnectSeconds = 5;
+    // net-snmp's own debug output, for these tokens (e.g. agentx/subagent).
+    QString debugTokens;
 
     enum class Outcome
     {

@@ -137,13 +137,15 @@ SnmpAgent::~SnmpAgent()
 bool SnmpAgent::start()
 {
     snmp_enable_stderrlog();
+    if (!debugTokens_.isEmpty()) {
+        debug_register_tokens(debugTokens_.toLocal8Bit().constData());
+        snmp_set_do_debugging(1);
+    }
     netsnmp_ds_set_boolean(NETSNMP_DS_APPLICATION_ID, NETSNMP_DS_AGENT_ROLE, 1);
     if (!socket_.isEmpty()) {
         netsnmp_ds_set_string(NETSNMP_DS_APPLICATION_ID, NETSNMP_DS_AGENT_X_SOCKET,
                               socket_.toLocal8Bit().constData());
     }
-    netsnmp_ds_set_int(NETSNMP_DS_APPLICATION_ID, NETSNMP_DS_AGENT_AGENTX_PING_INTERVAL,
-                       reconnectSeconds_);
     // Our own words say when the master is missing, once; net-snmp would
     // repeat its warning at every attempt.
     netsnmp_ds_set_boolean(NETSNMP_DS_APPLICATION_ID, NETSNMP_DS_AGENT_NO_CONNECTION_WARNINGS, 1);
@@ -171,6 +173,9 @@ bool SnmpAgent::start()
         return false;
     }
     started_ = true;
+    // init_agent() sets its own default interval (15 s), so ours comes after.
+    netsnmp_ds_set_int(NETSNMP_DS_APPLICATION_ID, NETSNMP_DS_AGENT_AGENTX_PING_INTERVAL,
+                       reconnectSeconds_);
 
     const std::vector<oid> base = toNetSnmp(MibView::objects());
     netsnmp_mib_handler *handler = netsnmp_create_handler(AppName, handleRequests);

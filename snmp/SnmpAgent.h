@@ -40,6 +40,9 @@ public:
 
     bool connected() const { return connected_; }
 
+    // net-snmp's debug tokens to print (before start()).
+    void setDebugTokens(const QString &tokens) { debugTokens_ = tokens; }
+
     // Sends the notification for `event` about panel `index` (1-based), its
     // objects taken from `view`.
     void notify(NotificationTracker::Event event, int index, const MibView &view);
@@ -51,6 +54,7 @@ public:
 
 private:
     QString socket_;
+    QString debugTokens_;
     int reconnectSeconds_;
     Snapshot snapshot_;
     SnmpEventBridge *events_;

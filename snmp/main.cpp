@@ -63,6 +63,7 @@ int main(int argc, char *argv[])
 
     SnmpAgent agent(options.agentxSocket, options.reconnectSeconds,
                     [&rows, &clock] { return MibView(rows, clock.elapsed()); });
+    agent.setDebugTokens(options.debugTokens);
     if (!agent.start())
         return 1;
 
