@@ -131,7 +131,8 @@ std::optional<PanelStatus> PanelStatus::fromJson(const QByteArray &document, QSt
     status.device = stringField(root, "device");
     status.firmware = stringField(root, "firmware");
     const QJsonValue connected = root.value(QLatin1String("connected_s"));
-    if (connected.isDouble() && connected.toDouble() >= 0)
+    // Bounded before the conversion: a double beyond qint64 would not convert.
+    if (connected.isDouble() && connected.toDouble() >= 0 && connected.toDouble() < 1e15)
         status.connectedSeconds = static_cast<qint64>(connected.toDouble());
 
     ReadingScan scan{root.value(QLatin1String("readings")).toObject(), std::nullopt};

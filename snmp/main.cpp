@@ -11,6 +11,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QNetworkAccessManager>
+#include <QNetworkProxy>
 #include <QTextStream>
 
 #include <memory>
@@ -72,6 +73,9 @@ int main(int argc, char *argv[])
                      [](int) { QCoreApplication::quit(); });
 
     QNetworkAccessManager network;
+    // The panels are on the station's own network: a web proxy set for the
+    // machine must not stand between the agent and them.
+    network.setProxy(QNetworkProxy::NoProxy);
     // Declared after the network manager, so they go before it.
     std::vector<std::unique_ptr<FeedPoller>> pollers;
     for (std::size_t i = 0; i < rows.size(); ++i) {

@@ -116,6 +116,13 @@ void TestSnmpModel::absentNullAndMistypedReadingsAreLeftOut()
     // Only readings shown count towards the age: not the 9 s of the "--".
     QCOMPARE(s.readingAgeTenthsS, std::optional<qint32>(10));
 
+    // Numbers no transmitter gives are left out, not wrapped or saturated.
+    const PanelStatus huge = parsed(R"({"state": "polling", "connected_s": 1e300, "readings": {
+        "forward_w": {"value": 1e300, "age_s": 0}, "frequency_khz": {"value": 5e9, "age_s": 0}}})");
+    QVERIFY(!huge.connectedSeconds);
+    QVERIFY(!huge.forwardTenthsW);
+    QVERIFY(!huge.frequencyKhz);
+
     const PanelStatus none = parsed(R"({"state": "off"})");
     QVERIFY(!none.readingAgeTenthsS);
     QVERIFY(!none.onAir);
