@@ -17,6 +17,8 @@
 SnmpEventBridge::SnmpEventBridge(QObject *parent) : QObject(parent)
 {
     deadline_.setSingleShot(true);
+    // A coarse timer may fire before net-snmp's deadline and find nothing due.
+    deadline_.setTimerType(Qt::PreciseTimer);
     connect(&deadline_, &QTimer::timeout, this, &SnmpEventBridge::timedOut);
 }
 
