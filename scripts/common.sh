@@ -3,7 +3,8 @@ set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 PACKAGES=(cmake g++ make qt6-base-dev qt6-serialport-dev libgl-dev xvfb xdotool x11-apps
           twm imagemagick fonts-liberation fonts-dejavu-core procps
-          desktop-file-utils appstream dpkg-dev file binutils)
+          desktop-file-utils appstream dpkg-dev file binutils
+          libsnmp-dev snmpd snmp snmptrapd smitools python3)
 
 install_missing() {
     local missing=()

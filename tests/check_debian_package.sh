@@ -75,4 +75,27 @@ for program in "$root"/usr/bin/*; do
     fi
 done
 
+# The SNMP sub-agent, when built, comes with its MIB and its systemd unit; the
+# unit is shipped but must not be enabled or started by the package.
+if [ -f "$build_dir/snmp/txpanel-snmp" ]; then
+    echo "== SNMP sub-agent"
+    [ -x "$root/usr/bin/txpanel-snmp" ] || fail "txpanel-snmp missing from usr/bin"
+    [ -f "$root/usr/share/snmp/mibs/TXPANEL-MIB.txt" ] || fail "TXPANEL-MIB.txt missing"
+    unit="$root/usr/lib/systemd/system/txpanel-snmp.service"
+    [ -f "$unit" ] || fail "no txpanel-snmp.service under usr/lib/systemd/system"
+    grep -q '^ExecStart=/usr/bin/txpanel-snmp ' "$unit" || fail "the unit does not start /usr/bin/txpanel-snmp"
+    grep -q '^DynamicUser=yes' "$unit" || fail "the unit does not run as an unprivileged user"
+    if find "$root/etc" -path '*/systemd/system/*' 2>/dev/null | grep -q .; then
+        fail "the package enables a unit: $(find "$root/etc" -path '*/systemd/system/*')"
+    fi
+    dpkg-deb -e "$deb" "$scratch/control"
+    for script in postinst preinst; do
+        if [ -f "$scratch/control/$script" ] &&
+            grep -Eq 'systemctl|deb-systemd-(helper|invoke)|update-rc\.d|invoke-rc\.d' "$scratch/control/$script"; then
+            fail "$script enables or starts a service"
+        fi
+    done
+    echo "txpanel-snmp, TXPANEL-MIB.txt and ${unit#"$root"} (not enabled)"
+fi
+
 echo "package layout OK"

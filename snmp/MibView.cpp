@@ -1,0 +1,146 @@
+// SPDX-FileCopyrightText: 2026 The txpanel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "snmp/MibView.h"
+
+#include "snmp/TxpanelMibRoot.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr quint32 ObjectsArc = 1;
+constexpr quint32 NotificationsArc = 0;
+constexpr quint32 PanelCountArc = 1;
+constexpr quint32 TableArc = 2;
+constexpr quint32 EntryArc = 1;
+// A DisplayString holds at most 255 octets.
+constexpr int DisplayStringMax = 255;
+
+Oid operator+(Oid base, std::initializer_list<quint32> arcs)
+{
+    base.insert(base.end(), arcs);
+    return base;
+}
+
+MibValue integer(qint64 number)
+{
+    return {MibValue::Kind::Integer, number, {}};
+}
+
+MibValue unsignedValue(qint64 number)
+{
+    return {MibValue::Kind::Unsigned, number, {}};
+}
+
+MibValue truth(bool value)
+{
+    // TruthValue: true(1), false(2).
+    return integer(value ? 1 : 2);
+}
+
+MibValue displayString(const QString &text)
+{
+    QByteArray bytes = text.toUtf8();
+    if (bytes.size() > DisplayStringMax) {
+        int cut = DisplayStringMax;
+        // Cut before a UTF-8 continuation byte would leave half a character.
+        while (cut > 0 && (static_cast<quint8>(bytes.at(cut)) & 0xC0) == 0x80)
+            --cut;
+        bytes.truncate(cut);
+    }
+    return {MibValue::Kind::Text, 0, bytes};
+}
+
+} // namespace
+
+Oid MibView::root()
+{
+    return Oid(std::begin(TxpanelMibRoot), std::end(TxpanelMibRoot));
+}
+
+Oid MibView::objects()
+{
+    return root() + std::initializer_list<quint32>{ObjectsArc};
+}
+
+Oid MibView::panelCount()
+{
+    return objects() + std::initializer_list<quint32>{PanelCountArc, 0};
+}
+
+Oid MibView::cell(Column column, int index)
+{
+    return objects() +
+           std::initializer_list<quint32>{TableArc, EntryArc, column, static_cast<quint32>(index)};
+}
+
+Oid MibView::notification(quint32 number)
+{
+    return root() + std::initializer_list<quint32>{NotificationsArc, number};
+}
+
+MibView::MibView(const std::vector<PanelRow> &rows, qint64 nowMs)
+{
+    instances_.emplace(panelCount(), integer(static_cast<qint64>(rows.size())));
+    int index = 0;
+    for (const PanelRow &row : rows) {
+        ++index;
+        const PanelStatus &s = row.status;
+        auto put = [&](Column column, const MibValue &value) {
+            instances_.emplace(cell(column, index), value);
+        };
+        put(Name, displayString(s.name));
+        put(FeedUrl, displayString(row.url));
+        put(State, integer(static_cast<int>(s.state)));
+        put(Device, displayString(s.device));
+        put(Firmware, displayString(s.firmware));
+        if (s.forwardTenthsW)
+            put(ForwardPower, integer(*s.forwardTenthsW));
+        if (s.reflectedTenthsW)
+            put(ReflectedPower, integer(*s.reflectedTenthsW));
+        if (s.vswrHundredths)
+            put(Vswr, integer(*s.vswrHundredths));
+        if (s.temperatureTenthsC)
+            put(Temperature, integer(*s.temperatureTenthsC));
+        if (s.temperatureAlarm)
+            put(TemperatureAlarm, truth(*s.temperatureAlarm));
+        if (s.locked)
+            put(Locked, truth(*s.locked));
+        if (s.onAir)
+            put(OnAir, truth(*s.onAir));
+        if (s.frequencyKhz)
+            put(Frequency, unsignedValue(*s.frequencyKhz));
+        if (s.connectedSeconds)
+            put(ConnectedTime, unsignedValue(std::min<qint64>(*s.connectedSeconds, 0xFFFFFFFF)));
+        if (s.readingAgeTenthsS)
+            put(ReadingAge, integer(*s.readingAgeTenthsS));
+        if (row.lastAnswerMs) {
+            const qint64 tenths = std::max<qint64>(0, nowMs - *row.lastAnswerMs) / 100;
+            put(FeedAge, integer(std::min<qint64>(tenths, 0x7FFFFFFF)));
+        }
+    }
+}
+
+const MibValue *MibView::get(const Oid &instance) const
+{
+    const auto found = instances_.find(instance);
+    return found == instances_.end() ? nullptr : &found->second;
+}
+
+const std::pair<const Oid, MibValue> *MibView::next(const Oid &after) const
+{
+    const auto found = instances_.upper_bound(after);
+    return found == instances_.end() ? nullptr : &*found;
+}
+
+bool MibView::isObjectInstance(const Oid &instance)
+{
+    const Oid base = objects();
+    if (instance.size() <= base.size() || !std::equal(base.begin(), base.end(), instance.begin()))
+        return false;
+    const Oid rest(instance.begin() + static_cast<std::ptrdiff_t>(base.size()), instance.end());
+    if (rest.size() >= 1 && rest[0] == PanelCountArc)
+        return rest.size() >= 2;
+    return rest.size() >= 4 && rest[0] == TableArc && rest[1] == EntryArc &&
+           rest[2] >= FirstColumn && rest[2] <= LastColumn;
+}

@@ -1,0 +1,361 @@
+// SPDX-FileCopyrightText: 2026 The txpanel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "snmp/AgentOptions.h"
+#include "snmp/MibView.h"
+#include "snmp/NotificationTracker.h"
+#include "snmp/PanelStatus.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+using Event = NotificationTracker::Event;
+
+namespace {
+
+const char Polling[] = R"({"name": "site-a", "state": "polling", "port": "1",
+ "device": "/dev/ttyUSB0", "firmware": "V1.0", "connected_s": 1234, "cycles": 5678,
+ "readings": {
+   "forward_w": {"value": 12.5, "text": "12.5", "age_s": 0.2},
+   "reflected_w": {"value": 0.3, "text": "0.3", "age_s": 0.2},
+   "vswr": {"value": 1.37, "age_s": 0.2},
+   "temperature_c": {"value": 20, "text": "20", "age_s": 0.2},
+   "temperature_alarm": {"value": false, "age_s": 0.2},
+   "locked": {"value": true, "age_s": 0.2},
+   "on_air": {"value": true, "age_s": 0.2},
+   "frequency_khz": {"value": 107900, "text": "107.900 MHz", "age_s": 0.3}}})";
+
+PanelStatus parsed(const QByteArray &json)
+{
+    QString error;
+    const std::optional<PanelStatus> status = PanelStatus::fromJson(json, &error);
+    if (!status)
+        qFatal("fixture does not parse: %s", qPrintable(error));
+    return *status;
+}
+
+Oid under(const Oid &base, std::initializer_list<quint32> arcs)
+{
+    Oid result = base;
+    result.insert(result.end(), arcs);
+    return result;
+}
+
+} // namespace
+
+class TestSnmpModel : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void parsesTheFeedScaledAsTheMibCarriesIt();
+    void absentNullAndMistypedReadingsAreLeftOut();
+    void rejectsWhatIsNotAPanelStatus();
+    void unreadKeepsOnlyWhatIdentifiesThePanel();
+    void walkOrderSkipsAbsentReadingsAndEndsAfterTheTable();
+    void getTellsMissingInstanceFromUnknownObject();
+    void feedAgeCountsFromTheLastAnswer();
+    void longTextIsCutOnACharacterBoundary();
+    void firstValuesAreABaselineWithoutNotifications();
+    void changesNotifyOnceAndSurviveAnOutage();
+    void optionsTakeCommandLineThenConfigFile();
+    void optionsRejectWhatCannotWork();
+};
+
+void TestSnmpModel::parsesTheFeedScaledAsTheMibCarriesIt()
+{
+    const PanelStatus s = parsed(Polling);
+    QCOMPARE(s.name, QStringLiteral("site-a"));
+    QCOMPARE(s.state, PanelStatus::State::Polling);
+    QCOMPARE(s.device, QStringLiteral("/dev/ttyUSB0"));
+    QCOMPARE(s.firmware, QStringLiteral("V1.0"));
+    QCOMPARE(s.connectedSeconds, std::optional<qint64>(1234));
+    QCOMPARE(s.forwardTenthsW, std::optional<qint32>(125));
+    QCOMPARE(s.reflectedTenthsW, std::optional<qint32>(3));
+    // 1.37 * 100 is 137.00000000000003 in binary floating point.
+    QCOMPARE(s.vswrHundredths, std::optional<qint32>(137));
+    QCOMPARE(s.temperatureTenthsC, std::optional<qint32>(200));
+    QCOMPARE(s.temperatureAlarm, std::optional<bool>(false));
+    QCOMPARE(s.locked, std::optional<bool>(true));
+    QCOMPARE(s.onAir, std::optional<bool>(true));
+    QCOMPARE(s.frequencyKhz, std::optional<quint32>(107900));
+    QCOMPARE(s.readingAgeTenthsS, std::optional<qint32>(3));
+
+    for (const auto &[text, state] :
+         {std::pair{"off", PanelStatus::State::Off},
+          std::pair{"connecting", PanelStatus::State::Connecting},
+          std::pair{"ended", PanelStatus::State::Ended},
+          std::pair{"port-not-available", PanelStatus::State::PortNotAvailable},
+          std::pair{"resuming", PanelStatus::State::Resuming}}) {
+        const QByteArray json = QByteArray(R"({"state": ")") + text + R"("})";
+        QCOMPARE(parsed(json).state, state);
+    }
+    // A negative temperature stays negative.
+    QCOMPARE(parsed(R"({"state": "polling", "readings":
+        {"temperature_c": {"value": -5.25, "age_s": 0}}})")
+                 .temperatureTenthsC,
+             std::optional<qint32>(-53));
+}
+
+void TestSnmpModel::absentNullAndMistypedReadingsAreLeftOut()
+{
+    const PanelStatus s = parsed(R"({"name": "b", "state": "connecting", "firmware": "",
+        "connected_s": null, "readings": {
+        "forward_w": {"value": null, "text": "--", "age_s": 9.0},
+        "locked": {"value": "yes", "age_s": 8.0},
+        "vswr": 1.2,
+        "frequency_khz": {"value": -1, "age_s": 7.0},
+        "on_air": {"value": false, "age_s": 1.04}}})");
+    QCOMPARE(s.state, PanelStatus::State::Connecting);
+    QVERIFY(s.firmware.isEmpty());
+    QVERIFY(!s.connectedSeconds);
+    QVERIFY(!s.forwardTenthsW);
+    QVERIFY(!s.locked);
+    QVERIFY(!s.vswrHundredths);
+    QVERIFY(!s.frequencyKhz);
+    QVERIFY(!s.reflectedTenthsW);
+    QCOMPARE(s.onAir, std::optional<bool>(false));
+    // Only readings shown count towards the age: not the 9 s of the "--".
+    QCOMPARE(s.readingAgeTenthsS, std::optional<qint32>(10));
+
+    // Numbers no transmitter gives are left out, not wrapped or saturated.
+    const PanelStatus huge = parsed(R"({"state": "polling", "connected_s": 1e300, "readings": {
+        "forward_w": {"value": 1e300, "age_s": 0}, "frequency_khz": {"value": 5e9, "age_s": 0}}})");
+    QVERIFY(!huge.connectedSeconds);
+    QVERIFY(!huge.forwardTenthsW);
+    QVERIFY(!huge.frequencyKhz);
+
+    const PanelStatus none = parsed(R"({"state": "off"})");
+    QVERIFY(!none.readingAgeTenthsS);
+    QVERIFY(!none.onAir);
+}
+
+void TestSnmpModel::rejectsWhatIsNotAPanelStatus()
+{
+    for (const char *document : {"<html>404</html>", "[1, 2]", R"({"name": "x"})",
+                                 R"({"state": "sleeping"})", R"({"state": 3})", ""}) {
+        QString error;
+        QVERIFY2(!PanelStatus::fromJson(document, &error), document);
+        QVERIFY2(!error.isEmpty(), document);
+    }
+    QString error;
+    PanelStatus::fromJson(R"({"state": "sleeping"})", &error);
+    QVERIFY2(error.contains(QStringLiteral("sleeping")), qPrintable(error));
+}
+
+void TestSnmpModel::unreadKeepsOnlyWhatIdentifiesThePanel()
+{
+    PanelStatus s = parsed(Polling);
+    s.markUnread(PanelStatus::State::Unreachable);
+    QCOMPARE(s.state, PanelStatus::State::Unreachable);
+    QCOMPARE(s.name, QStringLiteral("site-a"));
+    QCOMPARE(s.device, QStringLiteral("/dev/ttyUSB0"));
+    QCOMPARE(s.firmware, QStringLiteral("V1.0"));
+    QVERIFY(!s.connectedSeconds);
+    QVERIFY(!s.forwardTenthsW);
+    QVERIFY(!s.locked);
+    QVERIFY(!s.frequencyKhz);
+    QVERIFY(!s.readingAgeTenthsS);
+}
+
+void TestSnmpModel::walkOrderSkipsAbsentReadingsAndEndsAfterTheTable()
+{
+    PanelStatus sparse;
+    sparse.state = PanelStatus::State::Connecting;
+    sparse.locked = false;
+    const std::vector<PanelRow> rows{{QStringLiteral("http://a/status.json"), parsed(Polling), 0},
+                                     {QStringLiteral("http://b/status.json"), sparse, {}}};
+    const MibView view(rows, 0);
+
+    // Walk the whole module with GetNext from its root, as snmpwalk does.
+    std::vector<Oid> walked;
+    Oid at = MibView::root();
+    while (const auto *found = view.next(at)) {
+        QVERIFY(at < found->first);
+        walked.push_back(found->first);
+        at = found->first;
+    }
+    QCOMPARE(walked.front(), MibView::panelCount());
+    QCOMPARE(view.get(MibView::panelCount())->number, 2);
+    // Column by column, row by row: Name.1, Name.2, FeedUrl.1, ...
+    QCOMPARE(walked[1], MibView::cell(MibView::Name, 1));
+    QCOMPARE(walked[2], MibView::cell(MibView::Name, 2));
+    QCOMPARE(walked[3], MibView::cell(MibView::FeedUrl, 1));
+    // Row 2 has Locked but not OnAir or ForwardPower: its Locked follows
+    // row 1's, and the walk goes from row 1's ForwardPower to ReflectedPower.
+    const auto position = [&](const Oid &oid) {
+        return std::find(walked.begin(), walked.end(), oid) - walked.begin();
+    };
+    QCOMPARE(position(MibView::cell(MibView::Locked, 2)),
+             position(MibView::cell(MibView::Locked, 1)) + 1);
+    QCOMPARE(position(MibView::cell(MibView::ReflectedPower, 1)),
+             position(MibView::cell(MibView::ForwardPower, 1)) + 1);
+    QVERIFY(!view.get(MibView::cell(MibView::OnAir, 2)));
+    // The count, all 16 columns of row 1, row 2's 5 identity cells and its Locked.
+    QCOMPARE(walked.size(), std::size_t(1 + 16 + 6));
+
+    // GetNext from inside an instance, or between columns, lands on the next one.
+    QCOMPARE(view.next(under(MibView::cell(MibView::Vswr, 1), {7}))->first,
+             MibView::cell(MibView::Temperature, 1));
+    QCOMPARE(view.next(MibView::cell(MibView::OnAir, 1))->first,
+             MibView::cell(MibView::Frequency, 1));
+    // Past the last instance there is nothing: the agent moves on.
+    QVERIFY(!view.next(MibView::cell(MibView::FeedAge, 1)));
+    QVERIFY(!view.next(under(MibView::root(), {2})));
+    // Values as the MIB types them.
+    QCOMPARE(view.get(MibView::cell(MibView::State, 2))->number, 2);
+    QCOMPARE(view.get(MibView::cell(MibView::Locked, 2))->number, 2); // TruthValue false
+    QCOMPARE(view.get(MibView::cell(MibView::OnAir, 1))->number, 1);  // TruthValue true
+    QCOMPARE(view.get(MibView::cell(MibView::Frequency, 1))->kind, MibValue::Kind::Unsigned);
+    QCOMPARE(view.get(MibView::cell(MibView::FeedUrl, 2))->text,
+             QByteArray("http://b/status.json"));
+}
+
+void TestSnmpModel::getTellsMissingInstanceFromUnknownObject()
+{
+    QVERIFY(MibView::isObjectInstance(MibView::cell(MibView::OnAir, 9)));
+    QVERIFY(MibView::isObjectInstance(MibView::panelCount()));
+    QVERIFY(MibView::isObjectInstance(under(MibView::objects(), {1, 1})));
+    QVERIFY(!MibView::isObjectInstance(under(MibView::objects(), {1})));
+    QVERIFY(!MibView::isObjectInstance(under(MibView::objects(), {2, 1, 1, 1})));  // the index
+    QVERIFY(!MibView::isObjectInstance(under(MibView::objects(), {2, 1, 18, 1}))); // no column 18
+    QVERIFY(!MibView::isObjectInstance(under(MibView::objects(), {3, 0})));
+    QVERIFY(!MibView::isObjectInstance(MibView::root()));
+    // The root comes from the MIB file: enterprises 32473 (RFC 5612).
+    const Oid root = MibView::root();
+    QVERIFY(root.size() > 7);
+    QCOMPARE(Oid(root.begin(), root.begin() + 7), (Oid{1, 3, 6, 1, 4, 1, 32473}));
+}
+
+void TestSnmpModel::feedAgeCountsFromTheLastAnswer()
+{
+    const std::vector<PanelRow> rows{{QStringLiteral("u"), parsed(Polling), 10'000}};
+    QCOMPARE(MibView(rows, 12'345).get(MibView::cell(MibView::FeedAge, 1))->number, 23);
+    const std::vector<PanelRow> never{{QStringLiteral("u"), PanelStatus{}, {}}};
+    QVERIFY(!MibView(never, 12'345).get(MibView::cell(MibView::FeedAge, 1)));
+    QCOMPARE(MibView(never, 0).get(MibView::cell(MibView::State, 1))->number, 7); // unreachable
+}
+
+void TestSnmpModel::longTextIsCutOnACharacterBoundary()
+{
+    PanelStatus s;
+    // 254 ASCII bytes and a two-byte character that would straddle byte 255.
+    s.name = QString(254, QLatin1Char('x')) + QChar(0x00E9) + QStringLiteral("tail");
+    const MibView view({{QStringLiteral("u"), s, {}}}, 0);
+    const QByteArray name = view.get(MibView::cell(MibView::Name, 1))->text;
+    QCOMPARE(name.size(), 254);
+    QCOMPARE(QString::fromUtf8(name), QString(254, QLatin1Char('x')));
+}
+
+void TestSnmpModel::firstValuesAreABaselineWithoutNotifications()
+{
+    NotificationTracker tracker;
+    PanelStatus alarmed = parsed(Polling);
+    alarmed.locked = false;
+    alarmed.temperatureAlarm = true;
+    // A panel found unlocked and alarmed at start-up: its baseline.
+    QVERIFY(tracker.update(alarmed).empty());
+    QVERIFY(tracker.update(alarmed).empty());
+
+    // A panel unreachable at first, then coming up: the link came up, but its
+    // readings are first known now and are a baseline.
+    NotificationTracker late;
+    PanelStatus down;
+    down.markUnread(PanelStatus::State::Unreachable);
+    QVERIFY(late.update(down).empty());
+    QCOMPARE(late.update(alarmed), std::vector<Event>{Event::LinkUp});
+}
+
+void TestSnmpModel::changesNotifyOnceAndSurviveAnOutage()
+{
+    NotificationTracker tracker;
+    PanelStatus s = parsed(Polling);
+    QVERIFY(tracker.update(s).empty());
+
+    s.locked = false;
+    s.temperatureAlarm = true;
+    s.onAir = false;
+    QCOMPARE(tracker.update(s), (std::vector<Event>{Event::LockLost, Event::TemperatureAlarmRaised,
+                                                    Event::OnAirChanged}));
+    QVERIFY(tracker.update(s).empty());
+
+    // Resuming leaves polling; the readings are gone but stay known.
+    PanelStatus resuming = s;
+    resuming.state = PanelStatus::State::Resuming;
+    resuming.locked.reset();
+    resuming.temperatureAlarm.reset();
+    resuming.onAir.reset();
+    QCOMPARE(tracker.update(resuming), std::vector<Event>{Event::LinkDown});
+    PanelStatus unreachable = resuming;
+    unreachable.markUnread(PanelStatus::State::Unreachable);
+    QVERIFY(tracker.update(unreachable).empty()); // not polling before either
+
+    // Back, locked again and the alarm over, still off the air.
+    s.locked = true;
+    s.temperatureAlarm = false;
+    QCOMPARE(tracker.update(s), (std::vector<Event>{Event::LinkUp, Event::LockRegained,
+                                                    Event::TemperatureAlarmCleared}));
+    s.onAir = true;
+    QCOMPARE(tracker.update(s), std::vector<Event>{Event::OnAirChanged});
+}
+
+void TestSnmpModel::optionsTakeCommandLineThenConfigFile()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("feeds.conf"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("# the station's panels\n\n  http://10.0.0.5:8740/status.json  \n"
+               "#http://10.0.0.9:8740/status.json\nhttp://10.0.0.6:8740/status.json\n");
+    file.close();
+
+    AgentOptions options;
+    QString error;
+    const QStringList argv{QStringLiteral("txpanel-snmp"),
+                           QStringLiteral("-c"),
+                           path,
+                           QStringLiteral("-x"),
+                           QStringLiteral("/run/agentx/master"),
+                           QStringLiteral("-i"),
+                           QStringLiteral("1.5"),
+                           QStringLiteral("http://127.0.0.1:8740/status.json")};
+    QCOMPARE(AgentOptions::parse(argv, &options, &error), AgentOptions::Outcome::Run);
+    QCOMPARE(options.feeds.size(), std::size_t(3));
+    QCOMPARE(options.feeds[0], QUrl(QStringLiteral("http://127.0.0.1:8740/status.json")));
+    QCOMPARE(options.feeds[1], QUrl(QStringLiteral("http://10.0.0.5:8740/status.json")));
+    QCOMPARE(options.feeds[2], QUrl(QStringLiteral("http://10.0.0.6:8740/status.json")));
+    QCOMPARE(options.agentxSocket, QStringLiteral("/run/agentx/master"));
+    QCOMPARE(options.intervalMs, 1500);
+    QCOMPARE(options.timeoutMs, 1500); // the default 2 s, bounded by the interval
+    QCOMPARE(options.reconnectSeconds, 5);
+}
+
+void TestSnmpModel::optionsRejectWhatCannotWork()
+{
+    const QString feed = QStringLiteral("http://127.0.0.1:8740/status.json");
+    const struct
+    {
+        QStringList arguments;
+        const char *says;
+    } cases[] = {
+        {{}, "no panel feed"},
+        {{QStringLiteral("127.0.0.1:8740/status.json")}, "not an http"},
+        {{QStringLiteral("http:///status.json")}, "not an http"},
+        {{QStringLiteral("-i"), QStringLiteral("0"), feed}, "--interval"},
+        {{QStringLiteral("-i"), QStringLiteral("1"), QStringLiteral("-t"), QStringLiteral("3"),
+          feed},
+         "--timeout"},
+        {{QStringLiteral("-r"), QStringLiteral("0.5"), feed}, "--reconnect"},
+        {{QStringLiteral("--bogus"), feed}, "bogus"},
+        {{QStringLiteral("-c"), QStringLiteral("/nonexistent/feeds.conf")}, "cannot read"},
+    };
+    for (const auto &c : cases) {
+        AgentOptions options;
+        QString error;
+        const QStringList argv = QStringList{QStringLiteral("txpanel-snmp")} + c.arguments;
+        QCOMPARE(AgentOptions::parse(argv, &options, &error), AgentOptions::Outcome::Error);
+        QVERIFY2(error.contains(QLatin1String(c.says)), qPrintable(error));
+    }
+}
+
+QTEST_GUILESS_MAIN(TestSnmpModel)
+#include "tst_snmpmodel.moc"
