@@ -251,8 +251,11 @@ void Campaign::restartPanel()
 {
     m_w.reset();
     // The first run has the FM band; later ones a form picked at random.
+    // Half the later runs too, so that frequencies still get programmed.
     if (m_panelRestarts++ > 0)
-        m_form = &SettingsForms[m_random.bounded(int(std::size(SettingsForms)))];
+        m_form = m_random.bounded(2) == 0
+                     ? &SettingsForms[0]
+                     : &SettingsForms[m_random.bounded(int(std::size(SettingsForms)))];
     QFile file(m_sandbox.path() + QStringLiteral("/Tx_Orvel.conf"));
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
         file.write(m_form->content) != m_form->content.size())
@@ -299,7 +302,7 @@ void Campaign::run()
             ++m_connections;
             // Now and then the panel is closed and started again on another
             // settings file; now and then RF INHIBIT is clicked while it is off.
-            if (m_random.bounded(12) == 0)
+            if (m_random.bounded(16) == 0)
                 restartPanel();
             if (m_random.bounded(4) == 0) {
                 ++m_rfPressesOutside;
