@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/ConnectionState.h"
+#include "link/TxReading.h"
 #include "panel/ControlArray.h"
 #include "settings/ProgramValues.h"
 
@@ -88,6 +89,12 @@ public:
     qint16 Atoi(const QString &Value);
     // A frequency reply onto the digits, remembered as the transmitter's.
     void showReportedFrequency(const QString &report);
+    // The transmitter's last reading, as the status cycles decoded it, and
+    // the status cycles completed in this connection.
+    const TxReading &reading() const { return m_reading; }
+    quint64 statusCycles() const { return m_statusCycles; }
+    // The firmware text of the connection in progress (empty when none).
+    QString firmware() const { return m_firmware; }
     // Releases the RF switch at once when it is pressed while no poll runs:
     // a press kept would switch RF at the first cycle of a later connection.
     void refuseRfPressOutsidePoll(bool pressed);
@@ -216,6 +223,11 @@ public:
 
 Q_SIGNALS:
     void connectionStateChanged(ConnectionState state);
+    // After every status cycle, whole or cut short.
+    void readingTaken(const TxReading &reading);
+    // The RF switch's command went out: on the air (true) or off; confirmed
+    // when the transmitter answered as asked.
+    void rfCommandSent(bool onAir, bool confirmed);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -244,7 +256,17 @@ private:
     // frame's size; retried briefly after the first show (app/frmTerminale.cpp).
     void centreWithFrame();
 
+    // One status cycle onto the panel and into the reading (link/statuspoll.cpp).
+    void readStatusCycle();
+    template <typename T>
+    void takeReading(TxReading::Item<T> &item, std::optional<T> value,
+                     const QString &text = QString());
+    void takeOnAir(const QString &reply);
+
     ConnectionState m_connectionState = ConnectionState::Off;
+    TxReading m_reading;
+    quint64 m_statusCycles = 0;
+    QString m_firmware;
     // A programming that lost its reply: the end of the connection keeps
     // "FREQUENCY NOT PROGRAMMED" up for a while instead of replacing it at once.
     bool m_programmingLost = false;

@@ -64,7 +64,8 @@ void frmTerminale::powerOnSequence()
     }
     cmdDisconnect->setEnabled(true);
     StartConnectionClock();
-    sbrStatus->setPanelText(4, QStringLiteral("Firmware: ") + ReplyDecoding::printable(ReplyText));
+    m_firmware = ReplyDecoding::printable(ReplyText);
+    sbrStatus->setPanelText(4, QStringLiteral("Firmware: ") + m_firmware);
     showConnectionIcon(true);
     ReplyText.clear();
     setConnectionState(ConnectionState::Polling);
@@ -136,6 +137,12 @@ void frmTerminale::setConnectionState(ConnectionState state)
     if (state == m_connectionState)
         return;
     m_connectionState = state;
+    // Readings belong to the connection they were taken in.
+    if (state == ConnectionState::Connecting) {
+        m_reading = TxReading();
+        m_statusCycles = 0;
+        m_firmware.clear();
+    }
     // A press belongs to the connection it was made in: none carries across
     // the start or the end of one.
     ssRfSwitch->setPressed(false);

@@ -64,6 +64,13 @@ std::optional<qint32> frequencyKHz(const QString &report)
     return kHz;
 }
 
+QString frequencyText(qint32 kHz)
+{
+    return QStringLiteral("%1.%2 MHz")
+        .arg(kHz / 1000, 3, 10, QLatin1Char('0'))
+        .arg(kHz % 1000, 3, 10, QLatin1Char('0'));
+}
+
 std::optional<double> number(const QString &reply)
 {
     bool ok = false;

@@ -37,6 +37,8 @@ TwoState twoState(const QString &reply);
 // The frequency a report names, in kHz, from its first six characters when
 // they are all digits; std::nullopt for anything else.
 std::optional<qint32> frequencyKHz(const QString &report);
+// A frequency as the LED digits and the feed show it: "107.900 MHz".
+QString frequencyText(qint32 kHz);
 // A reading that is a number, such as "12.5"; std::nullopt for "--" or "".
 std::optional<double> number(const QString &reply);
 } // namespace ReplyDecoding

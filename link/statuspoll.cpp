@@ -3,10 +3,12 @@
 
 #include "link/Commands.h"
 #include "link/ReplyDecoding.h"
+#include "link/TxReading.h"
 #include "panel/LedLamp.h"
 #include "panel/PanelColors.h"
 #include "panel/ReadoutLabel.h"
 #include "panel/RibbonSwitch.h"
+
 
 using namespace TxCommand;
 
@@ -16,19 +18,33 @@ using ReplyDecoding::twoState;
 
 void frmTerminale::ReadDataSerial()
 {
+    readStatusCycle();
+    if (!AbortComm)
+        ++m_statusCycles;
+    // Whatever the cycle got, even cut short: the feed and the record see
+    // each reading with its own time.
+    Q_EMIT readingTaken(m_reading);
+}
+
+void frmTerminale::readStatusCycle()
+{
     // A step whose reply was lost (time-out, line gone) decodes nothing: the
     // read-out or lamp keeps what it showed, since an empty text is no
     // reading, and the stop check after it ends the cycle.
     ReplyText = fncCommandMicro(CMD_READ_FORWARD);
-    if (!ReplyLost)
+    if (!ReplyLost) {
         lblDirDigital(0)->setText(printable(ReplyText));
+        takeReading(m_reading.forwardW, ReplyDecoding::number(ReplyText), printable(ReplyText));
+    }
     ReplyText.clear();
     if (AbortComm)
         return;
 
     ReplyText = fncCommandMicro(CMD_READ_REFLECTED);
-    if (!ReplyLost)
+    if (!ReplyLost) {
         lblRefDigital(0)->setText(printable(ReplyText));
+        takeReading(m_reading.reflectedW, ReplyDecoding::number(ReplyText), printable(ReplyText));
+    }
     ReplyText.clear();
     if (AbortComm)
         return;
@@ -36,9 +52,13 @@ void frmTerminale::ReadDataSerial()
     ReplyText = fncCommandMicro(CMD_READ_TEMPERATURE);
     if (!ReplyLost) {
         const qint16 raw = Atoi(ReplyText);
-        lblTemp->setText(QString::number(ReplyDecoding::celsiusFromRaw(raw)));
-        ledTemp->setLampColor(ReplyDecoding::temperatureAlarm(raw) ? PanelColor::BrightRed
-                                                                   : PanelColor::DarkRed);
+        const qint16 celsius = ReplyDecoding::celsiusFromRaw(raw);
+        const bool alarm = ReplyDecoding::temperatureAlarm(raw);
+        lblTemp->setText(QString::number(celsius));
+        ledTemp->setLampColor(alarm ? PanelColor::BrightRed : PanelColor::DarkRed);
+        takeReading(m_reading.temperatureC, std::optional<qint16>(celsius),
+                    QString::number(celsius));
+        takeReading(m_reading.temperatureAlarm, std::optional<bool>(alarm));
     }
     ReplyText.clear();
     if (AbortComm)
@@ -46,18 +66,26 @@ void frmTerminale::ReadDataSerial()
 
     ReplyText = fncCommandMicro(CMD_READ_LOCK);
     const bool locked = !ReplyLost && twoState(ReplyText) == TwoState::Yes;
-    if (!ReplyLost)
+    if (!ReplyLost) {
         ledLock->setLampColor(locked ? PanelColor::BrightRed : PanelColor::DarkRed);
+        takeReading(m_reading.locked, std::optional<bool>(locked));
+    }
     ReplyText.clear();
     if (AbortComm)
         return;
 
     if (DisplayEnabled && locked) {
         ReplyText = fncCommandMicro(CMD_READ_FREQUENCY);
-        // The operator may have started typing while the question was out:
-        // the digits typed stay, or OK would accept what the display hides.
-        if (!ReplyLost && DisplayEnabled)
-            showReportedFrequency(ReplyText);
+        if (!ReplyLost) {
+            // The operator may have started typing while the question was
+            // out: the digits typed stay, or OK would accept what the display
+            // hides. The report is the transmitter's all the same.
+            if (DisplayEnabled)
+                showReportedFrequency(ReplyText);
+            const std::optional<qint32> kHz = ReplyDecoding::frequencyKHz(ReplyText);
+            takeReading(m_reading.frequencyKHz, kHz,
+                        kHz ? ReplyDecoding::frequencyText(*kHz) : printable(ReplyText));
+        }
         ReplyText.clear();
         if (AbortComm)
             return;
@@ -65,6 +93,8 @@ void frmTerminale::ReadDataSerial()
 
     ReplyText = fncCommandMicro(CMD_READ_RF_STATUS);
     RfStatus = ReplyText;
+    if (!ReplyLost)
+        takeOnAir(ReplyText);
     if (twoState(ReplyText) == TwoState::Yes)
         ledRfInhibit->setLampColor(PanelColor::Yellow);
     else if (twoState(ReplyText) == TwoState::No)
@@ -77,14 +107,40 @@ void frmTerminale::ReadDataSerial()
         return;
     if (twoState(RfStatus) == TwoState::Yes) {
         ReplyText = fncCommandMicro(CMD_RF_OFF);
-        if (twoState(ReplyText) == TwoState::No)
+        const bool confirmed = twoState(ReplyText) == TwoState::No;
+        if (confirmed) {
             ledRfInhibit->setLampColor(PanelColor::DarkYellow);
+            takeOnAir(ReplyText);
+        }
+        Q_EMIT rfCommandSent(false, confirmed);
     } else if (twoState(RfStatus) == TwoState::No) {
         ReplyText = fncCommandMicro(CMD_RF_ON);
-        if (twoState(ReplyText) == TwoState::Yes)
+        const bool confirmed = twoState(ReplyText) == TwoState::Yes;
+        if (confirmed) {
             ledRfInhibit->setLampColor(PanelColor::Yellow);
+            takeOnAir(ReplyText);
+        }
+        Q_EMIT rfCommandSent(true, confirmed);
     }
     ssRfSwitch->setPressed(false);
+}
+
+void frmTerminale::takeOnAir(const QString &reply)
+{
+    const TwoState state = twoState(reply);
+    takeReading(m_reading.onAir,
+                state == TwoState::Other ? std::nullopt
+                                         : std::optional<bool>(state == TwoState::Yes),
+                state == TwoState::Other ? printable(reply) : QString());
+}
+
+template <typename T>
+void frmTerminale::takeReading(TxReading::Item<T> &item, std::optional<T> value,
+                               const QString &text)
+{
+    item.value = value;
+    item.text = text;
+    item.readAtMs = TxReading::nowMs();
 }
 
 void frmTerminale::refuseRfPressOutsidePoll(bool pressed)

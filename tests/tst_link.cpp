@@ -2,6 +2,7 @@
 // pseudo-terminal to the simulated transmitter.
 #include "app/frmTerminale.h"
 #include "link/MSComm.h"
+#include "link/TxReading.h"
 #include "panel/LedDigit.h"
 #include "panel/LedLamp.h"
 #include "panel/PanelTimer.h"
@@ -39,6 +40,7 @@ private Q_SLOTS:
     void rfSwitch();
     void atoi_data();
     void atoi();
+    void readingFromACycle();
 
 private:
     std::unique_ptr<SettingsSandbox> m_sandbox;
@@ -331,6 +333,36 @@ void LinkTest::atoi()
 {
     QFETCH(QString, text);
     QTEST(int(w().Atoi(text)), "value");
+}
+
+void LinkTest::readingFromACycle()
+{
+    // What the feed and the record get of one cycle: the same as the panel shows.
+    m_sim->setForwardPower(QStringLiteral("12.5"));
+    m_sim->setReflectedPower(QStringLiteral("--"));
+    m_sim->setTemperature(176);
+    m_sim->setFrequencyKHz(98500);
+    m_sim->setOnAir(true);
+    connectPort();
+    QSignalSpy taken(m_w.get(), &frmTerminale::readingTaken);
+    const qint64 before = TxReading::nowMs();
+    w().ReadDataSerial();
+    QCOMPARE(taken.count(), 1);
+    const auto reading = taken.at(0).at(0).value<TxReading>();
+    QCOMPARE(reading.forwardW.value, std::optional<double>(12.5));
+    QCOMPARE(reading.forwardW.text, w().lblDirDigital(0)->text());
+    QVERIFY(!reading.reflectedW.value); // "--" is shown, but is no number
+    QCOMPARE(reading.reflectedW.text, QStringLiteral("--"));
+    QVERIFY(reading.reflectedW.present());
+    QCOMPARE(reading.temperatureC.value, std::optional<qint16>(72));
+    QCOMPARE(reading.temperatureAlarm.value, std::optional<bool>(true));
+    QCOMPARE(reading.locked.value, std::optional<bool>(true));
+    QCOMPARE(reading.frequencyKHz.value, std::optional<qint32>(98500));
+    QCOMPARE(reading.frequencyKHz.text, QStringLiteral("098.500 MHz"));
+    QCOMPARE(reading.onAir.value, std::optional<bool>(true));
+    QVERIFY(reading.forwardW.readAtMs >= before);
+    QVERIFY(reading.onAir.readAtMs >= reading.forwardW.readAtMs);
+    QCOMPARE(w().statusCycles(), quint64(1));
 }
 
 QTEST_MAIN(LinkTest)
