@@ -125,8 +125,12 @@ void frmTerminale::showEvent(QShowEvent *event)
     // Before the first show the window system has not told the frame's size,
     // so start-up centred the client area alone; the frame follows shortly
     // after the window is mapped.
-    if (m_centringTries == 0)
+    if (m_centringTries == 0) {
         centreWithFrame();
+        // Once shown, and from the event loop: the connection then runs as
+        // if the operator had pressed ON.
+        QTimer::singleShot(0, this, &frmTerminale::connectAtStartIfAsked);
+    }
 }
 
 void frmTerminale::centreWithFrame()

@@ -64,6 +64,10 @@ public:
     // Only the power sequence moves the state; a test may stand in for it.
     void setConnectionState(ConnectionState state);
 
+    // --- unattended operation (app/unattended.cpp) ---
+    // With [Link] ConnectAtStart, presses ON once the window is shown.
+    void connectAtStartIfAsked();
+
     // --- connection clock (app/clock.cpp) ---
     void StartConnectionClock();
     void timer1_Timer();

@@ -17,7 +17,7 @@
 
 namespace {
 // The sections the panel reads; a file with none of them is not the panel's.
-const QStringList KnownSections = {QStringLiteral("Startup")};
+const QStringList KnownSections = {QStringLiteral("Startup"), QStringLiteral("Link")};
 const QStringList KnownStartupKeys = {QStringLiteral("Comm"), QStringLiteral("LimitUp"),
                                       QStringLiteral("LimitDown")};
 // Far more than any settings file the panel or an engineer writes.
@@ -197,6 +197,31 @@ QString read(const QString &key)
     if (!stored || stored->typeId() != QMetaType::QString)
         return QString();
     return stored->toString();
+}
+
+bool flag(const QString &section, const QString &key, bool fallback)
+{
+    const std::optional<QVariant> stored = value(section, key);
+    if (!stored || stored->typeId() != QMetaType::QString)
+        return fallback;
+    const QString text = stored->toString().trimmed().toLower();
+    if (text == QLatin1String("true") || text == QLatin1String("yes") ||
+        text == QLatin1String("on") || text == QLatin1String("1"))
+        return true;
+    if (text == QLatin1String("false") || text == QLatin1String("no") ||
+        text == QLatin1String("off") || text == QLatin1String("0"))
+        return false;
+    return fallback;
+}
+
+int number(const QString &section, const QString &key, int fallback, int minimum, int maximum)
+{
+    const std::optional<QVariant> stored = value(section, key);
+    if (!stored || stored->typeId() != QMetaType::QString)
+        return fallback;
+    bool ok = false;
+    const int parsed = stored->toString().trimmed().toInt(&ok);
+    return ok && parsed >= minimum && parsed <= maximum ? parsed : fallback;
 }
 
 bool write(const QString &key, const QString &text, QString *why)

@@ -41,6 +41,12 @@ QString read(const QString &key);
 // A stored value as the store holds it (text, list, typed or invalid);
 // std::nullopt when the key is absent or the store is unusable.
 std::optional<QVariant> value(const QString &section, const QString &key);
+// A yes/no setting: true, yes, on or 1; false, no, off or 0 (any letter
+// case). Absent, unusable store or any other text: the fallback.
+bool flag(const QString &section, const QString &key, bool fallback);
+// A whole-number setting within [minimum, maximum]; anything else: the fallback.
+int number(const QString &section, const QString &key, int fallback, int minimum, int maximum);
+
 // Stores the text under [Startup] and flushes it to disk at once (the program
 // may end right after). False, with the reason in *why, when it did not reach
 // the disk: an unusable store, a read-only file or folder, a full disk.

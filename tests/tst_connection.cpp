@@ -12,6 +12,7 @@
 #include "panel/ReadoutLabel.h"
 #include "panel/RibbonSwitch.h"
 #include "panel/ShapeWidget.h"
+#include "settings/SettingsStore.h"
 #include "sim/TxSimulator.h"
 #include "support/PanelFixture.h"
 #include "support/Scenario.h"
@@ -19,6 +20,7 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSettings>
 #include <QtTest>
 
 namespace {
@@ -71,6 +73,8 @@ private Q_SLOTS:
     void replyThatArrivedDuringABoxIsTaken();
     void secondPanelOnThePortIsToldBusy();
     void firmwareControlBytesShowAsQuestionMarks();
+    void connectAtStart_data();
+    void connectAtStart();
 
 private:
     // Reply time-outs in a few hundred milliseconds, for the tests about them
@@ -964,6 +968,50 @@ void ConnectionTest::firmwareControlBytesShowAsQuestionMarks()
     scenario.start();
     w().cmdPower_Click();
     QCOMPARE(shown, QStringLiteral("Firmware: V1??"));
+}
+
+void ConnectionTest::connectAtStart_data()
+{
+    QTest::addColumn<QString>("setting");
+    QTest::addColumn<bool>("portStored");
+    QTest::addColumn<bool>("connects");
+    QTest::newRow("asked, port stored") << "true" << true << true;
+    QTest::newRow("asked, no port") << "true" << false << false;
+    QTest::newRow("not asked") << "false" << true << false;
+    QTest::newRow("not a yes or no") << "maybe" << true << false;
+}
+
+void ConnectionTest::connectAtStart()
+{
+    // A site PC rebooted after a power cut: the panel starts monitoring with
+    // nobody there to press ON.
+    QFETCH(QString, setting);
+    QFETCH(bool, portStored);
+    QFETCH(bool, connects);
+    m_w.reset();
+    m_sandbox = std::make_unique<SettingsSandbox>();
+    if (portStored)
+        m_sandbox->store(QStringLiteral("Comm"), QStringLiteral("1"));
+    QSettings(QSettings::NativeFormat, QSettings::UserScope, SettingsStore::Application)
+        .setValue(QStringLiteral("Link/ConnectAtStart"), setting);
+    m_w = std::make_unique<frmTerminale>();
+    Scenario scenario;
+    scenario.otherwise([this] { endConnectionNow(); });
+    scenario.when([&] { return m_sim->received().count('\x0a') >= 2; },
+                  [&] { w().cmdDisconnect_Click(); });
+    scenario.start();
+    w().show();
+    if (connects) {
+        QTRY_COMPARE(w().connectionState(), ConnectionState::Ended);
+        QVERIFY(m_sim->received().startsWith("\x06\x04\x05\x07\x08\x09\x0a"));
+        return;
+    }
+    QTest::qWait(200);
+    QCOMPARE(w().connectionState(), ConnectionState::Off);
+    QCOMPARE(m_sim->received(), QByteArray());
+    QVERIFY(!QApplication::activeModalWidget());
+    QCOMPARE(w().lblCommunications(0)->text(),
+             portStored ? QString() : QStringLiteral(" NO PORT CHOSEN "));
 }
 
 QTEST_MAIN(ConnectionTest)
