@@ -3,7 +3,7 @@ set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 PACKAGES=(cmake g++ make qt6-base-dev qt6-serialport-dev libgl-dev xvfb xdotool x11-apps
           imagemagick fonts-liberation fonts-dejavu-core procps
-          desktop-file-utils appstream dpkg-dev file binutils)
+          desktop-file-utils appstream dpkg-dev file binutils reuse)
 
 install_missing() {
     local missing=()
