@@ -10,8 +10,8 @@
 using namespace TxCommand;
 
 namespace {
-const QString Yes = QStringLiteral("9");
-const QString No = QStringLiteral("0");
+constexpr QLatin1String Yes("9");
+constexpr QLatin1String No("0");
 // Raw readings above this are 72 degrees or more: the alarm lamp lights.
 constexpr qint16 TemperatureAlarmRaw = 175;
 
