@@ -3,7 +3,8 @@ set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 PACKAGES=(cmake g++ make qt6-base-dev qt6-serialport-dev libgl-dev xvfb xdotool x11-apps
           imagemagick fonts-liberation fonts-dejavu-core procps
-          desktop-file-utils appstream dpkg-dev file binutils reuse clazy)
+          desktop-file-utils appstream dpkg-dev file binutils reuse clazy jq
+          g++-mingw-w64-x86-64-posix)
 
 # The panel's own code, which every platform builds; a folder that does not
 # exist (yet) is skipped.
