@@ -12,7 +12,7 @@
 namespace {
 // A line that never ends (noise, a babbling device) keeps at most this much.
 constexpr int MaxReceiveText = 1024;
-const QString NoReplyFromTx = QStringLiteral("No reply from TX");
+constexpr QLatin1String NoReplyFromTx("No reply from TX");
 } // namespace
 
 bool frmTerminale::InitializeComPort(const QVariant &PortNumber)

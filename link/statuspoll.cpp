@@ -9,7 +9,6 @@
 #include "panel/ReadoutLabel.h"
 #include "panel/RibbonSwitch.h"
 
-
 using namespace TxCommand;
 
 using ReplyDecoding::printable;

@@ -33,6 +33,7 @@ void Panel3D::setCaption(const QString &caption)
         return;
     m_caption = caption;
     update();
+    Q_EMIT captionChanged(m_caption);
 }
 
 void Panel3D::paintEvent(QPaintEvent *)

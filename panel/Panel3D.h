@@ -6,7 +6,7 @@
 class Panel3D : public QWidget
 {
     Q_OBJECT
-    Q_PROPERTY(QString Caption READ Caption WRITE setCaption)
+    Q_PROPERTY(QString Caption READ Caption WRITE setCaption NOTIFY captionChanged)
 public:
     enum class Bevel
     {
@@ -20,6 +20,9 @@ public:
 
     QString Caption() const { return m_caption; }
     void setCaption(const QString &caption);
+
+Q_SIGNALS:
+    void captionChanged(const QString &caption);
 
 protected:
     void paintEvent(QPaintEvent *event) override;

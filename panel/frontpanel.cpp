@@ -79,10 +79,10 @@ QFont panelFont(const QString &family, qreal pointSize, bool bold)
     return font;
 }
 
-const QString TimesNewRoman = QStringLiteral("Times New Roman");
-const QString Arial = QStringLiteral("Arial");
-const QString MsSansSerif = QStringLiteral("MS Sans Serif");
-const QString SmallFonts = QStringLiteral("Small Fonts");
+constexpr QLatin1String TimesNewRoman("Times New Roman");
+constexpr QLatin1String Arial("Arial");
+constexpr QLatin1String MsSansSerif("MS Sans Serif");
+constexpr QLatin1String SmallFonts("Small Fonts");
 
 struct LabelLook
 {

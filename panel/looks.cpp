@@ -11,7 +11,7 @@
 #include <QPushButton>
 
 namespace {
-const QString CommunicationsInProgress = QStringLiteral("COMMUNICATIONS IN PROGRESS");
+constexpr QLatin1String CommunicationsInProgress("COMMUNICATIONS IN PROGRESS");
 }
 
 void frmTerminale::Turn_On()

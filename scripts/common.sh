@@ -3,8 +3,12 @@ set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 PACKAGES=(cmake g++ make qt6-base-dev qt6-serialport-dev libgl-dev xvfb xdotool x11-apps
           twm imagemagick fonts-liberation fonts-dejavu-core procps
-          desktop-file-utils appstream dpkg-dev file binutils
-          libsnmp-dev snmpd snmp snmptrapd smitools python3)
+          desktop-file-utils appstream dpkg-dev file binutils reuse clazy jq
+          g++-mingw-w64-x86-64-posix libsnmp-dev snmpd snmp snmptrapd smitools python3)
+
+# The panel's own code, which every platform builds; a folder that does not
+# exist (yet) is skipped.
+PRODUCT_DIRS=(app panel link tuning settings feed record)
 
 install_missing() {
     local missing=()
@@ -24,8 +28,38 @@ install_missing() {
     $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
 }
 
-build() {
+configure() {
     local dir="$1"; shift
     cmake -S "$ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
-    cmake --build "$dir" -j2
+}
+
+build() {
+    configure "$@"
+    cmake --build "$1" -j2
+}
+
+# The .cpp files under the given folders of the source tree, one a line.
+sources_in() {
+    local dir
+    for dir in "$@"; do
+        if [ -d "$ROOT/$dir" ]; then find "$ROOT/$dir" -name '*.cpp'; fi
+    done | sort
+}
+
+# Runs COMMAND... FILE for every FILE listed (one a line) in LIST, two at a time
+# (the machine has two cores). Run number N writes its output to OUT/N.log, and
+# leaves OUT/N.failed when it fails.
+run_each() {
+    local list="$1" out="$2"; shift 2
+    local n=0 file running=()
+    while IFS= read -r file; do
+        n=$((n + 1))
+        ("$@" "$file" >"$out/$n.log" 2>&1 || : >"$out/$n.failed") &
+        running+=("$!")
+        if [ "${#running[@]}" -ge 2 ]; then
+            wait "${running[0]}"
+            running=("${running[@]:1}")
+        fi
+    done <"$list"
+    wait
 }

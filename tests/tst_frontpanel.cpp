@@ -45,6 +45,7 @@ private Q_SLOTS:
     void statusBarPanels_data();
     void statusBarPanels();
     void timersAndMenu();
+    void panelCaptionNotifies();
     void shapesLieBehindWhatCoversThem();
     void lampsReadableWithoutColour_data();
     void lampsReadableWithoutColour();
@@ -368,6 +369,29 @@ void FrontPanelTest::messagesFitTheLabel()
     const int room = label->contentsRect().width();
     const int needed = label->fontMetrics().horizontalAdvance(message);
     QVERIFY2(needed <= room, qPrintable(QStringLiteral("%1 px for %2 px").arg(needed).arg(room)));
+}
+
+// The Caption property announces each change through its NOTIFY signal, once,
+// and stays quiet when set to what it already is.
+void FrontPanelTest::panelCaptionNotifies()
+{
+    frmTerminale w;
+    Panel3D *panel = w.findChild<Panel3D *>(QStringLiteral("SSPanel2"));
+    QVERIFY(panel);
+    const QMetaProperty caption =
+        panel->metaObject()->property(panel->metaObject()->indexOfProperty("Caption"));
+    QVERIFY(caption.isValid());
+    QVERIFY(caption.hasNotifySignal());
+    QCOMPARE(caption.read(panel).toString(), QStringLiteral("SSPanel2"));
+
+    QSignalSpy spy(panel, &Panel3D::captionChanged);
+    QCOMPARE(caption.notifySignal(), QMetaMethod::fromSignal(&Panel3D::captionChanged));
+    QVERIFY(caption.write(panel, QStringLiteral("Front")));
+    QCOMPARE(spy.size(), 1);
+    QCOMPARE(spy.at(0).at(0).toString(), QStringLiteral("Front"));
+    QCOMPARE(panel->Caption(), QStringLiteral("Front"));
+    panel->setCaption(QStringLiteral("Front"));
+    QCOMPARE(spy.size(), 1);
 }
 
 QTEST_MAIN(FrontPanelTest)
