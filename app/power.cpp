@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The txpanel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The power button: connect, poll the transmitter while connected, power off.
 #include "app/frmTerminale.h"
 

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The txpanel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Link throughput against the simulator on a pseudo-terminal: exchanges per
 // second and CPU per exchange unpaced; with the line paced at 4800 baud,
 // status cycles per second against the line-rate bound and the CPU share;

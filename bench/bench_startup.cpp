@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The txpanel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Start-up cost: from process start to the first painted frame of the panel,
 // and the peak memory. Run under Xvfb or with QT_QPA_PLATFORM=offscreen.
 #include "app/frmTerminale.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The txpanel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // One cycle of the status poll, each reply decoded onto the panel at once.
 #include "app/frmTerminale.h"
 

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The txpanel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The panel's two looks: lit while a connection is in progress, unlit otherwise.
 #include "app/frmTerminale.h"
 

@@ -1,3 +1,6 @@
+# SPDX-FileCopyrightText: 2026 The txpanel developers
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # Shared by scripts/test and scripts/demo: install what is missing, then build.
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"

@@ -1,3 +1,6 @@
+# SPDX-FileCopyrightText: 2026 The txpanel developers
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # shellcheck shell=bash disable=SC2034
 # The real panel on a virtual X display of its own, against txsim on a
 # pseudo-terminal, driven by mouse clicks as an operator would. Sourced by

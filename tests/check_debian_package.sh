@@ -1,4 +1,7 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 The txpanel developers
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # Builds the .deb from the build tree (everything CPack writes goes to a scratch
 # directory), unpacks it and checks what an operator's machine would get: the
 # Qt 6 runtime in Depends, and every file the desktop entry points at.

@@ -1,4 +1,7 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 The txpanel developers
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # Installs the desktop entry, icon and metainfo as a package would (prefix /usr,
 # into a scratch DESTDIR) and has the freedesktop and AppStream validators judge
 # exactly what gets installed, the desktop entry's install-time Path= included.

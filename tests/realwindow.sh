@@ -1,4 +1,7 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 The txpanel developers
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # The built panel in a real X window, clicked ON, DISCONNECT and OFF with the
 # mouse against the simulator: what shows is read off the screen's pixels and
 # what was asked off the simulator's record of the line.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The txpanel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // A long run under random line faults and a random operator. After every step
 // the panel must have written only what the transmitter understands, tuned it
 // only to a frequency the band check accepted, shown only printable read-outs

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The txpanel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The power button end to end against the simulated transmitter: connecting,
 // live status, disconnecting, a silent or vanished line, a port that cannot be
 // opened, programming a frequency, and the connection clock.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The txpanel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The front panel against its layout tables: names, containers, positions,
 // captions, and the colours and states of a freshly opened window.
 #include "app/frmTerminale.h"

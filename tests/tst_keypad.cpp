@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The txpanel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The frequency keypad, its band check and warning, and the entry timers.
 #include "app/frmTerminale.h"
 #include "panel/Key3D.h"

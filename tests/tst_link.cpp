@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The txpanel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // One command / reply exchange and one status cycle, over a real
 // pseudo-terminal to the simulated transmitter.
 #include "app/frmTerminale.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The txpanel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The window at rest: start-up from the settings store, the frequency display,
 // SET FREQUENCY and the keypad's closed state, centring, and ending the program.
 #include "app/frmTerminale.h"

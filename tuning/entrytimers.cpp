@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The txpanel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The entry blink, the one-minute entry limit and the ten-second SEND window.
 #include "app/frmTerminale.h"
 

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The txpanel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The twelve-key frequency keypad and its check against the band limits.
 #include "app/frmTerminale.h"
 
