@@ -221,6 +221,8 @@ void MSComm::explainRefusal(const QString &device)
         m_lastError = device + QStringLiteral(": busy: another program has it open");
         return;
     }
+#else
+    Q_UNUSED(device)
 #endif
     m_permissionError = true;
 }

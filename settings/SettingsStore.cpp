@@ -8,6 +8,9 @@
 #include <QSettings>
 #include <QStringDecoder>
 
+#include <algorithm>
+#include <iterator>
+
 #ifdef Q_OS_UNIX
 #include <cerrno>
 #include <fcntl.h>
@@ -17,9 +20,9 @@
 
 namespace {
 // The sections the panel reads; a file with none of them is not the panel's.
-const QStringList KnownSections = {QStringLiteral("Startup"), QStringLiteral("Link")};
-const QStringList KnownStartupKeys = {QStringLiteral("Comm"), QStringLiteral("LimitUp"),
-                                      QStringLiteral("LimitDown")};
+constexpr QLatin1String KnownSections[] = {QLatin1String("Startup"), QLatin1String("Link")};
+constexpr QLatin1String KnownStartupKeys[] = {QLatin1String("Comm"), QLatin1String("LimitUp"),
+                                              QLatin1String("LimitDown")};
 // Far more than any settings file the panel or an engineer writes.
 constexpr qint64 MaxFileBytes = 1024 * 1024;
 
@@ -29,7 +32,12 @@ struct Health
     QString problem;
     QStringList misspelt;
 };
-Health health;
+// What the last check found; built on first use, not at program start.
+Health &health()
+{
+    static Health found;
+    return found;
+}
 
 QString sectionKey(const QString &section, const QString &key)
 {
@@ -119,7 +127,8 @@ QString inspect(const QString &path)
         return path + QStringLiteral(" has a format error");
     bool ours = false;
     for (const QString &group : parsed.childGroups())
-        ours = ours || KnownSections.contains(group);
+        ours = ours || std::find(std::begin(KnownSections), std::end(KnownSections), group) !=
+                           std::end(KnownSections);
     if (!ours)
         return path + QStringLiteral(" has no [Startup] section");
     return QString();
@@ -128,7 +137,7 @@ QString inspect(const QString &path)
 
 void ensureChecked()
 {
-    if (!health.checked)
+    if (!health().checked)
         SettingsStore::check();
 }
 } // namespace
@@ -136,28 +145,28 @@ void ensureChecked()
 namespace SettingsStore {
 void check()
 {
-    health = Health();
-    health.checked = true;
+    health() = Health();
+    health().checked = true;
 #ifdef Q_OS_UNIX
     // The system-wide file first: its limits stand when the user's has none.
     for (const QSettings::Scope scope : {QSettings::SystemScope, QSettings::UserScope}) {
         const QString why = inspect(storeFile(scope));
         if (!why.isEmpty()) {
-            health.problem = why;
+            health().problem = why;
             return;
         }
     }
 #endif
     QSettings store(QSettings::NativeFormat, QSettings::UserScope, Application);
     if (store.status() != QSettings::NoError) {
-        health.problem = store.fileName() + QStringLiteral(" cannot be read");
+        health().problem = store.fileName() + QStringLiteral(" cannot be read");
         return;
     }
     store.beginGroup(Section);
     for (const QString &key : store.childKeys()) {
-        for (const QString &known : KnownStartupKeys) {
+        for (const QLatin1String known : KnownStartupKeys) {
             if (key != known && key.compare(known, Qt::CaseInsensitive) == 0)
-                health.misspelt << key;
+                health().misspelt << key;
         }
     }
 }
@@ -165,19 +174,19 @@ void check()
 bool usable()
 {
     ensureChecked();
-    return health.problem.isEmpty();
+    return health().problem.isEmpty();
 }
 
 QString problem()
 {
     ensureChecked();
-    return health.problem;
+    return health().problem;
 }
 
 QStringList misspeltKeys()
 {
     ensureChecked();
-    return health.misspelt;
+    return health().misspelt;
 }
 
 std::optional<QVariant> value(const QString &section, const QString &key)
@@ -228,7 +237,7 @@ bool write(const QString &key, const QString &text, QString *why)
 {
     if (!usable()) {
         if (why)
-            *why = health.problem + QStringLiteral("; it is left as it is");
+            *why = health().problem + QStringLiteral("; it is left as it is");
         return false;
     }
     QSettings store(QSettings::NativeFormat, QSettings::UserScope, Application);
