@@ -15,6 +15,8 @@ QString connectionStateName(ConnectionState state)
         return QStringLiteral("ended");
     case ConnectionState::PortNotAvailable:
         return QStringLiteral("port-not-available");
+    case ConnectionState::Resuming:
+        return QStringLiteral("resuming");
     }
     return QString();
 }

@@ -16,8 +16,9 @@ enum class ConnectionState
     Polling,          // the transmitter answered: the status poll runs
     Ended,            // the poll has stopped (DISCONNECT, silence, a lost line); waiting for OFF
     PortNotAvailable, // the port could not be opened; waiting for OFF
+    Resuming,         // the link was lost; the panel keeps trying to connect again
 };
 
 // The state's name for machines reading it: "off", "connecting", "polling",
-// "ended", "port-not-available".
+// "ended", "port-not-available", "resuming".
 QString connectionStateName(ConnectionState state);

@@ -15,6 +15,7 @@
 #include <array>
 
 class QAction;
+class QEventLoop;
 class QLabel;
 class QMenu;
 class QPushButton;
@@ -70,6 +71,14 @@ public:
     // --- unattended operation (app/unattended.cpp) ---
     // With [Link] ConnectAtStart, presses ON once the window is shown.
     void connectAtStartIfAsked();
+    // [Link] Resume: a lost link is tried again until it answers.
+    bool resumeAsked() const;
+    // Every tmrResume interval, reopens the port and asks the firmware
+    // question, until an answer (returned) or DISCONNECT (empty text).
+    QString resumeLink();
+    void stopResuming();
+    // The label while the panel tries to connect again.
+    static constexpr QLatin1String LinkDownRetrying{" LINK DOWN - RETRYING "};
 
     // --- connection clock (app/clock.cpp) ---
     void StartConnectionClock();
@@ -221,6 +230,8 @@ public:
     // After a programming cut short by a lost reply: how long "FREQUENCY NOT
     // PROGRAMMED" stays before the ended connection says " DISCONNECTED ".
     PanelTimer *tmrNotProgrammed = nullptr;
+    // How often a lost link is tried again, with [Link] Resume.
+    PanelTimer *tmrResume = nullptr;
 
     MSComm *MSComm1 = nullptr;
 
@@ -247,6 +258,8 @@ private:
     void connectHandlers();
     // The power-on sequence: open, firmware question, polling loop (app/power.cpp).
     void powerOnSequence();
+    // A connection from its firmware answer to its end: the polling loop.
+    void runConnection(const QString &firmware);
     // End of a connection: read-outs zeroed, clock stopped, lamps dark.
     void endConnection();
     // Power-off; a power-on that got no reply enters without Turn_Off.
@@ -280,5 +293,8 @@ private:
     // A frequency is going out; a close or Exit meanwhile waits for its end.
     bool m_programming = false;
     bool m_endAfterProgramming = false;
+    // DISCONNECT was pressed in this power-on: no resuming.
+    bool m_disconnectAsked = false;
+    QEventLoop *m_resumeWait = nullptr;
     int m_centringTries = 0;
 };

@@ -48,26 +48,53 @@ void frmTerminale::powerOnSequence()
     cmdPower->setText(QStringLiteral("OFF"));
     // A request left from an earlier connection would program an old frequency.
     SendRequest = false;
+    m_disconnectAsked = false;
     setConnectionState(ConnectionState::Connecting);
+    const bool resume = resumeAsked();
 
+    QString firmware;
     if (!InitializeComPort(Comm)) {
         // Whatever an earlier connection left in AbortComm: this one never
         // happened, so there is no end of connection to show, no clock to stop.
         setConnectionState(ConnectionState::PortNotAvailable);
         lblCommunications(0)->setText(QStringLiteral(" PORT NOT AVAILABLE "));
-        reportPortFailure();
-        return;
+        // Unattended, nobody may be there to close a box: the reason goes to
+        // the label's tool tip and the panel keeps trying.
+        if (!resume) {
+            reportPortFailure();
+            return;
+        }
+        lblCommunications(0)->setToolTip(PortFailureReason);
+    } else {
+        ReplyText = fncCommandMicro(TxCommand::CMD_READ_FIRMWARE);
+        firmware = ReplyText;
+        if (ReplyText.isEmpty()) {
+            lblCommunications(0)->setText(QStringLiteral(" NO REPLY FROM MICRO "));
+            if (!resume) {
+                powerOff(false);
+                return;
+            }
+        }
     }
 
-    ReplyText = fncCommandMicro(TxCommand::CMD_READ_FIRMWARE);
-    if (ReplyText.isEmpty()) {
-        lblCommunications(0)->setText(QStringLiteral(" NO REPLY FROM MICRO "));
-        powerOff(false);
-        return;
+    // With [Link] Resume, a lost link (or a transmitter not there yet) is
+    // tried again until it answers or the operator presses DISCONNECT.
+    for (;;) {
+        if (!firmware.isEmpty())
+            runConnection(firmware);
+        if (!resume || m_disconnectAsked)
+            return;
+        firmware = resumeLink();
+        if (firmware.isEmpty())
+            return;
     }
+}
+
+void frmTerminale::runConnection(const QString &firmware)
+{
     cmdDisconnect->setEnabled(true);
     StartConnectionClock();
-    m_firmware = ReplyDecoding::printable(ReplyText);
+    m_firmware = ReplyDecoding::printable(firmware);
     sbrStatus->setPanelText(4, QStringLiteral("Firmware: ") + m_firmware);
     showConnectionIcon(true);
     ReplyText.clear();
@@ -90,6 +117,7 @@ void frmTerminale::powerOnSequence()
 void frmTerminale::endConnection()
 {
     setConnectionState(ConnectionState::Ended);
+    m_firmware.clear();
     // The label's own five seconds belong to a live connection: left running,
     // they would put "COMMUNICATIONS IN PROGRESS" over a dead link.
     tmrPausaLabel->setEnabled(false);
@@ -118,6 +146,8 @@ void frmTerminale::tmrNotProgrammed_Timer()
     tmrNotProgrammed->setEnabled(false);
     if (m_connectionState == ConnectionState::Ended)
         lblCommunications(0)->setText(QStringLiteral(" DISCONNECTED "));
+    else if (m_connectionState == ConnectionState::Resuming)
+        lblCommunications(0)->setText(LinkDownRetrying);
 }
 
 void frmTerminale::powerOff(bool callTurnOff)
@@ -141,10 +171,9 @@ void frmTerminale::setConnectionState(ConnectionState state)
         return;
     m_connectionState = state;
     // Readings belong to the connection they were taken in.
-    if (state == ConnectionState::Connecting) {
+    if (state == ConnectionState::Connecting || state == ConnectionState::Polling) {
         m_reading = TxReading();
         m_statusCycles = 0;
-        m_firmware.clear();
     }
     // A press belongs to the connection it was made in: none carries across
     // the start or the end of one.
@@ -155,6 +184,10 @@ void frmTerminale::setConnectionState(ConnectionState state)
 void frmTerminale::cmdDisconnect_Click()
 {
     AbortComm = true;
+    // Told apart from a lost reply, which also sets AbortComm: only this one
+    // stops a panel that resumes by itself.
+    m_disconnectAsked = true;
+    stopResuming();
 }
 
 void frmTerminale::reportPortFailure()

@@ -158,6 +158,7 @@ void frmTerminale::buildFrontPanel()
     tmrPausa = new PanelTimer(QStringLiteral("tmrPausa"), 10000, this);
     tmrPausaLabel = new PanelTimer(QStringLiteral("tmrPausaLabel"), 5000, this);
     tmrNotProgrammed = new PanelTimer(QStringLiteral("tmrNotProgrammed"), 5000, this);
+    tmrResume = new PanelTimer(QStringLiteral("tmrResume"), 2000, this);
     tmrTimeOut->setEnabled(true);
     MSComm1 = new MSComm(this);
 
