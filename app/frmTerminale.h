@@ -246,6 +246,15 @@ Q_SIGNALS:
     // The RF switch's command went out: on the air (true) or off; confirmed
     // when the transmitter answered as asked.
     void rfCommandSent(bool onAir, bool confirmed);
+    // A programming ended: the frequency the transmitter last reported before
+    // it (kHz, -1 when none), the one sent, and whether every echo matched.
+    void frequencyProgrammed(qint32 fromKHz, qint32 toKHz, bool programmed);
+    // A connection ended (the state is Ended next), and why, in words.
+    void connectionEnded(const QString &why);
+    // With [Link] Resume: one try at the lost link, answered or not.
+    void resumeAttempted(bool answered);
+    // A port chosen with the port dialog's Ok, and whether it was stored.
+    void portChosen(const QString &port, bool stored);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -295,6 +304,8 @@ private:
     bool m_endAfterProgramming = false;
     // DISCONNECT was pressed in this power-on: no resuming.
     bool m_disconnectAsked = false;
+    // Why the last exchange found no reply, for the record of why a connection ended.
+    QString m_lostBecause;
     QEventLoop *m_resumeWait = nullptr;
     int m_centringTries = 0;
 };

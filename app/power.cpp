@@ -49,6 +49,7 @@ void frmTerminale::powerOnSequence()
     // A request left from an earlier connection would program an old frequency.
     SendRequest = false;
     m_disconnectAsked = false;
+    m_lostBecause.clear();
     setConnectionState(ConnectionState::Connecting);
     const bool resume = resumeAsked();
 
@@ -92,6 +93,7 @@ void frmTerminale::powerOnSequence()
 
 void frmTerminale::runConnection(const QString &firmware)
 {
+    m_lostBecause.clear();
     cmdDisconnect->setEnabled(true);
     StartConnectionClock();
     m_firmware = ReplyDecoding::printable(firmware);
@@ -116,6 +118,9 @@ void frmTerminale::runConnection(const QString &firmware)
 
 void frmTerminale::endConnection()
 {
+    Q_EMIT connectionEnded(m_disconnectAsked         ? QStringLiteral("DISCONNECT pressed")
+                           : m_lostBecause.isEmpty() ? QStringLiteral("no reply")
+                                                     : m_lostBecause);
     setConnectionState(ConnectionState::Ended);
     m_firmware.clear();
     // The label's own five seconds belong to a live connection: left running,

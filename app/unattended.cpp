@@ -67,6 +67,7 @@ QString frmTerminale::resumeLink()
             tmrTimeOutComm->setInterval(supervision);
             if (m_disconnectAsked)
                 break;
+            Q_EMIT resumeAttempted(!ReplyText.isEmpty());
             if (!ReplyText.isEmpty()) {
                 // A new connection, lit as a power-on lights it.
                 Turn_On();
@@ -74,6 +75,7 @@ QString frmTerminale::resumeLink()
                 return ReplyText;
             }
         } else {
+            Q_EMIT resumeAttempted(false);
             lblCommunications(0)->setToolTip(PortFailureReason);
         }
         lblCommunications(0)->setText(LinkDownRetrying);

@@ -59,6 +59,7 @@ QString frmTerminale::fncCommandMicro(quint8 bytCommand)
         // Nothing can be asked on a closed line: the connection must end.
         AbortComm = true;
         ReplyLost = true;
+        m_lostBecause = QStringLiteral("the line was lost");
         return QString();
     }
     ReplyLost = false;
@@ -82,6 +83,7 @@ QString frmTerminale::fncCommandMicro(quint8 bytCommand)
             ReplyTimedOut = false;
             AbortComm = true;
             ReplyLost = true;
+            m_lostBecause = QStringLiteral("the line was lost");
             return QString();
         }
         received += MSComm1->Input();
@@ -97,6 +99,7 @@ QString frmTerminale::fncCommandMicro(quint8 bytCommand)
     if (ReplyTimedOut) {
         AbortComm = true;
         ReplyLost = true;
+        m_lostBecause = QStringLiteral("the transmitter stopped answering");
     } else
         result = received.left(received.indexOf(QLatin1Char(TxCommand::CarriageReturn)))
                      .right(MaxReceiveText);

@@ -32,7 +32,9 @@ void frmTerminale::applyPortChoice(const QString &port)
     Comm = port;
     showPort();
     QString why;
-    if (SettingsStore::write(QStringLiteral("Comm"), Comm.toString(), &why))
+    const bool stored = SettingsStore::write(QStringLiteral("Comm"), Comm.toString(), &why);
+    Q_EMIT portChosen(Comm.toString(), stored);
+    if (stored)
         return;
     // Silently lost at the next start, the choice would surprise whoever
     // starts the panel then: say so while the operator is here.

@@ -284,6 +284,7 @@ void ConnectionTest::lineFailsMidConnection()
 {
     QFETCH(bool, unplug);
     shortenSupervision();
+    QSignalSpy ended(m_w.get(), &frmTerminale::connectionEnded);
     if (unplug)
         m_sim->setUnplugAfter(9);
     else
@@ -300,6 +301,10 @@ void ConnectionTest::lineFailsMidConnection()
     QVERIFY(w().PowerOn);
     QCOMPARE(w().cmdPower->text(), QStringLiteral("OFF"));
     QVERIFY(w().cmdPower->isEnabled());
+    QCOMPARE(ended.count(), 1);
+    QCOMPARE(ended.at(0).at(0).toString(),
+             unplug ? QStringLiteral("the line was lost")
+                    : QStringLiteral("the transmitter stopped answering"));
     w().cmdPower_Click();
     QCOMPARE(w().cmdPower->text(), QStringLiteral("ON"));
 }
@@ -336,6 +341,7 @@ void ConnectionTest::portThatCannotOpen()
 
 void ConnectionTest::programmingAFrequency()
 {
+    QSignalSpy programmed(m_w.get(), &frmTerminale::frequencyProgrammed);
     Scenario scenario(30000);
     scenario.otherwise([this] { endConnectionNow(); });
     QString labelDuringProgramming;
@@ -354,6 +360,10 @@ void ConnectionTest::programmingAFrequency()
     w().cmdPower_Click();
     QVERIFY2(scenario.finished(), qPrintable(scenario.report()));
     QCOMPARE(labelDuringProgramming, QStringLiteral("SEND FREQUENCY TO TRANSMITTER"));
+    // The record hears of it: from the frequency last reported, to the one sent, done.
+    QCOMPARE(programmed.count(), 1);
+    QCOMPARE(programmed.at(0),
+             QList<QVariant>({QVariant(qint32(98500)), QVariant(qint32(107900)), QVariant(true)}));
     QVERIFY(!w().SendRequest);
     const QByteArray line = m_sim->received();
     const qsizetype start = line.indexOf('\x0e');

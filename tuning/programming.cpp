@@ -81,6 +81,11 @@ void frmTerminale::ImpostaFrequenza()
         if (shown == ReportedFrequency)
             DisplayHoldsTyped = false;
     }
+    QString asked;
+    for (int i = 1; i <= 5; ++i)
+        asked += digits[size_t(i)].isEmpty() ? QStringLiteral("0") : digits[size_t(i)];
+    Q_EMIT frequencyProgrammed(m_reading.frequencyKHz.value.value_or(-1), asked.toInt() * 10,
+                               programmed);
     AbortComm = stopRequested;
     m_programming = false;
     if (m_endAfterProgramming)
