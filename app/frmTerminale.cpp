@@ -6,6 +6,7 @@
 #include "app/ProgramEnd.h"
 #include "link/MSComm.h"
 #include "panel/Key3D.h"
+#include "panel/KeypadKeys.h"
 #include "panel/LedDigit.h"
 #include "panel/PanelStatusBar.h"
 #include "panel/PanelTimer.h"
@@ -74,7 +75,7 @@ void frmTerminale::Form_Load()
                                     SettingsStore::problem() + QLatin1Char(')'));
 
     DisplayEnabled = true;
-    cmdKey(11)->setEnabled(false);
+    cmdKey(KeypadKey::Ok)->setEnabled(false);
     DigitPosition = 1;
     Ripristina();
     tmrTimeOut->setEnabled(false);

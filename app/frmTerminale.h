@@ -113,6 +113,8 @@ public:
 
     // --- keypad (tuning/keypad.cpp) ---
     void cmdKey_Click(int Index);
+    // Keys first to last (KeypadKey indices) enabled or disabled, in index order.
+    void setKeysEnabled(int first, int last, bool enabled);
 
     // --- frequency programming (tuning/programming.cpp) ---
     void cmdSend_Click();

@@ -8,7 +8,7 @@
 #include "link/Commands.h"
 #include "link/MSComm.h"
 #include "link/ReplyDecoding.h"
-#include "panel/Key3D.h"
+#include "panel/KeypadKeys.h"
 #include "panel/LedLamp.h"
 #include "panel/PanelColors.h"
 #include "panel/PanelStatusBar.h"
@@ -29,8 +29,7 @@ void frmTerminale::cmdPower_Click()
         return;
     // OK too: the display goes back to the transmitter, and an entry left
     // open would otherwise accept digits no longer shown.
-    for (int index = 0; index <= 11; ++index)
-        cmdKey(index)->setEnabled(false);
+    setKeysEnabled(KeypadKey::First, KeypadKey::Last, false);
     DisplayEnabled = true;
     // Disabled for the whole connection: the polling loop below must never be re-entered.
     cmdPower->setEnabled(false);
