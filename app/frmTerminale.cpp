@@ -89,8 +89,7 @@ void frmTerminale::Form_Load()
 
     if (MSComm1->PortOpen())
         MSComm1->setPortOpen(false);
-    sbrStatus->setPanelText(QStringLiteral("Settings"),
-                            QStringLiteral("Settings: ") + MSComm1->lineSettingsText());
+    sbrStatus->setPanelValue(StatusPanel::Settings, MSComm1->lineSettingsText());
 
     // Until the transmitter reports a frequency, the digits' own is the one shown now.
     ReportedFrequency.clear();
@@ -113,7 +112,7 @@ void frmTerminale::Form_Load()
 
 void frmTerminale::showPort()
 {
-    sbrStatus->setPanelText(3, QStringLiteral("Com: ") + Comm.toString());
+    sbrStatus->setPanelValue(StatusPanel::Port, Comm.toString());
 }
 
 QPoint frmTerminale::centredPosition(const QRect &screen, const QSize &window)

@@ -134,7 +134,7 @@ public:
     // The chosen port in use, on the status bar, and stored (or the operator
     // told why it could not be).
     void applyPortChoice(const QString &port);
-    // "Com: " and the port in use, on status bar panel 3.
+    // The port in use, on the status bar's port panel.
     void showPort();
 
     // --- form-level state ---

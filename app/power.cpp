@@ -67,7 +67,7 @@ void frmTerminale::powerOnSequence()
     cmdDisconnect->setEnabled(true);
     StartConnectionClock();
     m_firmware = ReplyDecoding::printable(ReplyText);
-    sbrStatus->setPanelText(4, QStringLiteral("Firmware: ") + m_firmware);
+    sbrStatus->setPanelValue(StatusPanel::Firmware, m_firmware);
     showConnectionIcon(true);
     ReplyText.clear();
     setConnectionState(ConnectionState::Polling);
@@ -101,7 +101,7 @@ void frmTerminale::endConnection()
         lblCommunications(0)->setText(QStringLiteral(" DISCONNECTED "));
     }
     StopConnectionClock();
-    sbrStatus->setPanelText(4, QStringLiteral("Firmware: "));
+    sbrStatus->setPanelValue(StatusPanel::Firmware, QString());
     lblDirDigital(0)->setText(QStringLiteral("0"));
     lblRefDigital(0)->setText(QStringLiteral("0"));
     showConnectionIcon(false);
@@ -127,7 +127,7 @@ void frmTerminale::powerOff(bool callTurnOff)
     tmrNotProgrammed->setEnabled(false);
     if (callTurnOff)
         Turn_Off();
-    sbrStatus->setPanelText(4, QStringLiteral("Firmware: "));
+    sbrStatus->setPanelValue(StatusPanel::Firmware, QString());
     MSComm1->setPortOpen(false);
     PowerOn = false;
     cmdPower->setText(QStringLiteral("ON"));
@@ -179,5 +179,5 @@ void frmTerminale::showConnectionIcon(bool connected)
     QImage picture(QDir::current().filePath(fileName));
     if (picture.isNull())
         picture = connected ? connectedPicture() : disconnectedPicture();
-    sbrStatus->setPanelPicture(1, picture);
+    sbrStatus->setPanelPicture(StatusPanel::Connection, picture);
 }

@@ -27,8 +27,12 @@ void drawSunken(QPainter &painter, const QRect &r)
 PanelStatusBar::PanelStatusBar(const std::array<PanelDesign, PanelCount> &design, QWidget *parent)
     : QWidget(parent)
 {
-    for (int i = 0; i < PanelCount; ++i)
-        m_panels[static_cast<size_t>(i)].design = design[static_cast<size_t>(i)];
+    for (int i = 0; i < PanelCount; ++i) {
+        PanelDesign &panel = m_panels[static_cast<size_t>(i)].design;
+        panel = design[static_cast<size_t>(i)];
+        if (panel.text.isEmpty())
+            panel.text = panel.prefix;
+    }
     setAutoFillBackground(true);
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, QColor(192, 192, 192));
@@ -88,6 +92,13 @@ void PanelStatusBar::setPanelText(int index, const QString &text)
 void PanelStatusBar::setPanelText(const QString &key, const QString &text)
 {
     setPanelText(indexOfKey(key), text);
+}
+
+void PanelStatusBar::setPanelValue(StatusPanel panel, const QString &value)
+{
+    const int index = int(panel);
+    if (validIndex(index))
+        setPanelText(index, m_panels[static_cast<size_t>(index - 1)].design.prefix + value);
 }
 
 void PanelStatusBar::setPanelPicture(int index, const QImage &picture)

@@ -369,21 +369,22 @@ void frmTerminale::buildFrontPanel()
     // The status bar.
     using Sizing = PanelStatusBar::Sizing;
     const std::array<PanelStatusBar::PanelDesign, PanelStatusBar::PanelCount> panels = {{
-        {QStringLiteral("Status"), QStringLiteral("Status:"),
+        {QStringLiteral("Status"), QStringLiteral("Status:"), QString(),
          QStringLiteral("Communications Port Status"), twipsToPixels(1245), twipsToPixels(800),
          Sizing::Contents},
-        {QStringLiteral("Settings"), QStringLiteral("Settings:"),
+        {QStringLiteral("Settings"), QStringLiteral("Settings:"), QStringLiteral("Settings: "),
          QStringLiteral("Communications Port Settings"), twipsToPixels(3000), 0, Sizing::Spring},
-        {QString(), QStringLiteral("Com: "), QString(), twipsToPixels(1440), 0, Sizing::Fixed},
-        {QStringLiteral("Firmware"), QStringLiteral("Firmware:"),
+        {QString(), QString(), QStringLiteral("Com: "), QString(), twipsToPixels(1440), 0,
+         Sizing::Fixed},
+        {QStringLiteral("Firmware"), QStringLiteral("Firmware:"), QStringLiteral("Firmware: "),
          QStringLiteral("Firmware Version"), twipsToPixels(2010), twipsToPixels(2000),
          Sizing::Contents},
-        {QString(), QStringLiteral("Time of Connection:"), QString(), twipsToPixels(3500), 0,
-         Sizing::Fixed},
+        {QString(), QStringLiteral("Time of Connection:"), QStringLiteral("Time of Connection: "),
+         QString(), twipsToPixels(3500), 0, Sizing::Fixed},
     }};
     sbrStatus = named(new PanelStatusBar(panels, window), QStringLiteral("sbrStatus"));
     sbrStatus->setFont(sansBold);
-    sbrStatus->setPanelPicture(1, statusIconPicture());
+    sbrStatus->setPanelPicture(StatusPanel::Connection, statusIconPicture());
     placeTwips(sbrStatus, 0, 6990, 11370, 360);
 
     // The read-outs speak their text as it stands; what they measure is said
