@@ -18,6 +18,7 @@
 #include "panel/ReadoutLabel.h"
 #include "panel/RibbonSwitch.h"
 #include "panel/ShapeWidget.h"
+#include "panel/Twips.h"
 
 #include <QAction>
 #include <QFont>
@@ -35,17 +36,11 @@ constexpr int InactiveTitleGrey = 0xDBCDBF;
 constexpr int ActiveTitleNavy = 0x800000;
 constexpr int ButtonGrey = 0xA69E9D; // RGB(157, 158, 166)
 
-int twipsToPixels(int twips)
-{
-    return qRound(twips / 15.0);
-}
-
-// Sets a control's geometry from a layout in twips (15 twips to the pixel).
+// Sets a control's geometry from a layout in twips.
 template <typename Control>
 Control *placeTwips(Control *control, int left, int top, int width, int height)
 {
-    control->setGeometry(twipsToPixels(left), twipsToPixels(top), twipsToPixels(width),
-                         twipsToPixels(height));
+    control->setGeometry(Twips::toPixels(left, top, width, height));
     return control;
 }
 
@@ -129,7 +124,8 @@ QLabel *makePicture(const QString &name, const QImage &picture, QWidget *parent)
 LineWidget *makeLine(const QString &name, int x1, int y1, int x2, int y2, int colorValue,
                      QWidget *parent)
 {
-    const QLine line(twipsToPixels(x1), twipsToPixels(y1), twipsToPixels(x2), twipsToPixels(y2));
+    const QLine line(Twips::toPixels(x1), Twips::toPixels(y1), Twips::toPixels(x2),
+                     Twips::toPixels(y2));
     return named(new LineWidget(line, 4, colorValue, parent), name);
 }
 } // namespace
@@ -370,17 +366,17 @@ void frmTerminale::buildFrontPanel()
     using Sizing = PanelStatusBar::Sizing;
     const std::array<PanelStatusBar::PanelDesign, PanelStatusBar::PanelCount> panels = {{
         {QStringLiteral("Status"), QStringLiteral("Status:"), QString(),
-         QStringLiteral("Communications Port Status"), twipsToPixels(1245), twipsToPixels(800),
+         QStringLiteral("Communications Port Status"), Twips::toPixels(1245), Twips::toPixels(800),
          Sizing::Contents},
         {QStringLiteral("Settings"), QStringLiteral("Settings:"), QStringLiteral("Settings: "),
-         QStringLiteral("Communications Port Settings"), twipsToPixels(3000), 0, Sizing::Spring},
-        {QString(), QString(), QStringLiteral("Com: "), QString(), twipsToPixels(1440), 0,
+         QStringLiteral("Communications Port Settings"), Twips::toPixels(3000), 0, Sizing::Spring},
+        {QString(), QString(), QStringLiteral("Com: "), QString(), Twips::toPixels(1440), 0,
          Sizing::Fixed},
         {QStringLiteral("Firmware"), QStringLiteral("Firmware:"), QStringLiteral("Firmware: "),
-         QStringLiteral("Firmware Version"), twipsToPixels(2010), twipsToPixels(2000),
+         QStringLiteral("Firmware Version"), Twips::toPixels(2010), Twips::toPixels(2000),
          Sizing::Contents},
         {QString(), QStringLiteral("Time of Connection:"), QStringLiteral("Time of Connection: "),
-         QString(), twipsToPixels(3500), 0, Sizing::Fixed},
+         QString(), Twips::toPixels(3500), 0, Sizing::Fixed},
     }};
     sbrStatus = named(new PanelStatusBar(panels, window), QStringLiteral("sbrStatus"));
     sbrStatus->setFont(sansBold);
