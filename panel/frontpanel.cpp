@@ -32,9 +32,6 @@
 namespace {
 constexpr int NoBorder = -1;
 constexpr int Transparent = -1;
-constexpr int InactiveTitleGrey = 0xDBCDBF;
-constexpr int ActiveTitleNavy = 0x800000;
-constexpr int ButtonGrey = 0xA69E9D; // RGB(157, 158, 166)
 
 // Sets a control's geometry from a layout in twips.
 template <typename Control>
@@ -177,9 +174,9 @@ void frmTerminale::buildFrontPanel()
     Shape6 = placeTwips(
         named(new ShapeWidget(PanelColor::LightGrey, NoBorder, window), QStringLiteral("Shape6")),
         9480, 1968, 732, 2880);
-    Shape3 = placeTwips(
-        named(new ShapeWidget(ButtonGrey, PanelColor::Black, window), QStringLiteral("Shape3")),
-        9480, 5100, 1692, 1704);
+    Shape3 = placeTwips(named(new ShapeWidget(PanelColor::ButtonGrey, PanelColor::Black, window),
+                              QStringLiteral("Shape3")),
+                        9480, 5100, 1692, 1704);
 
     // The banner.
     SSPanel4 = placeTwips(
@@ -239,11 +236,15 @@ void frmTerminale::buildFrontPanel()
     SSPanel3 = placeTwips(
         named(new Panel3D(Panel3D::Bevel::Raised, 1, 3, window), QStringLiteral("SSPanel3")), 360,
         1920, 9060, 4950);
-    Line3 = makeLine(QStringLiteral("Line3"), 285, 1530, 705, 1530, InactiveTitleGrey, SSPanel3);
-    Line4 = makeLine(QStringLiteral("Line4"), 705, 1530, 705, 4410, InactiveTitleGrey, SSPanel3);
-    Line6 = makeLine(QStringLiteral("Line6"), 3108, 1548, 3108, 4428, InactiveTitleGrey, SSPanel3);
-    Line5 = makeLine(QStringLiteral("Line5"), 3090, 1515, 3495, 1515, InactiveTitleGrey, SSPanel3);
-    Line2 = makeLine(QStringLiteral("Line2"), 4032, 1536, 8760, 1536, 0x808080, SSPanel3);
+    Line3 = makeLine(QStringLiteral("Line3"), 285, 1530, 705, 1530, PanelColor::InactiveTitleGrey,
+                     SSPanel3);
+    Line4 = makeLine(QStringLiteral("Line4"), 705, 1530, 705, 4410, PanelColor::InactiveTitleGrey,
+                     SSPanel3);
+    Line6 = makeLine(QStringLiteral("Line6"), 3108, 1548, 3108, 4428, PanelColor::InactiveTitleGrey,
+                     SSPanel3);
+    Line5 = makeLine(QStringLiteral("Line5"), 3090, 1515, 3495, 1515, PanelColor::InactiveTitleGrey,
+                     SSPanel3);
+    Line2 = makeLine(QStringLiteral("Line2"), 4032, 1536, 8760, 1536, PanelColor::Grey, SSPanel3);
 
     SSPanel7 =
         placeTwips(named(new Panel3D(Panel3D::Bevel::Raised, 3, 8, SSPanel3, Panel3D::Bevel::Inset),
@@ -322,10 +323,11 @@ void frmTerminale::buildFrontPanel()
         key->setFont(keyFont);
         cmdKey.append(placeTwips(key, keys[i].left, keys[i].top, side, side));
     }
-    Label3 = placeTwips(makeLabel(QStringLiteral("Label3"), QStringLiteral("SETTING FREQUENCY"),
-                                  {PanelColor::LightGrey, sansBold, false, true, ActiveTitleNavy},
-                                  SSPanel3),
-                        885, 4305, 2055, 255);
+    Label3 = placeTwips(
+        makeLabel(QStringLiteral("Label3"), QStringLiteral("SETTING FREQUENCY"),
+                  {PanelColor::LightGrey, sansBold, false, true, PanelColor::ActiveTitleNavy},
+                  SSPanel3),
+        885, 4305, 2055, 255);
 
     LedBar::Zones zones;
     zones.firstLimit = 6;

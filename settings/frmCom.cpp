@@ -3,6 +3,7 @@
 
 #include "settings/frmCom.h"
 
+#include "panel/PanelColors.h"
 #include "panel/Twips.h"
 #include "settings/ProgramValues.h"
 
@@ -23,7 +24,7 @@ QPixmap connectorPicture(int side)
     QPainter painter(&picture);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(QPen(Qt::black, side / 16.0));
-    painter.setBrush(QColor(192, 192, 192));
+    painter.setBrush(PanelColor::toQColor(PanelColor::LightGrey));
     const qreal margin = side / 8.0;
     painter.drawRoundedRect(QRectF(margin, side / 4.0, side - 2 * margin, side / 2.0), side / 8.0,
                             side / 8.0);
@@ -42,7 +43,7 @@ frmCom::frmCom(QWidget *parent) : QDialog(parent)
     setFixedSize(362, 162);
     setAutoFillBackground(true);
     QPalette navy = palette();
-    navy.setColor(QPalette::Window, QColor(0, 0, 128));
+    navy.setColor(QPalette::Window, PanelColor::toQColor(PanelColor::DialogNavy));
     setPalette(navy);
     QIcon icon;
     icon.addPixmap(connectorPicture(32));
