@@ -22,8 +22,8 @@ void frmTerminale::timer1_Timer()
 {
     // Recomputed from the start at every tick: late or missed ticks never drift.
     const qint64 elapsed = ConnectionStart.secsTo(QDateTime::currentDateTime());
-    sbrStatus->setPanelText(5, QStringLiteral("Time of Connection: ") + formatElapsed(elapsed) +
-                                   QLatin1Char(' '));
+    sbrStatus->setPanelValue(StatusPanel::ConnectionTime,
+                             formatElapsed(elapsed) + QLatin1Char(' '));
 }
 
 void frmTerminale::StopConnectionClock()

@@ -6,6 +6,7 @@
 #include "app/ProgramEnd.h"
 #include "link/MSComm.h"
 #include "panel/Key3D.h"
+#include "panel/KeypadKeys.h"
 #include "panel/LedDigit.h"
 #include "panel/PanelStatusBar.h"
 #include "panel/PanelTimer.h"
@@ -74,7 +75,7 @@ void frmTerminale::Form_Load()
                                     SettingsStore::problem() + QLatin1Char(')'));
 
     DisplayEnabled = true;
-    cmdKey(11)->setEnabled(false);
+    cmdKey(KeypadKey::Ok)->setEnabled(false);
     DigitPosition = 1;
     Ripristina();
     tmrTimeOut->setEnabled(false);
@@ -88,8 +89,7 @@ void frmTerminale::Form_Load()
 
     if (MSComm1->PortOpen())
         MSComm1->setPortOpen(false);
-    sbrStatus->setPanelText(QStringLiteral("Settings"),
-                            QStringLiteral("Settings: ") + MSComm1->lineSettingsText());
+    sbrStatus->setPanelValue(StatusPanel::Settings, MSComm1->lineSettingsText());
 
     // Until the transmitter reports a frequency, the digits' own is the one shown now.
     ReportedFrequency.clear();
@@ -112,7 +112,7 @@ void frmTerminale::Form_Load()
 
 void frmTerminale::showPort()
 {
-    sbrStatus->setPanelText(3, QStringLiteral("Com: ") + Comm.toString());
+    sbrStatus->setPanelValue(StatusPanel::Port, Comm.toString());
 }
 
 QPoint frmTerminale::centredPosition(const QRect &screen, const QSize &window)

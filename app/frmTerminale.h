@@ -91,18 +91,18 @@ public:
     void tmrNotProgrammed_Timer();
 
     // --- panel looks (panel/looks.cpp) ---
-    void Turn_On();
-    void Turn_Off();
+    void Turn_On();  // the lit look of a connection in progress
+    void Turn_Off(); // the unlit look of no connection
     void tmrPausaLabel_Timer();
 
     // --- serial port and command exchange (link/exchange.cpp) ---
     bool InitializeComPort(const QVariant &PortNumber);
-    QString fncCommandMicro(quint8 bytCommand);
+    QString fncCommandMicro(quint8 bytCommand); // one command out, its reply line back
     void tmrTimeOutComm_Timer();
 
     // --- status poll (link/statuspoll.cpp) ---
-    void ReadDataSerial();
-    qint16 Atoi(const QString &Value);
+    void ReadDataSerial();             // one status cycle
+    qint16 Atoi(const QString &Value); // a reply's leading number, 0 when empty
     // A frequency reply onto the digits, remembered as the transmitter's.
     void showReportedFrequency(const QString &report);
     // The transmitter's last reading, as the status cycles decoded it, and
@@ -118,19 +118,21 @@ public:
     // --- frequency display and restore (tuning/display.cpp) ---
     void DisplayFrequency(const QString &sFrequency);
     void cmdSetFrequency_Click();
-    void Ripristina();
+    void Ripristina(); // back to the transmitter's frequency: keys and SEND off
 
     // --- keypad (tuning/keypad.cpp) ---
     void cmdKey_Click(int Index);
+    // Keys first to last (KeypadKey indices) enabled or disabled, in index order.
+    void setKeysEnabled(int first, int last, bool enabled);
 
     // --- frequency programming (tuning/programming.cpp) ---
     void cmdSend_Click();
-    void ImpostaFrequenza();
+    void ImpostaFrequenza(); // programs the digits SEND took into the transmitter
 
     // --- entry blink and pause timers (tuning/entrytimers.cpp) ---
     void tmrTimeOut_Timer();
     void tmrPausa_Timer();
-    void PausaFreq();
+    void PausaFreq(); // the SEND window is over: Ripristina
 
     // --- port dialog (settings/portmenu.cpp) ---
     void mnuFilePort_Click();
@@ -141,19 +143,19 @@ public:
     // The chosen port in use, on the status bar, and stored (or the operator
     // told why it could not be).
     void applyPortChoice(const QString &port);
-    // "Com: " and the port in use, on status bar panel 3.
+    // The port in use, on the status bar's port panel.
     void showPort();
 
     // --- form-level state ---
     bool PowerOn = false;
-    bool AbortComm = false;
+    bool AbortComm = false; // ends the polling loop after the exchange under way
     bool ReplyTimedOut = false;
-    bool SendRequest = false;
-    bool DisplayEnabled = false;
+    bool SendRequest = false;    // SEND clicked: the polling loop programs the frequency
+    bool DisplayEnabled = false; // the digits show the transmitter's reports, not an entry
     QString ReplyText;
-    qint16 DigitPosition = 0;
-    std::array<QString, 8> EnteredDigits;
-    qint16 TickCount = 0;
+    qint16 DigitPosition = 0;             // the entry's cursor digit, 1 to 5
+    std::array<QString, 8> EnteredDigits; // the digits typed, at [1] to [5]
+    qint16 TickCount = 0;                 // half-second ticks since the entry opened
     QDateTime ConnectionStart;
     // The on-air reply of the latest status cycle that got that far.
     QString RfStatus;
@@ -173,67 +175,67 @@ public:
     bool DisplayHoldsTyped = false;
 
     // --- controls, by their names; containers as the layout tables give them ---
-    QWidget *window = nullptr; // the client area (central widget)
-    Panel3D *SSPanel4 = nullptr;
-    QLabel *Image1 = nullptr;
-    QLabel *Image2 = nullptr;
-    ShapeWidget *Shape1 = nullptr;
-    Panel3D *SSPanel1 = nullptr;
-    ReadoutLabel *lblTemp = nullptr;
-    ReadoutLabel *Label7 = nullptr;
-    LedLamp *ledTemp = nullptr;
-    ReadoutLabel *Label1 = nullptr;
-    LedLamp *ledLock = nullptr;
-    ReadoutLabel *Label8 = nullptr;
-    LedLamp *ledRfInhibit = nullptr;
-    ReadoutLabel *Label9 = nullptr;
-    Panel3D *SSPanel2 = nullptr;
-    ControlArray<ReadoutLabel> lblCommunications{0};
-    Panel3D *SSPanel3 = nullptr;
-    Panel3D *SSPanel7 = nullptr;
-    ShapeWidget *Shape9 = nullptr;
-    ControlArray<LedDigit> ledDigit{1};
-    ShapeWidget *shpPunto = nullptr;
-    ReadoutLabel *Label5 = nullptr;
-    Panel3D *SSPanel5 = nullptr;
-    ControlArray<ReadoutLabel> lblDirDigital{0};
-    ReadoutLabel *Label11 = nullptr;
-    ReadoutLabel *Label4 = nullptr;
-    Panel3D *SSPanel6 = nullptr;
-    ControlArray<ReadoutLabel> lblRefDigital{0};
-    ReadoutLabel *Label12 = nullptr;
-    ReadoutLabel *Label6 = nullptr;
-    ControlArray<Key3D> cmdKey{0};
-    ReadoutLabel *Label3 = nullptr;
-    LedBar *ledDeviation = nullptr;
-    LineWidget *Line3 = nullptr;
+    QWidget *window = nullptr;       // the client area (central widget)
+    Panel3D *SSPanel4 = nullptr;     // frame of the banner
+    QLabel *Image1 = nullptr;        // the banner's logo
+    QLabel *Image2 = nullptr;        // striped picture, mostly behind the tuning panel
+    ShapeWidget *Shape1 = nullptr;   // grey field behind the lamps
+    Panel3D *SSPanel1 = nullptr;     // frame of the temperature read-out
+    ReadoutLabel *lblTemp = nullptr; // temperature read-out
+    ReadoutLabel *Label7 = nullptr;  // caption "°C  TEMPERATURE"
+    LedLamp *ledTemp = nullptr;      // ALARM TEMP lamp
+    ReadoutLabel *Label1 = nullptr;  // caption "ALARM TEMP"
+    LedLamp *ledLock = nullptr;      // LOCK lamp
+    ReadoutLabel *Label8 = nullptr;  // caption "LOCK"
+    LedLamp *ledRfInhibit = nullptr; // ON THE AIR lamp
+    ReadoutLabel *Label9 = nullptr;  // caption "ON THE AIR"
+    Panel3D *SSPanel2 = nullptr;     // frame of the communications read-out
+    ControlArray<ReadoutLabel> lblCommunications{0}; // the panel's messages
+    Panel3D *SSPanel3 = nullptr;                     // the tuning panel
+    Panel3D *SSPanel7 = nullptr;                     // frame of the LED frequency display
+    ShapeWidget *Shape9 = nullptr;                   // black field behind the digits
+    ControlArray<LedDigit> ledDigit{1};              // the frequency digits, left to right
+    ShapeWidget *shpPunto = nullptr;                 // the decimal point
+    ReadoutLabel *Label5 = nullptr;                  // caption "MHz"
+    Panel3D *SSPanel5 = nullptr;                     // frame of the forward power read-out
+    ControlArray<ReadoutLabel> lblDirDigital{0};     // forward power read-out
+    ReadoutLabel *Label11 = nullptr;                 // caption "W" of the forward power
+    ReadoutLabel *Label4 = nullptr;                  // caption "RF - FORWARD"
+    Panel3D *SSPanel6 = nullptr;                     // frame of the reflected power read-out
+    ControlArray<ReadoutLabel> lblRefDigital{0};     // reflected power read-out
+    ReadoutLabel *Label12 = nullptr;                 // caption "W" of the reflected power
+    ReadoutLabel *Label6 = nullptr;                  // caption "RF - REFLECTED"
+    ControlArray<Key3D> cmdKey{0};                   // the keypad, by KeypadKey index
+    ReadoutLabel *Label3 = nullptr;                  // caption "SETTING FREQUENCY"
+    LedBar *ledDeviation = nullptr;                  // deviation bar graph
+    LineWidget *Line3 = nullptr;                     // Line3 to Line6: the keypad's guide lines
     LineWidget *Line4 = nullptr;
     LineWidget *Line6 = nullptr;
     LineWidget *Line5 = nullptr;
-    LineWidget *Line2 = nullptr;
-    ShapeWidget *Shape2 = nullptr;
-    ShapeWidget *Shape6 = nullptr;
+    LineWidget *Line2 = nullptr;   // rule under the power read-outs
+    ShapeWidget *Shape2 = nullptr; // grey column from ON THE AIR down to RF INHIBIT
+    ShapeWidget *Shape6 = nullptr; // grey field joining that column to the tuning panel
     QPushButton *cmdSend = nullptr;
     QPushButton *cmdSetFrequency = nullptr;
     QPushButton *cmdDisconnect = nullptr;
-    RibbonSwitch *ssRfSwitch = nullptr;
-    ShapeWidget *Shape3 = nullptr;
-    QPushButton *cmdPower = nullptr;
-    ReadoutLabel *Label2 = nullptr;
+    RibbonSwitch *ssRfSwitch = nullptr; // RF INHIBIT
+    ShapeWidget *Shape3 = nullptr;      // field behind the power button
+    QPushButton *cmdPower = nullptr;    // ON / OFF
+    ReadoutLabel *Label2 = nullptr;     // caption "POWER"
     PanelStatusBar *sbrStatus = nullptr;
 
-    PanelTimer *timer1 = nullptr;
-    PanelTimer *tmrTimeOutComm = nullptr;
-    PanelTimer *tmrTimeOut = nullptr;
-    PanelTimer *tmrPausa = nullptr;
-    PanelTimer *tmrPausaLabel = nullptr;
+    PanelTimer *timer1 = nullptr;         // ticks the connection clock each second
+    PanelTimer *tmrTimeOutComm = nullptr; // how long a reply may take
+    PanelTimer *tmrTimeOut = nullptr;     // blinks the entry's cursor digit
+    PanelTimer *tmrPausa = nullptr;       // the ten-second window in which SEND is offered
+    PanelTimer *tmrPausaLabel = nullptr;  // puts "COMMUNICATIONS IN PROGRESS" back after a message
     // After a programming cut short by a lost reply: how long "FREQUENCY NOT
     // PROGRAMMED" stays before the ended connection says " DISCONNECTED ".
     PanelTimer *tmrNotProgrammed = nullptr;
     // How often a lost link is tried again, with [Link] Resume.
     PanelTimer *tmrResume = nullptr;
 
-    MSComm *MSComm1 = nullptr;
+    MSComm *MSComm1 = nullptr; // the serial line to the transmitter
 
     QMenu *mnuFile = nullptr;
     QAction *mnuFilePort = nullptr;

@@ -8,7 +8,7 @@
 #include "link/Commands.h"
 #include "link/MSComm.h"
 #include "link/ReplyDecoding.h"
-#include "panel/Key3D.h"
+#include "panel/KeypadKeys.h"
 #include "panel/LedLamp.h"
 #include "panel/PanelColors.h"
 #include "panel/PanelStatusBar.h"
@@ -29,8 +29,7 @@ void frmTerminale::cmdPower_Click()
         return;
     // OK too: the display goes back to the transmitter, and an entry left
     // open would otherwise accept digits no longer shown.
-    for (int index = 0; index <= 11; ++index)
-        cmdKey(index)->setEnabled(false);
+    setKeysEnabled(KeypadKey::First, KeypadKey::Last, false);
     DisplayEnabled = true;
     // Disabled for the whole connection: the polling loop below must never be re-entered.
     cmdPower->setEnabled(false);
@@ -97,7 +96,7 @@ void frmTerminale::runConnection(const QString &firmware)
     cmdDisconnect->setEnabled(true);
     StartConnectionClock();
     m_firmware = ReplyDecoding::printable(firmware);
-    sbrStatus->setPanelText(4, QStringLiteral("Firmware: ") + m_firmware);
+    sbrStatus->setPanelValue(StatusPanel::Firmware, m_firmware);
     showConnectionIcon(true);
     ReplyText.clear();
     setConnectionState(ConnectionState::Polling);
@@ -135,7 +134,7 @@ void frmTerminale::endConnection()
         lblCommunications(0)->setText(QStringLiteral(" DISCONNECTED "));
     }
     StopConnectionClock();
-    sbrStatus->setPanelText(4, QStringLiteral("Firmware: "));
+    sbrStatus->setPanelValue(StatusPanel::Firmware, QString());
     lblDirDigital(0)->setText(QStringLiteral("0"));
     lblRefDigital(0)->setText(QStringLiteral("0"));
     showConnectionIcon(false);
@@ -163,7 +162,7 @@ void frmTerminale::powerOff(bool callTurnOff)
     tmrNotProgrammed->setEnabled(false);
     if (callTurnOff)
         Turn_Off();
-    sbrStatus->setPanelText(4, QStringLiteral("Firmware: "));
+    sbrStatus->setPanelValue(StatusPanel::Firmware, QString());
     MSComm1->setPortOpen(false);
     PowerOn = false;
     cmdPower->setText(QStringLiteral("ON"));
@@ -218,5 +217,5 @@ void frmTerminale::showConnectionIcon(bool connected)
     QImage picture(QDir::current().filePath(fileName));
     if (picture.isNull())
         picture = connected ? connectedPicture() : disconnectedPicture();
-    sbrStatus->setPanelPicture(1, picture);
+    sbrStatus->setPanelPicture(StatusPanel::Connection, picture);
 }

@@ -3,6 +3,8 @@
 
 #pragma once
 
+#include "panel/PanelColors.h"
+
 #include <QWidget>
 
 // A segmented LED bar graph with three colour zones. Segments up to Value are
@@ -17,8 +19,8 @@ public:
     {
         int firstLimit = 6;  // segments 1..firstLimit are zone 1
         int secondLimit = 8; // firstLimit+1..secondLimit zone 2, the rest zone 3
-        int lit[3] = {0x00FF00, 0x00FFFF, 0x0000FF};
-        int unlit[3] = {0x008000, 0x008080, 0x000080};
+        int lit[3] = {PanelColor::Green, PanelColor::Yellow, PanelColor::BrightRed};
+        int unlit[3] = {PanelColor::DarkGreen, PanelColor::Olive, PanelColor::DarkRed};
     };
 
     LedBar(int segments, const Zones &zones, QWidget *parent = nullptr);

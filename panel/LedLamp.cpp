@@ -50,7 +50,7 @@ void LedLamp::paintEvent(QPaintEvent *)
     glow.setColorAt(0.0, color.lighter(170));
     glow.setColorAt(0.6, color);
     glow.setColorAt(1.0, color.darker(160));
-    painter.setPen(QPen(QColor(64, 64, 64), 1.5));
+    painter.setPen(QPen(PanelColor::toQColor(PanelColor::DarkGrey), 1.5));
     painter.setBrush(glow);
     painter.drawEllipse(lamp);
 }

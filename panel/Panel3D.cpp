@@ -3,24 +3,16 @@
 
 #include "panel/Panel3D.h"
 
+#include "panel/BevelPainter.h"
+#include "panel/PanelColors.h"
+
 #include <QPainter>
 
 namespace {
-void drawBevel(QPainter &painter, QRect r, int width, bool raised)
+BevelPainter::Relief reliefOf(Panel3D::Bevel bevel)
 {
-    const QColor light(255, 255, 255);
-    const QColor dark(128, 128, 128);
-    const QColor topLeft = raised ? light : dark;
-    const QColor bottomRight = raised ? dark : light;
-    for (int i = 0; i < width && r.width() > 1 && r.height() > 1; ++i) {
-        painter.setPen(topLeft);
-        painter.drawLine(r.topLeft(), r.topRight());
-        painter.drawLine(r.topLeft(), r.bottomLeft());
-        painter.setPen(bottomRight);
-        painter.drawLine(r.bottomLeft(), r.bottomRight());
-        painter.drawLine(r.topRight(), r.bottomRight());
-        r.adjust(1, 1, -1, -1);
-    }
+    return bevel == Panel3D::Bevel::Raised ? BevelPainter::Relief::Raised
+                                           : BevelPainter::Relief::Sunken;
 }
 } // namespace
 
@@ -42,15 +34,15 @@ void Panel3D::setCaption(const QString &caption)
 void Panel3D::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    painter.fillRect(rect(), QColor(192, 192, 192));
+    painter.fillRect(rect(), PanelColor::toQColor(PanelColor::LightGrey));
     QRect r = rect();
     if (m_outer != Bevel::None) {
-        drawBevel(painter, r, m_bevelWidth, m_outer == Bevel::Raised);
+        BevelPainter::draw(painter, r, m_bevelWidth, reliefOf(m_outer));
         r.adjust(m_bevelWidth, m_bevelWidth, -m_bevelWidth, -m_bevelWidth);
     }
     r.adjust(m_borderWidth, m_borderWidth, -m_borderWidth, -m_borderWidth);
     if (m_inner != Bevel::None) {
-        drawBevel(painter, r, m_bevelWidth, m_inner == Bevel::Raised);
+        BevelPainter::draw(painter, r, m_bevelWidth, reliefOf(m_inner));
         r.adjust(m_bevelWidth, m_bevelWidth, -m_bevelWidth, -m_bevelWidth);
     }
     if (!m_caption.isEmpty()) {

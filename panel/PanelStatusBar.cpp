@@ -3,6 +3,9 @@
 
 #include "panel/PanelStatusBar.h"
 
+#include "panel/BevelPainter.h"
+#include "panel/PanelColors.h"
+
 #include <QEvent>
 #include <QHelpEvent>
 #include <QPainter>
@@ -12,26 +15,20 @@ namespace {
 constexpr int PanelGap = 2;    // pixels between two panels
 constexpr int TextPadding = 8; // pixels around a panel's contents
 constexpr int PictureGap = 2;  // pixels between the picture and the text
-
-void drawSunken(QPainter &painter, const QRect &r)
-{
-    painter.setPen(QColor(128, 128, 128));
-    painter.drawLine(r.topLeft(), r.topRight());
-    painter.drawLine(r.topLeft(), r.bottomLeft());
-    painter.setPen(QColor(255, 255, 255));
-    painter.drawLine(r.bottomLeft(), r.bottomRight());
-    painter.drawLine(r.topRight(), r.bottomRight());
-}
 } // namespace
 
 PanelStatusBar::PanelStatusBar(const std::array<PanelDesign, PanelCount> &design, QWidget *parent)
     : QWidget(parent)
 {
-    for (int i = 0; i < PanelCount; ++i)
-        m_panels[static_cast<size_t>(i)].design = design[static_cast<size_t>(i)];
+    for (int i = 0; i < PanelCount; ++i) {
+        PanelDesign &panel = m_panels[static_cast<size_t>(i)].design;
+        panel = design[static_cast<size_t>(i)];
+        if (panel.text.isEmpty())
+            panel.text = panel.prefix;
+    }
     setAutoFillBackground(true);
     QPalette palette = this->palette();
-    palette.setColor(QPalette::Window, QColor(192, 192, 192));
+    palette.setColor(QPalette::Window, PanelColor::toQColor(PanelColor::LightGrey));
     setPalette(palette);
     relayout();
 }
@@ -88,6 +85,13 @@ void PanelStatusBar::setPanelText(int index, const QString &text)
 void PanelStatusBar::setPanelText(const QString &key, const QString &text)
 {
     setPanelText(indexOfKey(key), text);
+}
+
+void PanelStatusBar::setPanelValue(StatusPanel panel, const QString &value)
+{
+    const int index = int(panel);
+    if (validIndex(index))
+        setPanelText(index, m_panels[static_cast<size_t>(index - 1)].design.prefix + value);
 }
 
 void PanelStatusBar::setPanelPicture(int index, const QImage &picture)
@@ -160,7 +164,8 @@ void PanelStatusBar::paintEvent(QPaintEvent *)
         const QRect r = panel.rect;
         if (r.width() <= 0)
             continue;
-        drawSunken(painter, r.adjusted(0, 0, -1, -1));
+        // The bevel leaves the last column and row in the bar's grey.
+        BevelPainter::draw(painter, r.adjusted(0, 0, -1, -1), 1, BevelPainter::Relief::Sunken);
         QRect inner = r.adjusted(TextPadding / 2, 2, -TextPadding / 2, -2);
         painter.save();
         painter.setClipRect(r.adjusted(1, 1, -1, -1));

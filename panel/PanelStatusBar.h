@@ -9,9 +9,20 @@
 
 #include <array>
 
+// The window's status bar panels by their position.
+enum class StatusPanel
+{
+    Connection = 1,    // key "Status": the picture of the line's state
+    Settings = 2,      // key "Settings": the line's settings
+    Port = 3,          // the serial port in use
+    Firmware = 4,      // key "Firmware": the transmitter's firmware version
+    ConnectionTime = 5 // how long the connection in progress has lasted
+};
+
 // The window's five-panel status bar. Panels are addressed by position 1..5,
 // some also by key. Each has a text and an optional picture; panels either fit
 // their contents (with a minimum width), keep a fixed width, or take what is left.
+// A panel that shows a value writes it after its prefix.
 class PanelStatusBar : public QWidget
 {
     Q_OBJECT
@@ -25,7 +36,8 @@ public:
     struct PanelDesign
     {
         QString key;
-        QString text;
+        QString text;   // until a value is shown; the prefix alone when empty
+        QString prefix; // before each value
         QString toolTip;
         int width = 0;    // pixels
         int minWidth = 0; // pixels
@@ -48,6 +60,12 @@ public:
     void setPanelText(int index, const QString &text);
     void setPanelText(const QString &key, const QString &text);
     void setPanelPicture(int index, const QImage &picture);
+    void setPanelPicture(StatusPanel panel, const QImage &picture)
+    {
+        setPanelPicture(int(panel), picture);
+    }
+    // The panel's prefix followed by the value, as its text.
+    void setPanelValue(StatusPanel panel, const QString &value);
 
 Q_SIGNALS:
     void panelChanged(int index);

@@ -3,11 +3,25 @@
 
 #include "panel/Pictures.h"
 
+#include "panel/BevelPainter.h"
+#include "panel/PanelColors.h"
+
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
 
 namespace {
+// The colours only these pictures use; every other is the panel's own.
+constexpr QColor SkyTop(0, 0, 128);           // the banner's gradient, from the top
+constexpr QColor SkyBottom(0, 0, 48);         // to the bottom
+constexpr QColor Stripes(0, 0, 160);          // the hidden picture's stripes
+constexpr QColor UnlitSwitchLamp(96, 0, 0);   // the RF INHIBIT switch's lamp, released
+constexpr QColor ConnectedPlug(0, 160, 0);    // the plug pictures' bodies
+constexpr QColor DisconnectedPlug(200, 0, 0); // and the slash across the broken one
+
+constexpr QColor Navy = PanelColor::toQColor(PanelColor::Navy);
+constexpr QColor Yellow = PanelColor::toQColor(PanelColor::Yellow);
+
 QImage blankImage(int width, int height, const QColor &fill)
 {
     QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
@@ -37,19 +51,16 @@ void drawMast(QPainter &painter, const QRectF &box, const QColor &color)
 
 QImage ribbonPicture(bool pressed)
 {
-    QImage image = blankImage(104, 32, QColor(192, 192, 192));
+    QImage image = blankImage(104, 32, PanelColor::toQColor(PanelColor::LightGrey));
     QPainter painter(&image);
-    const QRect r = image.rect().adjusted(0, 0, -1, -1);
-    painter.setPen(pressed ? QColor(64, 64, 64) : QColor(255, 255, 255));
-    painter.drawLine(r.topLeft(), r.topRight());
-    painter.drawLine(r.topLeft(), r.bottomLeft());
-    painter.setPen(pressed ? QColor(255, 255, 255) : QColor(64, 64, 64));
-    painter.drawLine(r.bottomLeft(), r.bottomRight());
-    painter.drawLine(r.topRight(), r.bottomRight());
+    // The bevel leaves the last column and row in the face's grey.
+    BevelPainter::draw(painter, image.rect().adjusted(0, 0, -1, -1), 1,
+                       pressed ? BevelPainter::Relief::Sunken : BevelPainter::Relief::Raised,
+                       PanelColor::White, PanelColor::DarkGrey);
     // The lamp of the switch: lit red while pressed.
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QColor(64, 64, 64));
-    painter.setBrush(pressed ? QColor(255, 0, 0) : QColor(96, 0, 0));
+    painter.setPen(PanelColor::toQColor(PanelColor::DarkGrey));
+    painter.setBrush(pressed ? PanelColor::toQColor(PanelColor::BrightRed) : UnlitSwitchLamp);
     painter.drawEllipse(QRectF(8, 10, 12, 12));
     QFont font(QStringLiteral("DejaVu Sans"));
     font.setPixelSize(10);
@@ -66,7 +77,7 @@ QImage plugPicture(bool connected)
     QImage image = blankImage(32, 32, Qt::transparent);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
-    const QColor body = connected ? QColor(0, 160, 0) : QColor(200, 0, 0);
+    const QColor body = connected ? ConnectedPlug : DisconnectedPlug;
     painter.setPen(QPen(Qt::black, 1));
     painter.setBrush(body);
     if (connected) {
@@ -76,7 +87,7 @@ QImage plugPicture(bool connected)
     } else {
         painter.drawRect(QRectF(2, 11, 10, 10));
         painter.drawRect(QRectF(20, 11, 10, 10));
-        painter.setPen(QPen(QColor(200, 0, 0), 2.5));
+        painter.setPen(QPen(DisconnectedPlug, 2.5));
         painter.drawLine(QPointF(13, 8), QPointF(19, 24));
     }
     return image;
@@ -85,35 +96,35 @@ QImage plugPicture(bool connected)
 
 QImage logoPicture()
 {
-    QImage image = blankImage(709, 236, QColor(0, 0, 64));
+    QImage image = blankImage(709, 236, Navy);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
     QLinearGradient sky(0, 0, 0, 236);
-    sky.setColorAt(0.0, QColor(0, 0, 128));
-    sky.setColorAt(1.0, QColor(0, 0, 48));
+    sky.setColorAt(0.0, SkyTop);
+    sky.setColorAt(1.0, SkyBottom);
     painter.fillRect(image.rect(), sky);
-    drawMast(painter, QRectF(20, 20, 190, 196), QColor(255, 255, 0));
+    drawMast(painter, QRectF(20, 20, 190, 196), Yellow);
     QFont title(QStringLiteral("DejaVu Serif"));
     title.setPixelSize(96);
     title.setBold(true);
     painter.setFont(title);
-    painter.setPen(QColor(255, 255, 255));
+    painter.setPen(PanelColor::toQColor(PanelColor::White));
     painter.drawText(QRect(220, 20, 480, 130), Qt::AlignCenter, QStringLiteral("FM TX"));
     QFont subtitle(QStringLiteral("DejaVu Sans"));
     subtitle.setPixelSize(34);
     subtitle.setBold(true);
     painter.setFont(subtitle);
-    painter.setPen(QColor(255, 255, 0));
+    painter.setPen(Yellow);
     painter.drawText(QRect(220, 150, 480, 60), Qt::AlignCenter, QStringLiteral("FRONT PANEL"));
     return image;
 }
 
 QImage hiddenPicture()
 {
-    QImage image = blankImage(247, 109, QColor(0, 0, 64));
+    QImage image = blankImage(247, 109, Navy);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(QColor(0, 0, 160), 3));
+    painter.setPen(QPen(Stripes, 3));
     for (int x = -109; x < 247; x += 18)
         painter.drawLine(x, 109, x + 109, 0);
     return image;
@@ -121,9 +132,9 @@ QImage hiddenPicture()
 
 QImage windowIconPicture()
 {
-    QImage image = blankImage(32, 32, QColor(0, 0, 64));
+    QImage image = blankImage(32, 32, Navy);
     QPainter painter(&image);
-    drawMast(painter, QRectF(2, 2, 28, 28), QColor(255, 255, 0));
+    drawMast(painter, QRectF(2, 2, 28, 28), Yellow);
     return image;
 }
 
@@ -143,9 +154,9 @@ QImage statusIconPicture()
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(QPen(Qt::black, 1));
-    painter.setBrush(QColor(128, 128, 128));
+    painter.setBrush(PanelColor::toQColor(PanelColor::Grey));
     painter.drawRoundedRect(QRectF(3, 8, 26, 16), 3, 3);
-    painter.setBrush(QColor(255, 255, 0));
+    painter.setBrush(Yellow);
     for (int pin = 0; pin < 4; ++pin)
         painter.drawEllipse(QRectF(6 + pin * 6, 14, 4, 4));
     return image;

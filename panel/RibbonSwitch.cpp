@@ -3,6 +3,8 @@
 
 #include "panel/RibbonSwitch.h"
 
+#include "panel/PanelColors.h"
+
 #include <QPainter>
 
 RibbonSwitch::RibbonSwitch(const QImage &releasedPicture, const QImage &pressedPicture,
@@ -42,7 +44,8 @@ void RibbonSwitch::paintEvent(QPaintEvent *)
     QPainter painter(this);
     const QImage &picture = isChecked() ? m_pressed : m_released;
     if (picture.isNull())
-        painter.fillRect(rect(), isChecked() ? QColor(128, 128, 128) : QColor(192, 192, 192));
+        painter.fillRect(
+            rect(), PanelColor::toQColor(isChecked() ? PanelColor::Grey : PanelColor::LightGrey));
     else
         painter.drawImage(rect(), picture);
 }

@@ -18,6 +18,7 @@
 #include "panel/ReadoutLabel.h"
 #include "panel/RibbonSwitch.h"
 #include "panel/ShapeWidget.h"
+#include "panel/Twips.h"
 
 #include <QAction>
 #include <QFont>
@@ -31,21 +32,12 @@
 namespace {
 constexpr int NoBorder = -1;
 constexpr int Transparent = -1;
-constexpr int InactiveTitleGrey = 0xDBCDBF;
-constexpr int ActiveTitleNavy = 0x800000;
-constexpr int ButtonGrey = 0xA69E9D; // RGB(157, 158, 166)
 
-int twipsToPixels(int twips)
-{
-    return qRound(twips / 15.0);
-}
-
-// Sets a control's geometry from a layout in twips (15 twips to the pixel).
+// Sets a control's geometry from a layout in twips.
 template <typename Control>
 Control *placeTwips(Control *control, int left, int top, int width, int height)
 {
-    control->setGeometry(twipsToPixels(left), twipsToPixels(top), twipsToPixels(width),
-                         twipsToPixels(height));
+    control->setGeometry(Twips::toPixels(left, top, width, height));
     return control;
 }
 
@@ -129,7 +121,8 @@ QLabel *makePicture(const QString &name, const QImage &picture, QWidget *parent)
 LineWidget *makeLine(const QString &name, int x1, int y1, int x2, int y2, int colorValue,
                      QWidget *parent)
 {
-    const QLine line(twipsToPixels(x1), twipsToPixels(y1), twipsToPixels(x2), twipsToPixels(y2));
+    const QLine line(Twips::toPixels(x1), Twips::toPixels(y1), Twips::toPixels(x2),
+                     Twips::toPixels(y2));
     return named(new LineWidget(line, 4, colorValue, parent), name);
 }
 } // namespace
@@ -182,9 +175,9 @@ void frmTerminale::buildFrontPanel()
     Shape6 = placeTwips(
         named(new ShapeWidget(PanelColor::LightGrey, NoBorder, window), QStringLiteral("Shape6")),
         9480, 1968, 732, 2880);
-    Shape3 = placeTwips(
-        named(new ShapeWidget(ButtonGrey, PanelColor::Black, window), QStringLiteral("Shape3")),
-        9480, 5100, 1692, 1704);
+    Shape3 = placeTwips(named(new ShapeWidget(PanelColor::ButtonGrey, PanelColor::Black, window),
+                              QStringLiteral("Shape3")),
+                        9480, 5100, 1692, 1704);
 
     // The banner.
     SSPanel4 = placeTwips(
@@ -244,11 +237,15 @@ void frmTerminale::buildFrontPanel()
     SSPanel3 = placeTwips(
         named(new Panel3D(Panel3D::Bevel::Raised, 1, 3, window), QStringLiteral("SSPanel3")), 360,
         1920, 9060, 4950);
-    Line3 = makeLine(QStringLiteral("Line3"), 285, 1530, 705, 1530, InactiveTitleGrey, SSPanel3);
-    Line4 = makeLine(QStringLiteral("Line4"), 705, 1530, 705, 4410, InactiveTitleGrey, SSPanel3);
-    Line6 = makeLine(QStringLiteral("Line6"), 3108, 1548, 3108, 4428, InactiveTitleGrey, SSPanel3);
-    Line5 = makeLine(QStringLiteral("Line5"), 3090, 1515, 3495, 1515, InactiveTitleGrey, SSPanel3);
-    Line2 = makeLine(QStringLiteral("Line2"), 4032, 1536, 8760, 1536, 0x808080, SSPanel3);
+    Line3 = makeLine(QStringLiteral("Line3"), 285, 1530, 705, 1530, PanelColor::InactiveTitleGrey,
+                     SSPanel3);
+    Line4 = makeLine(QStringLiteral("Line4"), 705, 1530, 705, 4410, PanelColor::InactiveTitleGrey,
+                     SSPanel3);
+    Line6 = makeLine(QStringLiteral("Line6"), 3108, 1548, 3108, 4428, PanelColor::InactiveTitleGrey,
+                     SSPanel3);
+    Line5 = makeLine(QStringLiteral("Line5"), 3090, 1515, 3495, 1515, PanelColor::InactiveTitleGrey,
+                     SSPanel3);
+    Line2 = makeLine(QStringLiteral("Line2"), 4032, 1536, 8760, 1536, PanelColor::Grey, SSPanel3);
 
     SSPanel7 =
         placeTwips(named(new Panel3D(Panel3D::Bevel::Raised, 3, 8, SSPanel3, Panel3D::Bevel::Inset),
@@ -327,10 +324,11 @@ void frmTerminale::buildFrontPanel()
         key->setFont(keyFont);
         cmdKey.append(placeTwips(key, keys[i].left, keys[i].top, side, side));
     }
-    Label3 = placeTwips(makeLabel(QStringLiteral("Label3"), QStringLiteral("SETTING FREQUENCY"),
-                                  {PanelColor::LightGrey, sansBold, false, true, ActiveTitleNavy},
-                                  SSPanel3),
-                        885, 4305, 2055, 255);
+    Label3 = placeTwips(
+        makeLabel(QStringLiteral("Label3"), QStringLiteral("SETTING FREQUENCY"),
+                  {PanelColor::LightGrey, sansBold, false, true, PanelColor::ActiveTitleNavy},
+                  SSPanel3),
+        885, 4305, 2055, 255);
 
     LedBar::Zones zones;
     zones.firstLimit = 6;
@@ -370,21 +368,22 @@ void frmTerminale::buildFrontPanel()
     // The status bar.
     using Sizing = PanelStatusBar::Sizing;
     const std::array<PanelStatusBar::PanelDesign, PanelStatusBar::PanelCount> panels = {{
-        {QStringLiteral("Status"), QStringLiteral("Status:"),
-         QStringLiteral("Communications Port Status"), twipsToPixels(1245), twipsToPixels(800),
+        {QStringLiteral("Status"), QStringLiteral("Status:"), QString(),
+         QStringLiteral("Communications Port Status"), Twips::toPixels(1245), Twips::toPixels(800),
          Sizing::Contents},
-        {QStringLiteral("Settings"), QStringLiteral("Settings:"),
-         QStringLiteral("Communications Port Settings"), twipsToPixels(3000), 0, Sizing::Spring},
-        {QString(), QStringLiteral("Com: "), QString(), twipsToPixels(1440), 0, Sizing::Fixed},
-        {QStringLiteral("Firmware"), QStringLiteral("Firmware:"),
-         QStringLiteral("Firmware Version"), twipsToPixels(2010), twipsToPixels(2000),
-         Sizing::Contents},
-        {QString(), QStringLiteral("Time of Connection:"), QString(), twipsToPixels(3500), 0,
+        {QStringLiteral("Settings"), QStringLiteral("Settings:"), QStringLiteral("Settings: "),
+         QStringLiteral("Communications Port Settings"), Twips::toPixels(3000), 0, Sizing::Spring},
+        {QString(), QString(), QStringLiteral("Com: "), QString(), Twips::toPixels(1440), 0,
          Sizing::Fixed},
+        {QStringLiteral("Firmware"), QStringLiteral("Firmware:"), QStringLiteral("Firmware: "),
+         QStringLiteral("Firmware Version"), Twips::toPixels(2010), Twips::toPixels(2000),
+         Sizing::Contents},
+        {QString(), QStringLiteral("Time of Connection:"), QStringLiteral("Time of Connection: "),
+         QString(), Twips::toPixels(3500), 0, Sizing::Fixed},
     }};
     sbrStatus = named(new PanelStatusBar(panels, window), QStringLiteral("sbrStatus"));
     sbrStatus->setFont(sansBold);
-    sbrStatus->setPanelPicture(1, statusIconPicture());
+    sbrStatus->setPanelPicture(StatusPanel::Connection, statusIconPicture());
     placeTwips(sbrStatus, 0, 6990, 11370, 360);
 
     // The read-outs speak their text as it stands; what they measure is said

@@ -49,7 +49,7 @@ void frmTerminale::Turn_Off()
     cmdSend->setEnabled(false);
     tmrTimeOut->setEnabled(false);
     DigitPosition = 1;
-    sbrStatus->setPanelText(5, QStringLiteral("Time of Connection: "));
+    sbrStatus->setPanelValue(StatusPanel::ConnectionTime, QString());
     cmdDisconnect->setEnabled(false);
 }
 

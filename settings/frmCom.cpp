@@ -3,6 +3,8 @@
 
 #include "settings/frmCom.h"
 
+#include "panel/PanelColors.h"
+#include "panel/Twips.h"
 #include "settings/ProgramValues.h"
 
 #include <QCloseEvent>
@@ -15,13 +17,6 @@
 
 namespace {
 
-// The layout was drawn in twips; 15 twips make one pixel at the design resolution.
-QRect fromTwips(int left, int top, int width, int height)
-{
-    auto px = [](int twips) { return (twips + 7) / 15; };
-    return QRect(px(left), px(top), px(width), px(height));
-}
-
 QPixmap connectorPicture(int side)
 {
     QPixmap picture(side, side);
@@ -29,7 +24,7 @@ QPixmap connectorPicture(int side)
     QPainter painter(&picture);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(QPen(Qt::black, side / 16.0));
-    painter.setBrush(QColor(192, 192, 192));
+    painter.setBrush(PanelColor::toQColor(PanelColor::LightGrey));
     const qreal margin = side / 8.0;
     painter.drawRoundedRect(QRectF(margin, side / 4.0, side - 2 * margin, side / 2.0), side / 8.0,
                             side / 8.0);
@@ -48,7 +43,7 @@ frmCom::frmCom(QWidget *parent) : QDialog(parent)
     setFixedSize(362, 162);
     setAutoFillBackground(true);
     QPalette navy = palette();
-    navy.setColor(QPalette::Window, QColor(0, 0, 128));
+    navy.setColor(QPalette::Window, PanelColor::toQColor(PanelColor::DialogNavy));
     setPalette(navy);
     QIcon icon;
     icon.addPixmap(connectorPicture(32));
@@ -57,16 +52,16 @@ frmCom::frmCom(QWidget *parent) : QDialog(parent)
 
     cmdCancelCom = new QPushButton(QStringLiteral("Cancel"), this);
     cmdCancelCom->setObjectName(QStringLiteral("cmdCancelCom"));
-    cmdCancelCom->setGeometry(fromTwips(360, 1320, 1665, 675));
+    cmdCancelCom->setGeometry(Twips::toPixels(360, 1320, 1665, 675));
     cmdOkCom = new QPushButton(QStringLiteral("Ok"), this);
     cmdOkCom->setObjectName(QStringLiteral("cmdOkCom"));
-    cmdOkCom->setGeometry(fromTwips(330, 330, 1665, 675));
+    cmdOkCom->setGeometry(Twips::toPixels(330, 330, 1665, 675));
     optCom1 = new QRadioButton(QStringLiteral("Comm1"), this);
     optCom1->setObjectName(QStringLiteral("optCom1"));
-    optCom1->setGeometry(fromTwips(3465, 660, 1170, 345));
+    optCom1->setGeometry(Twips::toPixels(3465, 660, 1170, 345));
     optCom2 = new QRadioButton(QStringLiteral("Comm2"), this);
     optCom2->setObjectName(QStringLiteral("optCom2"));
-    optCom2->setGeometry(fromTwips(3465, 1320, 1170, 345));
+    optCom2->setGeometry(Twips::toPixels(3465, 1320, 1170, 345));
 
     // The buttons inherit the navy window colour; the option captions would vanish in it.
     for (QRadioButton *option : {optCom1, optCom2}) {

@@ -5,6 +5,7 @@
 // captions, and the colours and states of a freshly opened window.
 #include "app/frmTerminale.h"
 #include "panel/Key3D.h"
+#include "panel/KeypadKeys.h"
 #include "panel/LedBar.h"
 #include "panel/LedDigit.h"
 #include "panel/LedLamp.h"
@@ -160,15 +161,17 @@ void FrontPanelTest::initialColours_data()
     QTest::addColumn<QByteArray>("property");
     QTest::addColumn<int>("value");
     for (int i = 1; i <= 6; ++i)
-        QTest::addRow("ledDigit(%d)", i)
-            << QStringLiteral("ledDigit(%1)").arg(i) << QByteArray("ForeColor") << 128;
-    QTest::newRow("shpPunto") << "shpPunto" << QByteArray("BackColor") << 128;
-    QTest::newRow("ledTemp") << "ledTemp" << QByteArray("LampColor") << 128;
-    QTest::newRow("ledLock") << "ledLock" << QByteArray("LampColor") << 128;
-    QTest::newRow("ledRfInhibit") << "ledRfInhibit" << QByteArray("LampColor") << 49344;
+        QTest::addRow("ledDigit(%d)", i) << QStringLiteral("ledDigit(%1)").arg(i)
+                                         << QByteArray("ForeColor") << PanelColor::DarkRed;
+    QTest::newRow("shpPunto") << "shpPunto" << QByteArray("BackColor") << PanelColor::DarkRed;
+    QTest::newRow("ledTemp") << "ledTemp" << QByteArray("LampColor") << PanelColor::DarkRed;
+    QTest::newRow("ledLock") << "ledLock" << QByteArray("LampColor") << PanelColor::DarkRed;
+    QTest::newRow("ledRfInhibit") << "ledRfInhibit" << QByteArray("LampColor")
+                                  << PanelColor::DarkYellow;
     for (const char *label :
          {"lblTemp", "lblCommunications(0)", "lblDirDigital(0)", "lblRefDigital(0)"})
-        QTest::newRow(label) << QString::fromLatin1(label) << QByteArray("BackColor") << 32896;
+        QTest::newRow(label) << QString::fromLatin1(label) << QByteArray("BackColor")
+                             << PanelColor::Olive;
     QTest::newRow("ssRfSwitch released") << "ssRfSwitch" << QByteArray("Pressed") << 0;
     QTest::newRow("ledDeviation") << "ledDeviation" << QByteArray("Value") << 0;
 }
@@ -195,13 +198,15 @@ void FrontPanelTest::arraysHaveOnlyTheirIndices()
     QVERIFY(!w.lblDirDigital(1));
     QVERIFY(!w.lblRefDigital(1));
     QVERIFY(!w.lblCommunications(1));
-    QVERIFY(!w.cmdKey(12));
+    QVERIFY(!w.cmdKey(KeypadKey::Last + 1));
     // The decimal point stands between the third and fourth digits.
     QVERIFY(w.shpPunto->x() > w.ledDigit(3)->geometry().right());
     QVERIFY(w.shpPunto->geometry().right() < w.ledDigit(4)->x());
     for (int segment = 1; segment <= 10; ++segment) {
         const int colour = w.ledDeviation->segmentColor(segment);
-        const int unlit = segment <= 6 ? 0x008000 : segment <= 8 ? 0x008080 : 0x000080;
+        const int unlit = segment <= 6   ? PanelColor::DarkGreen
+                          : segment <= 8 ? PanelColor::Olive
+                                         : PanelColor::DarkRed;
         QCOMPARE(colour, unlit);
     }
 }

@@ -4,7 +4,9 @@
 // The frequency keypad, its band check and warning, and the entry timers.
 #include "app/frmTerminale.h"
 #include "panel/Key3D.h"
+#include "panel/KeypadKeys.h"
 #include "panel/LedDigit.h"
+#include "panel/PanelColors.h"
 #include "panel/PanelTimer.h"
 #include "support/PanelFixture.h"
 
@@ -18,10 +20,10 @@ namespace {
 // Key index for each digit: index 0 carries "1", index 10 carries "0".
 int keyFor(QChar digit)
 {
-    return digit == QLatin1Char('0') ? 10 : digit.unicode() - '1';
+    return digit == QLatin1Char('0') ? KeypadKey::Zero : KeypadKey::First + digit.unicode() - '1';
 }
-constexpr int Back = 9;
-constexpr int Ok = 11;
+using KeypadKey::Back;
+using KeypadKey::Ok;
 
 struct BoxSeen
 {
@@ -178,12 +180,12 @@ void KeypadTest::rangeCheck()
     QVERIFY(!w.tmrTimeOut->isActive());
     QVERIFY(!w.cmdKey(Ok)->isEnabled());
     for (int i = 1; i <= 5; ++i)
-        QCOMPARE(w.ledDigit(i)->ForeColor(), 255);
+        QCOMPARE(w.ledDigit(i)->ForeColor(), PanelColor::BrightRed);
     if (accepted) {
         QVERIFY(!seen.shown);
         QVERIFY(!w.DisplayEnabled);
         QVERIFY(w.tmrPausa->isActive());
-        QVERIFY(w.cmdKey(0)->isEnabled());
+        QVERIFY(w.cmdKey(KeypadKey::First)->isEnabled());
         QVERIFY(w.cmdKey(Back)->isEnabled());
     } else {
         QVERIFY(seen.shown);
@@ -192,7 +194,7 @@ void KeypadTest::rangeCheck()
         QCOMPARE(seen.icon, QMessageBox::Critical);
         QCOMPARE(seen.buttons, 1);
         QVERIFY(w.DisplayEnabled);
-        for (int i = 0; i <= 11; ++i)
+        for (int i = KeypadKey::First; i <= KeypadKey::Last; ++i)
             QVERIFY(!w.cmdKey(i)->isEnabled());
         // The typed digits stay on show until the transmitter's frequency returns.
         QCOMPARE(w.ledDigit(1)->DigitValue(), typed.at(0).digitValue());
@@ -213,10 +215,10 @@ void KeypadTest::cursorAndDigits()
     QCOMPARE(w.EnteredDigits[5], QStringLiteral("5"));
     QCOMPARE(w.ledDigit(5)->DigitValue(), 5);
 
-    w.ledDigit(5)->setForeColor(0); // caught in the dark blink phase
+    w.ledDigit(5)->setForeColor(PanelColor::Black); // caught in the dark blink phase
     w.cmdKey_Click(Back);
     QCOMPARE(w.DigitPosition, qint16(4));
-    QCOMPARE(w.ledDigit(5)->ForeColor(), 255);
+    QCOMPARE(w.ledDigit(5)->ForeColor(), PanelColor::BrightRed);
     QCOMPARE(w.EnteredDigits[4], QStringLiteral("9"));
     QCOMPARE(w.ledDigit(4)->DigitValue(), 9);
     QVERIFY(w.cmdKey(Ok)->isEnabled());
@@ -229,9 +231,9 @@ void KeypadTest::clicksIgnoredWhileNotConnected()
 {
     frmTerminale w;
     w.cmdSetFrequency_Click(); // keys enabled, but no connection
-    QVERIFY(w.cmdKey(0)->isEnabled());
+    QVERIFY(w.cmdKey(KeypadKey::First)->isEnabled());
     w.ledDigit(1)->setDigitValue(7);
-    for (int index = 0; index <= 11; ++index)
+    for (int index = KeypadKey::First; index <= KeypadKey::Last; ++index)
         w.cmdKey_Click(index);
     QCOMPARE(w.DigitPosition, qint16(1));
     QCOMPARE(w.ledDigit(1)->DigitValue(), 7);
@@ -264,14 +266,14 @@ void KeypadTest::blinkAndEntryLimit()
 {
     frmTerminale w;
     open(w);
-    QCOMPARE(w.ledDigit(1)->ForeColor(), 128);
+    QCOMPARE(w.ledDigit(1)->ForeColor(), PanelColor::DarkRed);
     w.tmrTimeOut_Timer();
-    QCOMPARE(w.ledDigit(1)->ForeColor(), 255);
+    QCOMPARE(w.ledDigit(1)->ForeColor(), PanelColor::BrightRed);
     w.tmrTimeOut_Timer();
-    QCOMPARE(w.ledDigit(1)->ForeColor(), 0);
+    QCOMPARE(w.ledDigit(1)->ForeColor(), PanelColor::Black);
     w.tmrTimeOut_Timer();
-    QCOMPARE(w.ledDigit(1)->ForeColor(), 255);
-    QCOMPARE(w.ledDigit(2)->ForeColor(), 128);
+    QCOMPARE(w.ledDigit(1)->ForeColor(), PanelColor::BrightRed);
+    QCOMPARE(w.ledDigit(2)->ForeColor(), PanelColor::DarkRed);
 
     // Through the real timer, shortened: the 120th tick closes the entry lit.
     w.cmdSend->setEnabled(true);
@@ -280,11 +282,11 @@ void KeypadTest::blinkAndEntryLimit()
     w.cmdSetFrequency_Click();
     QTRY_VERIFY_WITH_TIMEOUT(!w.tmrTimeOut->isActive(), 5000);
     QCOMPARE(w.TickCount, qint16(120));
-    QCOMPARE(w.ledDigit(1)->ForeColor(), 255);
+    QCOMPARE(w.ledDigit(1)->ForeColor(), PanelColor::BrightRed);
     QVERIFY(!w.tmrPausa->isActive());
     QVERIFY(!w.cmdSend->isEnabled());
     // The keys stay as they were: the operator may still finish typing.
-    QVERIFY(w.cmdKey(0)->isEnabled());
+    QVERIFY(w.cmdKey(KeypadKey::First)->isEnabled());
 }
 
 void KeypadTest::setFrequencyAgainRestartsTheMinute()
@@ -305,10 +307,10 @@ void KeypadTest::setFrequencyAgainStartsAtTheFirstDigit()
     frmTerminale w;
     open(w);
     type(w, QStringLiteral("107"));
-    w.ledDigit(4)->setForeColor(0); // the cursor caught in its dark blink phase
+    w.ledDigit(4)->setForeColor(PanelColor::Black); // the cursor caught in its dark blink phase
     w.cmdSetFrequency_Click();
     QCOMPARE(w.DigitPosition, qint16(1));
-    QCOMPARE(w.ledDigit(4)->ForeColor(), 255);
+    QCOMPARE(w.ledDigit(4)->ForeColor(), PanelColor::BrightRed);
     // One digit of a new entry never offers OK on the old, hidden ones.
     type(w, QStringLiteral("9"));
     QVERIFY(!w.cmdKey(Ok)->isEnabled());
@@ -334,14 +336,14 @@ void KeypadTest::pauseWindowRestoresThePanel()
     if (sendPressed) {
         w.cmdSend_Click();
         QVERIFY(w.SendRequest);
-        for (int i = 0; i <= 11; ++i)
+        for (int i = KeypadKey::First; i <= KeypadKey::Last; ++i)
             QVERIFY(!w.cmdKey(i)->isEnabled());
     }
     QVERIFY(!w.DisplayEnabled);
     QTRY_VERIFY(!w.tmrPausa->isActive());
     QVERIFY(w.DisplayEnabled);
     QVERIFY(!w.cmdSend->isEnabled());
-    for (int i = 0; i <= 11; ++i)
+    for (int i = KeypadKey::First; i <= KeypadKey::Last; ++i)
         QVERIFY(!w.cmdKey(i)->isEnabled());
 }
 

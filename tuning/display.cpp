@@ -5,6 +5,7 @@
 #include "app/frmTerminale.h"
 
 #include "panel/Key3D.h"
+#include "panel/KeypadKeys.h"
 #include "panel/LedDigit.h"
 #include "panel/PanelColors.h"
 #include "panel/PanelTimer.h"
@@ -35,17 +36,15 @@ void frmTerminale::cmdSetFrequency_Click()
     }
     tmrTimeOut->setEnabled(true);
     TickCount = 0;
-    for (int index = 0; index <= 10; ++index)
-        cmdKey(index)->setEnabled(true);
-    cmdKey(11)->setEnabled(false);
+    setKeysEnabled(KeypadKey::First, KeypadKey::Zero, true);
+    cmdKey(KeypadKey::Ok)->setEnabled(false);
 }
 
 void frmTerminale::Ripristina()
 {
     DisplayEnabled = true;
     cmdSend->setEnabled(false);
-    for (int index = 0; index <= 11; ++index)
-        cmdKey(index)->setEnabled(false);
+    setKeysEnabled(KeypadKey::First, KeypadKey::Last, false);
 }
 
 void frmTerminale::closeEntryAtEnd()

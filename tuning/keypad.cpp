@@ -6,11 +6,18 @@
 
 #include "app/MessageBox.h"
 #include "panel/Key3D.h"
+#include "panel/KeypadKeys.h"
 #include "panel/LedDigit.h"
 #include "panel/PanelColors.h"
 #include "panel/PanelTimer.h"
 
 #include <QPushButton>
+
+void frmTerminale::setKeysEnabled(int first, int last, bool enabled)
+{
+    for (int index = first; index <= last; ++index)
+        cmdKey(index)->setEnabled(enabled);
+}
 
 void frmTerminale::cmdKey_Click(int Index)
 {
@@ -23,7 +30,7 @@ void frmTerminale::cmdKey_Click(int Index)
         return;
     const QString caption = key->text();
 
-    if (caption == QLatin1String("OK")) {
+    if (Index == KeypadKey::Ok) {
         for (int i = 1; i <= 5; ++i)
             ledDigit(i)->setForeColor(PanelColor::BrightRed);
         QString joined;
@@ -46,13 +53,13 @@ void frmTerminale::cmdKey_Click(int Index)
         DigitPosition = 1;
         for (int i = 1; i <= 5; ++i)
             ledDigit(i)->setForeColor(PanelColor::BrightRed);
-        cmdKey(11)->setEnabled(false);
+        cmdKey(KeypadKey::Ok)->setEnabled(false);
         tmrPausa->setEnabled(true);
         DisplayEnabled = false;
         return;
     }
 
-    if (caption == QLatin1String("<")) {
+    if (Index == KeypadKey::Back) {
         ledDigit(DigitPosition)->setForeColor(PanelColor::BrightRed);
         DigitPosition = qint16(DigitPosition - 1);
         if (DigitPosition == 0)
@@ -70,6 +77,6 @@ void frmTerminale::cmdKey_Click(int Index)
     DigitPosition = qint16(DigitPosition + 1);
     if (DigitPosition > 5) {
         DigitPosition = 5;
-        cmdKey(11)->setEnabled(true);
+        cmdKey(KeypadKey::Ok)->setEnabled(true);
     }
 }

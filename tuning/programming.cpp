@@ -5,7 +5,7 @@
 #include "app/frmTerminale.h"
 
 #include "link/Commands.h"
-#include "panel/Key3D.h"
+#include "panel/KeypadKeys.h"
 #include "panel/LedDigit.h"
 #include "panel/PanelTimer.h"
 #include "panel/ReadoutLabel.h"
@@ -25,8 +25,7 @@ void frmTerminale::cmdSend_Click()
     tmrPausa->setEnabled(true);
     cmdSend->setEnabled(false);
     tmrPausaLabel->setEnabled(true);
-    for (int index = 0; index <= 10; ++index)
-        cmdKey(index)->setEnabled(false);
+    setKeysEnabled(KeypadKey::First, KeypadKey::Zero, false);
 }
 
 void frmTerminale::ImpostaFrequenza()
