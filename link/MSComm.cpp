@@ -322,7 +322,6 @@ void MSComm::onError(QSerialPort::SerialPortError error)
     m_wholeLines = false;
     m_port->close();
     m_port->clearError();
-    Q_EMIT portFailed(m_lastError);
 }
 
 bool MSComm::applyLineSettings()

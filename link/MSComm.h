@@ -25,7 +25,7 @@ class QTimer;
 // own line buffer could fill) or bytes after a reply's end.
 //
 // On the first error of an open port (an adapter pulled out, the line closed,
-// a read or write failure) the port is closed and portFailed() is emitted once;
+// a read or write failure) the port is closed, with lastError() telling why;
 // Qt would otherwise report the same error over and over with the port still
 // looking open.
 class MSComm : public QObject
@@ -99,13 +99,6 @@ public:
     // The last open was refused for want of permission (not because another
     // program holds the device).
     bool lastErrorWasPermission() const { return m_permissionError; }
-
-    // The port underneath, for tests that need its raw state.
-    QSerialPort *serialPort() const { return m_port; }
-
-Q_SIGNALS:
-    // The open port failed and was closed; emitted once per failure.
-    void portFailed(const QString &reason);
 
 private:
     void onError(QSerialPort::SerialPortError error);
