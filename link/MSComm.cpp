@@ -42,35 +42,10 @@ MSComm::~MSComm()
 
 bool MSComm::setSettings(const QString &settings)
 {
-    const QStringList parts = settings.trimmed().split(QLatin1Char(','));
-    if (parts.size() != 4)
+    const std::optional<LineSettings> parsed = LineSettings::parse(settings);
+    if (!parsed)
         return false;
-    bool ok = false;
-    const qint32 baud = parts.at(0).trimmed().toInt(&ok);
-    if (!ok || baud <= 0)
-        return false;
-    const QString parityText = parts.at(1).trimmed().toUpper();
-    if (parityText.size() != 1 || !QStringLiteral("NEOMS").contains(parityText.at(0)))
-        return false;
-    const int dataBits = parts.at(2).trimmed().toInt(&ok);
-    if (!ok || dataBits < 5 || dataBits > 8)
-        return false;
-    const QString stopText = parts.at(3).trimmed();
-    int stopBits = 0;
-    if (stopText == QLatin1String("1"))
-        stopBits = QSerialPort::OneStop;
-    else if (stopText == QLatin1String("1.5"))
-        stopBits = QSerialPort::OneAndHalfStop;
-    else if (stopText == QLatin1String("2"))
-        stopBits = QSerialPort::TwoStop;
-    else
-        return false;
-
-    m_baud = baud;
-    m_parity = parityText.at(0);
-    m_dataBits = dataBits;
-    m_stopBits = stopBits;
-    m_settings = lineSettingsText();
+    m_line = *parsed;
     if (m_port->isOpen())
         applyLineSettings();
     return true;
@@ -253,23 +228,6 @@ QString MSComm::deviceNameFor(int portNumber)
 #endif
 }
 
-QString MSComm::lineSettingsText() const
-{
-    QString stop;
-    switch (m_stopBits) {
-    case QSerialPort::OneAndHalfStop:
-        stop = QStringLiteral("1.5");
-        break;
-    case QSerialPort::TwoStop:
-        stop = QStringLiteral("2");
-        break;
-    default:
-        stop = QStringLiteral("1");
-        break;
-    }
-    return QStringLiteral("%1,%2,%3,%4").arg(m_baud).arg(m_parity).arg(m_dataBits).arg(stop);
-}
-
 void MSComm::setWholeLines(bool on)
 {
 #ifdef Q_OS_UNIX
@@ -326,28 +284,11 @@ void MSComm::onError(QSerialPort::SerialPortError error)
 
 bool MSComm::applyLineSettings()
 {
-    QSerialPort::Parity parity = QSerialPort::NoParity;
-    switch (m_parity.toLatin1()) {
-    case 'E':
-        parity = QSerialPort::EvenParity;
-        break;
-    case 'O':
-        parity = QSerialPort::OddParity;
-        break;
-    case 'M':
-        parity = QSerialPort::MarkParity;
-        break;
-    case 'S':
-        parity = QSerialPort::SpaceParity;
-        break;
-    default:
-        break;
-    }
     m_applyingSettings = true;
-    bool ok = m_port->setBaudRate(m_baud);
-    ok = m_port->setParity(parity) && ok;
-    ok = m_port->setDataBits(static_cast<QSerialPort::DataBits>(m_dataBits)) && ok;
-    ok = m_port->setStopBits(static_cast<QSerialPort::StopBits>(m_stopBits)) && ok;
+    bool ok = m_port->setBaudRate(m_line.baud);
+    ok = m_port->setParity(m_line.parity) && ok;
+    ok = m_port->setDataBits(m_line.dataBits) && ok;
+    ok = m_port->setStopBits(m_line.stopBits) && ok;
     m_applyingSettings = false;
     if (!ok)
         m_port->clearError();

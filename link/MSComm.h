@@ -3,6 +3,8 @@
 
 #pragma once
 
+#include "link/LineSettings.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QSerialPort>
@@ -50,8 +52,8 @@ public:
 
     qint16 CommPort() const { return m_commPort; }
     void setCommPort(qint16 port) { m_commPort = port; }
-    QString Settings() const { return m_settings; }
-    // Takes "baud,parity,data,stop", e.g. "4800,N,8,1"; false for a text it cannot read.
+    // Takes "baud,parity,data,stop", e.g. "4800,N,8,1" (see LineSettings);
+    // false, the settings kept, for a text it cannot read.
     bool setSettings(const QString &settings);
     int InputLen() const { return m_inputLen; }
     void setInputLen(int length) { m_inputLen = length; }
@@ -92,7 +94,7 @@ public:
     QString deviceName() const;
     static QString deviceNameFor(int portNumber);
     // The line-settings text as the status bar shows it, e.g. "4800,N,8,1".
-    QString lineSettingsText() const;
+    QString lineSettingsText() const { return m_line.text(); }
 
     // Why the last open failed or the open port failed, in the system's words.
     QString lastError() const { return m_lastError; }
@@ -116,11 +118,7 @@ private:
     bool m_wholeLines = false;
     bool m_expectingReply = false;
     qint16 m_commPort = 1;
-    QString m_settings = QStringLiteral("4800,N,8,1");
-    qint32 m_baud = 4800;
-    QChar m_parity = QLatin1Char('N');
-    int m_dataBits = 8;
-    int m_stopBits = 1;
+    LineSettings m_line;
     int m_inputLen = 0;
     int m_inBufferSize = 1024;
     int m_rThreshold = 0;
