@@ -3,6 +3,7 @@
 
 #pragma once
 
+#include "link/LineGathering.h"
 #include "link/LineSettings.h"
 
 #include <QByteArray>
@@ -10,21 +11,13 @@
 #include <QSerialPort>
 #include <QString>
 
-class QTimer;
-
 // The window's serial port control: a thin layer over QSerialPort with the
-// properties the transmitter link sets and the text input it polls.
+// properties the transmitter link sets and the text input it polls. How a
+// reply is gathered and a command written is LineGathering's.
 //
 // Port number N opens the device named by the environment variable
 // TXPANEL_COM<N> when it is set; otherwise COM<N> on Windows and
 // /dev/ttyS<N-1> elsewhere.
-//
-// On Unix the device hands over whole lines: the kernel gathers a reply up to
-// its carriage return and wakes the panel once for it, not once per byte.
-// From a quarter second after the last command on, input is taken byte by
-// byte again, so nothing stays held back: a slow reply, a line that never
-// ends (seen as it grows, and bounded by the panel long before the kernel's
-// own line buffer could fill) or bytes after a reply's end.
 //
 // On the first error of an open port (an adapter pulled out, the line closed,
 // a read or write failure) the port is closed, with lastError() telling why;
@@ -77,8 +70,8 @@ public:
 
     // Writes the text's bytes (Latin-1) to the line.
     void Output(const QByteArray &bytes);
-    // Everything received so far (InputLen 0), emptying the receive buffer;
-    // within a quarter second of a command, only up to its last line end.
+    // Everything received so far (InputLen 0), emptying the receive buffer; on
+    // Unix, within a quarter second of a command, only up to its last line end.
     QString Input();
     // Drops whatever is waiting to be read, in Qt and in the device.
     void discardInput();
@@ -109,13 +102,9 @@ private:
     // its lock file tells), or a real permission problem.
     void explainRefusal(const QString &device);
     bool applyLineSettings();
-    // Whole lines (true) or every byte as it comes (false); Unix only.
-    void setWholeLines(bool on);
 
     QSerialPort *m_port;
-    // Falls back to byte-by-byte input for a reply that is slow to end.
-    QTimer *m_slowReply;
-    bool m_wholeLines = false;
+    LineGathering m_gathering;
     bool m_expectingReply = false;
     qint16 m_commPort = 1;
     LineSettings m_line;
