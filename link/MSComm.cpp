@@ -39,13 +39,6 @@ bool MSComm::setSettings(const QString &settings)
     return true;
 }
 
-void MSComm::setInBufferSize(int size)
-{
-    // Kept only as a number: limiting QSerialPort's own buffer would drop
-    // bytes of a reply the panel has not read yet.
-    m_inBufferSize = size;
-}
-
 bool MSComm::PortOpen() const
 {
     return m_port->isOpen();

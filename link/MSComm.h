@@ -48,10 +48,17 @@ public:
     // Takes "baud,parity,data,stop", e.g. "4800,N,8,1" (see LineSettings);
     // false, the settings kept, for a text it cannot read.
     bool setSettings(const QString &settings);
+
+    // Recorded, and read back as set, but with no effect: InitializeComPort
+    // sets them in the order the operator's manual describes. Input() always
+    // hands over everything received as text, Qt sizes its own buffers
+    // (limiting the receive buffer would drop bytes of a reply not read yet),
+    // no threshold raises any event, and the port always opens without
+    // handshaking.
     int InputLen() const { return m_inputLen; }
     void setInputLen(int length) { m_inputLen = length; }
     int InBufferSize() const { return m_inBufferSize; }
-    void setInBufferSize(int size);
+    void setInBufferSize(int size) { m_inBufferSize = size; }
     int RThreshold() const { return m_rThreshold; }
     void setRThreshold(int threshold) { m_rThreshold = threshold; }
     int InputMode() const { return m_inputMode; }
@@ -70,8 +77,8 @@ public:
 
     // Writes the text's bytes (Latin-1) to the line.
     void Output(const QByteArray &bytes);
-    // Everything received so far (InputLen 0), emptying the receive buffer; on
-    // Unix, within a quarter second of a command, only up to its last line end.
+    // Everything received so far, emptying the receive buffer; on Unix, within
+    // a quarter second of a command, only up to its last line end.
     QString Input();
     // Drops whatever is waiting to be read, in Qt and in the device.
     void discardInput();
@@ -108,6 +115,7 @@ private:
     bool m_expectingReply = false;
     qint16 m_commPort = 1;
     LineSettings m_line;
+    // The properties with no effect.
     int m_inputLen = 0;
     int m_inBufferSize = 1024;
     int m_rThreshold = 0;
@@ -115,6 +123,7 @@ private:
     int m_outBufferSize = 512;
     int m_sThreshold = 0;
     int m_handshaking = comNone;
+
     QString m_lastError;
     bool m_permissionError = false;
     bool m_closingAfterError = false;
