@@ -4,7 +4,6 @@
 #include "link/MSComm.h"
 
 #include <QStringList>
-#include <QTimer>
 #include <QtGlobal>
 
 #ifdef Q_OS_UNIX
@@ -13,23 +12,12 @@
 
 #include <cerrno>
 #include <csignal>
-#include <termios.h>
 #include <unistd.h>
 #endif
 
-namespace {
-// Long enough for any reply the transmitter gives at 4800 baud, short enough
-// that even at 115200 baud a line without end stays far below the 4 KiB the
-// kernel keeps of one line.
-constexpr int SlowReplyMs = 250;
-} // namespace
-
 MSComm::MSComm(QObject *parent)
-    : QObject(parent), m_port(new QSerialPort(this)), m_slowReply(new QTimer(this))
+    : QObject(parent), m_port(new QSerialPort(this)), m_gathering(*m_port)
 {
-    m_slowReply->setSingleShot(true);
-    m_slowReply->setInterval(SlowReplyMs);
-    connect(m_slowReply, &QTimer::timeout, this, [this] { setWholeLines(false); });
     connect(m_port, &QSerialPort::errorOccurred, this, &MSComm::onError);
     connect(m_port, &QSerialPort::readyRead, this, &MSComm::onReadyRead);
 }
@@ -42,45 +30,13 @@ MSComm::~MSComm()
 
 bool MSComm::setSettings(const QString &settings)
 {
-    const QStringList parts = settings.trimmed().split(QLatin1Char(','));
-    if (parts.size() != 4)
+    const std::optional<LineSettings> parsed = LineSettings::parse(settings);
+    if (!parsed)
         return false;
-    bool ok = false;
-    const qint32 baud = parts.at(0).trimmed().toInt(&ok);
-    if (!ok || baud <= 0)
-        return false;
-    const QString parityText = parts.at(1).trimmed().toUpper();
-    if (parityText.size() != 1 || !QStringLiteral("NEOMS").contains(parityText.at(0)))
-        return false;
-    const int dataBits = parts.at(2).trimmed().toInt(&ok);
-    if (!ok || dataBits < 5 || dataBits > 8)
-        return false;
-    const QString stopText = parts.at(3).trimmed();
-    int stopBits = 0;
-    if (stopText == QLatin1String("1"))
-        stopBits = QSerialPort::OneStop;
-    else if (stopText == QLatin1String("1.5"))
-        stopBits = QSerialPort::OneAndHalfStop;
-    else if (stopText == QLatin1String("2"))
-        stopBits = QSerialPort::TwoStop;
-    else
-        return false;
-
-    m_baud = baud;
-    m_parity = parityText.at(0);
-    m_dataBits = dataBits;
-    m_stopBits = stopBits;
-    m_settings = lineSettingsText();
+    m_line = *parsed;
     if (m_port->isOpen())
         applyLineSettings();
     return true;
-}
-
-void MSComm::setInBufferSize(int size)
-{
-    // Kept only as a number: limiting QSerialPort's own buffer would drop
-    // bytes of a reply the panel has not read yet.
-    m_inBufferSize = size;
 }
 
 bool MSComm::PortOpen() const
@@ -90,8 +46,7 @@ bool MSComm::PortOpen() const
 
 bool MSComm::setPortOpen(bool open)
 {
-    m_slowReply->stop();
-    m_wholeLines = false;
+    m_gathering.closed();
     m_expectingReply = false;
     if (m_port->isOpen())
         m_port->close();
@@ -119,7 +74,7 @@ bool MSComm::setPortOpen(bool open)
     // reply from before the open would be taken for the answer to a new command.
     m_port->clear(QSerialPort::AllDirections);
     m_closingAfterError = false;
-    setWholeLines(true);
+    m_gathering.opened();
     return true;
 }
 
@@ -127,32 +82,8 @@ void MSComm::Output(const QByteArray &bytes)
 {
     if (!m_port->isOpen())
         return;
-    // Each command's reply is gathered whole again, whatever the last one did.
-    setWholeLines(true);
     m_expectingReply = true;
-    m_slowReply->start();
-#ifdef Q_OS_UNIX
-    // A command is one byte: straight to the device when nothing waits before
-    // it. Qt's own write path arms and disarms a write notifier for it, which
-    // wakes the event loop twice more per exchange. Anything short of a full
-    // write (a full buffer, a dead line) goes the Qt way, which reports errors.
-    qsizetype sent = 0;
-    if (m_port->bytesToWrite() == 0) {
-        const ssize_t written =
-            ::write(int(m_port->handle()), bytes.constData(), size_t(bytes.size()));
-        sent = written > 0 ? qsizetype(written) : 0;
-        if (sent == bytes.size())
-            return;
-    }
-    m_port->write(bytes.mid(sent));
-#else
-    m_port->write(bytes);
-#endif
-    // Out now, not on the event loop's next pass: the reply can only start once
-    // the command is on the line, and it saves one wake-up per exchange. A
-    // write that failed has closed the port already.
-    if (m_port->isOpen())
-        m_port->flush();
+    m_gathering.send(bytes);
 }
 
 QString MSComm::Input()
@@ -253,54 +184,6 @@ QString MSComm::deviceNameFor(int portNumber)
 #endif
 }
 
-QString MSComm::lineSettingsText() const
-{
-    QString stop;
-    switch (m_stopBits) {
-    case QSerialPort::OneAndHalfStop:
-        stop = QStringLiteral("1.5");
-        break;
-    case QSerialPort::TwoStop:
-        stop = QStringLiteral("2");
-        break;
-    default:
-        stop = QStringLiteral("1");
-        break;
-    }
-    return QStringLiteral("%1,%2,%3,%4").arg(m_baud).arg(m_parity).arg(m_dataBits).arg(stop);
-}
-
-void MSComm::setWholeLines(bool on)
-{
-#ifdef Q_OS_UNIX
-    if (on == m_wholeLines || !m_port->isOpen())
-        return;
-    termios tio{};
-    const int handle = int(m_port->handle());
-    if (::tcgetattr(handle, &tio) != 0)
-        return;
-    if (on) {
-        // Line assembly without any line editing: every byte but the line
-        // ends reaches the panel as it was sent, NUL and DEL included.
-        tio.c_lflag |= ICANON;
-        tio.c_lflag &= ~tcflag_t(ECHO | ECHONL | ISIG | IEXTEN);
-        tio.c_iflag &= ~tcflag_t(ICRNL | INLCR | IGNCR | ISTRIP | IXON);
-        for (const int special : {VERASE, VKILL, VEOF, VEOL2, VWERASE, VLNEXT, VREPRINT})
-            tio.c_cc[special] = _POSIX_VDISABLE;
-        tio.c_cc[VEOL] = '\r';
-    } else {
-        // What is already in (a partial line) becomes readable at once.
-        tio.c_lflag &= ~tcflag_t(ICANON);
-        tio.c_cc[VMIN] = 0;
-        tio.c_cc[VTIME] = 0;
-    }
-    if (::tcsetattr(handle, TCSANOW, &tio) == 0)
-        m_wholeLines = on;
-#else
-    Q_UNUSED(on);
-#endif
-}
-
 void MSComm::onError(QSerialPort::SerialPortError error)
 {
     if (error == QSerialPort::NoError || error == QSerialPort::TimeoutError)
@@ -318,37 +201,18 @@ void MSComm::onError(QSerialPort::SerialPortError error)
     m_closingAfterError = true;
     m_permissionError = false;
     m_lastError = m_openDevice + QStringLiteral(": ") + m_port->errorString();
-    m_slowReply->stop();
-    m_wholeLines = false;
+    m_gathering.closed();
     m_port->close();
     m_port->clearError();
-    Q_EMIT portFailed(m_lastError);
 }
 
 bool MSComm::applyLineSettings()
 {
-    QSerialPort::Parity parity = QSerialPort::NoParity;
-    switch (m_parity.toLatin1()) {
-    case 'E':
-        parity = QSerialPort::EvenParity;
-        break;
-    case 'O':
-        parity = QSerialPort::OddParity;
-        break;
-    case 'M':
-        parity = QSerialPort::MarkParity;
-        break;
-    case 'S':
-        parity = QSerialPort::SpaceParity;
-        break;
-    default:
-        break;
-    }
     m_applyingSettings = true;
-    bool ok = m_port->setBaudRate(m_baud);
-    ok = m_port->setParity(parity) && ok;
-    ok = m_port->setDataBits(static_cast<QSerialPort::DataBits>(m_dataBits)) && ok;
-    ok = m_port->setStopBits(static_cast<QSerialPort::StopBits>(m_stopBits)) && ok;
+    bool ok = m_port->setBaudRate(m_line.baud);
+    ok = m_port->setParity(m_line.parity) && ok;
+    ok = m_port->setDataBits(m_line.dataBits) && ok;
+    ok = m_port->setStopBits(m_line.stopBits) && ok;
     m_applyingSettings = false;
     if (!ok)
         m_port->clearError();

@@ -3,29 +3,24 @@
 
 #pragma once
 
+#include "link/LineGathering.h"
+#include "link/LineSettings.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QSerialPort>
 #include <QString>
 
-class QTimer;
-
 // The window's serial port control: a thin layer over QSerialPort with the
-// properties the transmitter link sets and the text input it polls.
+// properties the transmitter link sets and the text input it polls. How a
+// reply is gathered and a command written is LineGathering's.
 //
 // Port number N opens the device named by the environment variable
 // TXPANEL_COM<N> when it is set; otherwise COM<N> on Windows and
 // /dev/ttyS<N-1> elsewhere.
 //
-// On Unix the device hands over whole lines: the kernel gathers a reply up to
-// its carriage return and wakes the panel once for it, not once per byte.
-// From a quarter second after the last command on, input is taken byte by
-// byte again, so nothing stays held back: a slow reply, a line that never
-// ends (seen as it grows, and bounded by the panel long before the kernel's
-// own line buffer could fill) or bytes after a reply's end.
-//
 // On the first error of an open port (an adapter pulled out, the line closed,
-// a read or write failure) the port is closed and portFailed() is emitted once;
+// a read or write failure) the port is closed, with lastError() telling why;
 // Qt would otherwise report the same error over and over with the port still
 // looking open.
 class MSComm : public QObject
@@ -50,13 +45,20 @@ public:
 
     qint16 CommPort() const { return m_commPort; }
     void setCommPort(qint16 port) { m_commPort = port; }
-    QString Settings() const { return m_settings; }
-    // Takes "baud,parity,data,stop", e.g. "4800,N,8,1"; false for a text it cannot read.
+    // Takes "baud,parity,data,stop", e.g. "4800,N,8,1" (see LineSettings);
+    // false, the settings kept, for a text it cannot read.
     bool setSettings(const QString &settings);
+
+    // Recorded, and read back as set, but with no effect: InitializeComPort
+    // sets them in the order the operator's manual describes. Input() always
+    // hands over everything received as text, Qt sizes its own buffers
+    // (limiting the receive buffer would drop bytes of a reply not read yet),
+    // no threshold raises any event, and the port always opens without
+    // handshaking.
     int InputLen() const { return m_inputLen; }
     void setInputLen(int length) { m_inputLen = length; }
     int InBufferSize() const { return m_inBufferSize; }
-    void setInBufferSize(int size);
+    void setInBufferSize(int size) { m_inBufferSize = size; }
     int RThreshold() const { return m_rThreshold; }
     void setRThreshold(int threshold) { m_rThreshold = threshold; }
     int InputMode() const { return m_inputMode; }
@@ -75,8 +77,8 @@ public:
 
     // Writes the text's bytes (Latin-1) to the line.
     void Output(const QByteArray &bytes);
-    // Everything received so far (InputLen 0), emptying the receive buffer;
-    // within a quarter second of a command, only up to its last line end.
+    // Everything received so far, emptying the receive buffer; on Unix, within
+    // a quarter second of a command, only up to its last line end.
     QString Input();
     // Drops whatever is waiting to be read, in Qt and in the device.
     void discardInput();
@@ -92,20 +94,13 @@ public:
     QString deviceName() const;
     static QString deviceNameFor(int portNumber);
     // The line-settings text as the status bar shows it, e.g. "4800,N,8,1".
-    QString lineSettingsText() const;
+    QString lineSettingsText() const { return m_line.text(); }
 
     // Why the last open failed or the open port failed, in the system's words.
     QString lastError() const { return m_lastError; }
     // The last open was refused for want of permission (not because another
     // program holds the device).
     bool lastErrorWasPermission() const { return m_permissionError; }
-
-    // The port underneath, for tests that need its raw state.
-    QSerialPort *serialPort() const { return m_port; }
-
-Q_SIGNALS:
-    // The open port failed and was closed; emitted once per failure.
-    void portFailed(const QString &reason);
 
 private:
     void onError(QSerialPort::SerialPortError error);
@@ -114,20 +109,13 @@ private:
     // its lock file tells), or a real permission problem.
     void explainRefusal(const QString &device);
     bool applyLineSettings();
-    // Whole lines (true) or every byte as it comes (false); Unix only.
-    void setWholeLines(bool on);
 
     QSerialPort *m_port;
-    // Falls back to byte-by-byte input for a reply that is slow to end.
-    QTimer *m_slowReply;
-    bool m_wholeLines = false;
+    LineGathering m_gathering;
     bool m_expectingReply = false;
     qint16 m_commPort = 1;
-    QString m_settings = QStringLiteral("4800,N,8,1");
-    qint32 m_baud = 4800;
-    QChar m_parity = QLatin1Char('N');
-    int m_dataBits = 8;
-    int m_stopBits = 1;
+    LineSettings m_line;
+    // The properties with no effect.
     int m_inputLen = 0;
     int m_inBufferSize = 1024;
     int m_rThreshold = 0;
@@ -135,6 +123,7 @@ private:
     int m_outBufferSize = 512;
     int m_sThreshold = 0;
     int m_handshaking = comNone;
+
     QString m_lastError;
     bool m_permissionError = false;
     bool m_closingAfterError = false;
