@@ -26,6 +26,8 @@
 frmTerminale::frmTerminale(QWidget *parent) : QMainWindow(parent)
 {
     setObjectName(QStringLiteral("frmTerminale"));
+    // The line is the window's, not the layout's: it exists before any control.
+    MSComm1 = new MSComm(this);
     buildFrontPanel();
     connectHandlers();
     Form_Load();

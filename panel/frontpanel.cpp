@@ -4,7 +4,6 @@
 // Builds the front panel's controls in their design state.
 #include "app/frmTerminale.h"
 
-#include "link/MSComm.h"
 #include "panel/Key3D.h"
 #include "panel/LedBar.h"
 #include "panel/LedDigit.h"
@@ -153,7 +152,6 @@ void frmTerminale::buildFrontPanel()
     tmrNotProgrammed = new PanelTimer(QStringLiteral("tmrNotProgrammed"), 5000, this);
     tmrResume = new PanelTimer(QStringLiteral("tmrResume"), 2000, this);
     tmrTimeOut->setEnabled(true);
-    MSComm1 = new MSComm(this);
 
     const QFont smallBold = panelFont(SmallFonts, 6.75, true);
     const QFont sansBold = panelFont(MsSansSerif, 8.25, true);
