@@ -346,7 +346,9 @@ void ConnectionTest::programmingAFrequency()
     scenario.otherwise([this] { endConnectionNow(); });
     QString labelDuringProgramming;
     scenario
-        .when([&] { return w().cmdDisconnect->isEnabled(); },
+        // Once the transmitter has reported its frequency: the record is told
+        // from what to what it was tuned.
+        .when([&] { return digitsShown(w()) == QLatin1String("09850"); },
               [&] {
                   typeAndAccept(QStringLiteral("10790"));
                   QVERIFY(w().cmdSend->isEnabled());
