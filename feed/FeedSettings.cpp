@@ -8,21 +8,24 @@
 #include <QSysInfo>
 
 namespace {
-const QString Section = QStringLiteral("Feed");
+QString section()
+{
+    return QStringLiteral("Feed");
+}
 } // namespace
 
 FeedSettings FeedSettings::fromStore()
 {
     FeedSettings settings;
-    settings.enabled = SettingsStore::flag(Section, QStringLiteral("Enabled"), false);
+    settings.enabled = SettingsStore::flag(section(), QStringLiteral("Enabled"), false);
     settings.name = QSysInfo::machineHostName();
 
-    if (const std::optional<QVariant> name = SettingsStore::value(Section, QStringLiteral("Name"));
+    if (const std::optional<QVariant> name = SettingsStore::value(section(), QStringLiteral("Name"));
         name && name->typeId() == QMetaType::QString && !name->toString().trimmed().isEmpty())
         settings.name = name->toString().trimmed();
 
     if (const std::optional<QVariant> address =
-            SettingsStore::value(Section, QStringLiteral("Address"))) {
+            SettingsStore::value(section(), QStringLiteral("Address"))) {
         const QString text =
             address->typeId() == QMetaType::QString ? address->toString().trimmed() : QString();
         // Names are not looked up: a name server that is slow or wrong at
@@ -37,12 +40,12 @@ FeedSettings FeedSettings::fromStore()
                 QStringLiteral("[Feed] Address \"%1\" is not an IP address").arg(text);
     }
 
-    if (SettingsStore::value(Section, QStringLiteral("Port"))) {
-        const int port = SettingsStore::number(Section, QStringLiteral("Port"), 0, 1, 65535);
+    if (SettingsStore::value(section(), QStringLiteral("Port"))) {
+        const int port = SettingsStore::number(section(), QStringLiteral("Port"), 0, 1, 65535);
         if (port == 0 && settings.problem.isEmpty())
             settings.problem =
                 QStringLiteral("[Feed] Port \"%1\" is not a port number (1 to 65535)")
-                    .arg(SettingsStore::value(Section, QStringLiteral("Port"))->toString());
+                    .arg(SettingsStore::value(section(), QStringLiteral("Port"))->toString());
         settings.port = quint16(port == 0 ? DefaultPort : port);
     }
     return settings;
