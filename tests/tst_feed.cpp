@@ -243,6 +243,7 @@ private Q_SLOTS:
     void answers_data();
     void answers();
     void keptAliveForTheNextRequest();
+    void answersOverTheRateWaitTheirTurn();
     void listensOnlyWhereAsked_data();
     void listensOnlyWhereAsked();
     void cannotListenIsToldAndThePanelRunsOn_data();
@@ -706,6 +707,27 @@ void FeedTest::keptAliveForTheNextRequest()
     QTRY_VERIFY(client.received().size() > first + 100 &&
                 client.received().endsWith(R"("state":"off"})"));
     QVERIFY(!client.closed());
+}
+
+void FeedTest::answersOverTheRateWaitTheirTurn()
+{
+    // Far more at once than the rate allows: none is refused or dropped,
+    // each gets its whole answer in turn.
+    FeedLimits limits;
+    limits.requestsPerSecond = 40;
+    limits.requestBurst = 3;
+    StatusFeed feed(w());
+    QVERIFY(startFeed(feed, limits));
+    std::vector<std::unique_ptr<RawClient>> clients;
+    for (int i = 0; i < 20; ++i)
+        clients.push_back(
+            std::make_unique<RawClient>(feed.port(), get(i % 2 ? "/metrics" : "/status.json")));
+    for (const std::unique_ptr<RawClient> &c : clients) {
+        QTRY_VERIFY(c->answered());
+        QCOMPARE(c->status(), 200);
+        QVERIFY(!c->closed());
+    }
+    QCOMPARE(feed.answered(), quint64(clients.size()));
 }
 
 void FeedTest::listensOnlyWhereAsked_data()
