@@ -20,7 +20,8 @@ FeedSettings FeedSettings::fromStore()
     settings.enabled = SettingsStore::flag(section(), QStringLiteral("Enabled"), false);
     settings.name = QSysInfo::machineHostName();
 
-    if (const std::optional<QVariant> name = SettingsStore::value(section(), QStringLiteral("Name"));
+    if (const std::optional<QVariant> name =
+            SettingsStore::value(section(), QStringLiteral("Name"));
         name && name->typeId() == QMetaType::QString && !name->toString().trimmed().isEmpty())
         settings.name = name->toString().trimmed();
 
