@@ -112,6 +112,15 @@ void frmTerminale::Form_Load()
     }
 }
 
+void frmTerminale::noteStartupProblem(const QString &label, const QString &why)
+{
+    ReadoutLabel *said = lblCommunications(0);
+    // A damaged store or a misspelt key is told first: it closes the band.
+    if (said->text().isEmpty())
+        said->setText(label);
+    said->setToolTip(said->toolTip().isEmpty() ? why : said->toolTip() + QLatin1Char('\n') + why);
+}
+
 void frmTerminale::showPort()
 {
     sbrStatus->setPanelValue(StatusPanel::Port, Comm.toString());

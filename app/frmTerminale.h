@@ -60,6 +60,11 @@ public:
     // Top-left corner that centres a window of that size on that screen; not
     // clamped, so a window larger than the screen gets a negative corner.
     static QPoint centredPosition(const QRect &screen, const QSize &window);
+    // A capability that cannot start says so once, where the settings'
+    // start-up messages go: the label's text when nothing else is said there,
+    // and the reason in its tool tip, which stays once a connection has
+    // taken the text over.
+    void noteStartupProblem(const QString &label, const QString &why);
 
     // --- power and connection sequence (app/power.cpp) ---
     void cmdPower_Click();

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #include "app/frmTerminale.h"
+#include "feed/StatusFeed.h"
 
 #include <QApplication>
 
@@ -11,6 +12,10 @@ int main(int argc, char *argv[])
     // Lets the desktop match the window to its installed entry and icon.
     QGuiApplication::setDesktopFileName(QStringLiteral(TXPANEL_APP_ID));
     frmTerminale panel;
+    // After the panel has read its settings; a feed that cannot start is told
+    // on the panel and the panel runs on without it.
+    StatusFeed feed(panel);
+    feed.start(FeedSettings::fromStore());
     panel.show();
     return app.exec();
 }

@@ -7,7 +7,8 @@ ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 PACKAGES=(cmake g++ make qt6-base-dev qt6-serialport-dev libgl-dev xvfb xdotool x11-apps
           twm imagemagick fonts-liberation fonts-dejavu-core procps
           desktop-file-utils appstream dpkg-dev file binutils reuse clazy jq
-          g++-mingw-w64-x86-64-posix libsnmp-dev snmpd snmp snmptrapd smitools python3)
+          g++-mingw-w64-x86-64-posix libsnmp-dev snmpd snmp snmptrapd smitools python3
+          qt6-httpserver-dev qt6-websockets-dev python3-prometheus-client wrk)
 
 # The panel's own code, which every platform builds; a folder that does not
 # exist (yet) is skipped.

@@ -1,0 +1,381 @@
+// SPDX-FileCopyrightText: 2026 The txpanel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+// The status feed's cost to the poll. With txsim pacing the line at 4800
+// baud: status cycles a second against the line-rate bound with the feed on
+// and no client, with a client reading /status.json ten times a second, and
+// under a loopback flood from wrk (with the requests a second the feed
+// served meanwhile); the panel's CPU share while connected with the feed off
+// and with the feed on and that client; the panel's memory as the flood is
+// repeated.
+//
+// The panel and txsim share one core, as in bench_link (a wake-up across
+// this virtual machine's cores costs more than the panel's own work); the
+// clients run on the other cores, so the CPU they use is not the panel's.
+#include "app/frmTerminale.h"
+#include "feed/FeedDocuments.h"
+#include "feed/StatusFeed.h"
+#include "link/MSComm.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <memory>
+#include <sched.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+// Bytes of one status cycle both ways: 6 commands + replies "12.5\r" "0.3\r"
+// "150\r" "9\r" "107900\r" "0\r"; ten bits a byte at 4800 baud.
+constexpr double CycleBytes = 6 + 5 + 4 + 4 + 2 + 7 + 2;
+constexpr double LineBound = 4800.0 / (CycleBytes * 10.0);
+
+struct CpuTime
+{
+    double user = 0;
+    double system = 0;
+    long wakeUps = 0; // times the process slept and was woken
+};
+CpuTime cpuTime()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return {double(usage.ru_utime.tv_sec) + double(usage.ru_utime.tv_usec) / 1e6,
+            double(usage.ru_stime.tv_sec) + double(usage.ru_stime.tv_usec) / 1e6, usage.ru_nvcsw};
+}
+
+long residentKiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+    }
+    return -1;
+}
+
+// A program started outside the event loop (QProcess would add its pipes to
+// every wait of the poll), its output to a file, on the given cores.
+class Child
+{
+public:
+    Child() = default;
+    Child(const Child &) = delete;
+    Child &operator=(const Child &) = delete;
+    ~Child() { stop(); }
+
+    bool start(const QStringList &argv, const QString &outputFile, const cpu_set_t *cores)
+    {
+        std::vector<QByteArray> bytes;
+        for (const QString &arg : argv)
+            bytes.push_back(arg.toLocal8Bit());
+        std::vector<char *> args;
+        for (QByteArray &arg : bytes)
+            args.push_back(arg.data());
+        args.push_back(nullptr);
+        const QByteArray out = outputFile.toLocal8Bit();
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out.constData(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+        // The child takes the cores its parent has when it starts.
+        cpu_set_t mine;
+        sched_getaffinity(0, sizeof mine, &mine);
+        if (cores)
+            sched_setaffinity(0, sizeof *cores, cores);
+        const int failed = posix_spawnp(&m_pid, args[0], &actions, nullptr, args.data(), environ);
+        sched_setaffinity(0, sizeof mine, &mine);
+        posix_spawn_file_actions_destroy(&actions);
+        if (failed != 0) {
+            std::fprintf(stderr, "%s: %s\n", args[0], std::strerror(failed));
+            m_pid = -1;
+            return false;
+        }
+        return true;
+    }
+    bool running() { return m_pid > 0 && ::waitpid(m_pid, nullptr, WNOHANG) == 0; }
+    void stop()
+    {
+        if (m_pid <= 0)
+            return;
+        if (running())
+            ::kill(m_pid, SIGTERM);
+        ::waitpid(m_pid, nullptr, 0);
+        m_pid = -1;
+    }
+
+private:
+    pid_t m_pid = -1;
+};
+
+QString readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+struct Bench
+{
+    frmTerminale panel;
+    std::unique_ptr<StatusFeed> feed;
+    QTemporaryDir work;
+    cpu_set_t panelCore{};
+    cpu_set_t otherCores{};
+    bool haveOtherCores = false;
+
+    QString url(const char *path) const
+    {
+        return QStringLiteral("http://127.0.0.1:%1%2")
+            .arg(feed ? feed->port() : 0)
+            .arg(QLatin1String(path));
+    }
+
+    void startFeed()
+    {
+        FeedSettings settings;
+        settings.enabled = true;
+        settings.port = 0;
+        settings.name = QStringLiteral("bench");
+        feed = std::make_unique<StatusFeed>(panel);
+        feed->start(settings);
+    }
+
+    // Polls until `cycles` status cycles are done or, with cycles 0, while
+    // `until` runs; prints the rate against the line-rate bound.
+    struct Run
+    {
+        double cyclesPerSecond = 0;
+        double user = 0;
+        double system = 0;
+        long wakeUps = 0;
+        double seconds = 0;
+        quint64 answered = 0;
+    };
+    Run poll(int cycles, Child *until = nullptr)
+    {
+        Run run;
+        const quint64 answeredBefore = feed ? feed->answered() : 0;
+        const CpuTime cpuBefore = cpuTime();
+        QElapsedTimer wall;
+        wall.start();
+        int done = 0;
+        while (cycles > 0 ? done < cycles : until->running()) {
+            panel.ReadDataSerial();
+            if (panel.AbortComm) {
+                std::fprintf(stderr, "the simulator stopped answering\n");
+                break;
+            }
+            ++done;
+        }
+        run.seconds = double(wall.nsecsElapsed()) / 1e9;
+        run.cyclesPerSecond = done / run.seconds;
+        const CpuTime cpuAfter = cpuTime();
+        run.user = cpuAfter.user - cpuBefore.user;
+        run.system = cpuAfter.system - cpuBefore.system;
+        run.wakeUps = cpuAfter.wakeUps - cpuBefore.wakeUps;
+        run.answered = (feed ? feed->answered() : 0) - answeredBefore;
+        return run;
+    }
+
+    // A monitoring client asking ten times a second, on one connection kept
+    // open as Prometheus and txpanel-snmp keep theirs (or a new connection
+    // for each request), on the panel's core or on the others.
+    void startClientAtTenPerSecond(Child &client, double seconds, bool keepAlive, bool sameCore)
+    {
+        const QString script = QStringLiteral(
+            "import http.client, sys, time\n"
+            "port, seconds, keep = int(sys.argv[1]), float(sys.argv[2]), sys.argv[3] == '1'\n"
+            "end = time.monotonic() + seconds\n"
+            "connection = None\n"
+            "while time.monotonic() < end:\n"
+            "    started = time.monotonic()\n"
+            "    if connection is None:\n"
+            "        connection = http.client.HTTPConnection('127.0.0.1', port, timeout=5)\n"
+            "    connection.request('GET', '/status.json')\n"
+            "    connection.getresponse().read()\n"
+            "    if not keep:\n"
+            "        connection.close()\n"
+            "        connection = None\n"
+            "    time.sleep(max(0.0, 0.1 - (time.monotonic() - started)))\n");
+        client.start({QStringLiteral("python3"), QStringLiteral("-c"), script,
+                      QString::number(feed->port()), QString::number(seconds),
+                      keepAlive ? QStringLiteral("1") : QStringLiteral("0")},
+                     work.filePath(QStringLiteral("client.out")),
+                     sameCore || !haveOtherCores ? &panelCore : &otherCores);
+    }
+};
+
+void report(const char *what, const Bench::Run &run, const Bench::Run *baseline = nullptr)
+{
+    std::printf("%-48s %6.2f cycles/s = %5.1f %% of the line's %.2f", what, run.cyclesPerSecond,
+                100.0 * run.cyclesPerSecond / LineBound, LineBound);
+    if (baseline)
+        std::printf(" (%5.1f %% of feed off)",
+                    100.0 * run.cyclesPerSecond / baseline->cyclesPerSecond);
+    std::printf("\n%-48s panel CPU %.2f %% of a core (user %.2f %%, system %.2f %%), "
+                "%.1f wake-ups/s\n",
+                "", 100.0 * (run.user + run.system) / run.seconds, 100.0 * run.user / run.seconds,
+                100.0 * run.system / run.seconds, double(run.wakeUps) / run.seconds);
+}
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    // Each figure as soon as it is measured, also into a pipe.
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    QApplication app(argc, argv);
+    QTemporaryDir settings;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
+    const bool haveWrk = !QStandardPaths::findExecutable(QStringLiteral("wrk")).isEmpty();
+    const bool havePython = !QStandardPaths::findExecutable(QStringLiteral("python3")).isEmpty();
+
+    auto bench = std::make_unique<Bench>();
+    // The panel, and txsim started next, on the core this runs on now; the
+    // clients on the others.
+    CPU_ZERO(&bench->panelCore);
+    const int here = sched_getcpu();
+    CPU_SET(here, &bench->panelCore);
+    cpu_set_t all;
+    sched_getaffinity(0, sizeof all, &all);
+    CPU_ZERO(&bench->otherCores);
+    for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu) {
+        if (cpu != here && CPU_ISSET(cpu, &all)) {
+            CPU_SET(cpu, &bench->otherCores);
+            bench->haveOtherCores = true;
+        }
+    }
+    sched_setaffinity(0, sizeof bench->panelCore, &bench->panelCore);
+
+    Child txsim;
+    const QString simOut = bench->work.filePath(QStringLiteral("txsim.out"));
+    txsim.start({QCoreApplication::applicationDirPath() + QStringLiteral("/../txsim"),
+                 QStringLiteral("--pace"), QStringLiteral("--temperature"), QStringLiteral("150")},
+                simOut, &bench->panelCore);
+    QString device;
+    for (int i = 0; i < 100 && device.isEmpty(); ++i) {
+        usleep(50000);
+        const QRegularExpressionMatch m =
+            QRegularExpression(QStringLiteral("DEVICE (\\S+)")).match(readFile(simOut));
+        if (m.hasMatch())
+            device = m.captured(1);
+    }
+    if (device.isEmpty()) {
+        std::fprintf(stderr, "txsim did not start\n");
+        return 1;
+    }
+    qputenv("TXPANEL_COM1", device.toLocal8Bit());
+    if (!bench->panel.InitializeComPort(QStringLiteral("1")))
+        return 1;
+    // As while connected: the feed then serves every reading.
+    bench->panel.setConnectionState(ConnectionState::Polling);
+    bench->panel.ReadDataSerial();
+
+    constexpr int Cycles = 160; // ten seconds at the line's pace
+    bench->poll(32);            // settled before the first figure
+    const Bench::Run off = bench->poll(Cycles);
+    report("feed off", off);
+    bench->startFeed();
+    if (!bench->feed->isListening()) {
+        std::fprintf(stderr, "the feed did not start: %s\n", qPrintable(bench->feed->problem()));
+        return 1;
+    }
+    report("(a) feed on, no client", bench->poll(Cycles), &off);
+    {
+        // What one answer costs to make, apart from the network.
+        constexpr int Builds = 2000;
+        const CpuTime before = cpuTime();
+        qsizetype bytes = 0;
+        for (int i = 0; i < Builds; ++i)
+            bytes += FeedDocuments::statusJson(bench->feed->snapshot()).size();
+        const CpuTime middle = cpuTime();
+        for (int i = 0; i < Builds; ++i)
+            bytes += FeedDocuments::metricsText(bench->feed->snapshot()).size();
+        const CpuTime after = cpuTime();
+        std::printf(
+            "building one /status.json: %.1f us, one /metrics: %.1f us (%lld bytes in all)\n",
+            (middle.user + middle.system - before.user - before.system) / Builds * 1e6,
+            (after.user + after.system - middle.user - middle.system) / Builds * 1e6,
+            static_cast<long long>(bytes));
+    }
+    if (havePython) {
+        const struct
+        {
+            const char *what;
+            bool keepAlive;
+            bool sameCore;
+        } clients[] = {
+            {"(b) a client at 10/s, kept-alive, panel's core", true, true},
+            {"(b) a client at 10/s, kept-alive, other core", true, false},
+            {"(b) a client at 10/s, new connections, other core", false, false},
+        };
+        for (const auto &c : clients) {
+            Child client;
+            bench->startClientAtTenPerSecond(client, 30, c.keepAlive, c.sameCore);
+            bench->poll(16); // past the client's start-up
+            const Bench::Run run = bench->poll(Cycles);
+            report(c.what, run, &off);
+            std::printf("%-48s %.2f requests/s answered\n", "", run.answered / run.seconds);
+        }
+    } else {
+        std::printf("(b) skipped: no python3\n");
+    }
+
+    if (!haveWrk) {
+        std::printf("(c) and memory skipped: no wrk (Debian: wrk)\n");
+        return 0;
+    }
+    const QStringList flood{QStringLiteral("wrk"),       QStringLiteral("-t1"),
+                            QStringLiteral("-c64"),      QStringLiteral("-d10s"),
+                            QStringLiteral("--timeout"), QStringLiteral("5s"),
+                            bench->url("/status.json")};
+    const QString wrkOut = bench->work.filePath(QStringLiteral("wrk.out"));
+    Child wrk;
+    wrk.start(flood, wrkOut, bench->haveOtherCores ? &bench->otherCores : nullptr);
+    const Bench::Run run = bench->poll(0, &wrk);
+    wrk.stop();
+    report("(c) wrk flood, 64 connections, 10 s", run, &off);
+    const QString said = readFile(wrkOut);
+    const QRegularExpressionMatch rate =
+        QRegularExpression(QStringLiteral("Requests/sec:\\s+([0-9.]+)")).match(said);
+    const QRegularExpressionMatch non2xx =
+        QRegularExpression(QStringLiteral("Non-2xx or 3xx responses:\\s+(\\d+)")).match(said);
+    std::printf("%-44s %6.1f documents/s served; wrk saw %s requests/s, %s of them not 2xx\n", "",
+                run.answered / run.seconds, rate.hasMatch() ? qPrintable(rate.captured(1)) : "?",
+                non2xx.hasMatch() ? qPrintable(non2xx.captured(1)) : "none");
+
+    // Memory: the flood again and again; the resident size after each.
+    const QStringList shortFlood{QStringLiteral("wrk"),       QStringLiteral("-t1"),
+                                 QStringLiteral("-c64"),      QStringLiteral("-d3s"),
+                                 QStringLiteral("--timeout"), QStringLiteral("5s"),
+                                 bench->url("/metrics")};
+    std::printf("memory: %ld KiB resident before the floods;", residentKiB());
+    for (int round = 1; round <= 6; ++round) {
+        Child again;
+        again.start(shortFlood, wrkOut, bench->haveOtherCores ? &bench->otherCores : nullptr);
+        bench->poll(0, &again);
+        bench->poll(4); // the closed connections' deferred deletions run meanwhile
+        std::printf(" %ld", residentKiB());
+        std::fflush(stdout);
+    }
+    std::printf(" KiB after each of six 3 s floods\n");
+    bench->panel.MSComm1->setPortOpen(false);
+    txsim.stop();
+    return 0;
+}

@@ -1,0 +1,27 @@
+// SPDX-FileCopyrightText: 2026 The txpanel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+#pragma once
+
+#include "link/TxReading.h"
+
+#include <QString>
+#include <QtGlobal>
+
+#include <optional>
+
+// What the feed tells about one panel at one moment: taken from the panel
+// when a request is answered, so every answer is as fresh as the last status
+// cycle and no answer ever waits on the transmitter.
+struct FeedSnapshot
+{
+    QString name;
+    QString state; // connectionStateName(): "polling", "ended", ...
+    QString port;  // the port number as stored ("1"), empty when none
+    QString device;
+    QString firmware;
+    std::optional<qint64> connectedSeconds; // while a connection runs
+    quint64 cycles = 0;
+    TxReading reading;
+    qint64 nowMs = 0; // on TxReading::nowMs()'s clock, for the readings' ages
+};

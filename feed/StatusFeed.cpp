@@ -1,0 +1,82 @@
+// SPDX-FileCopyrightText: 2026 The txpanel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+#include "feed/StatusFeed.h"
+
+#include "app/frmTerminale.h"
+#include "feed/FeedHttpServer.h"
+#include "link/MSComm.h"
+#include "settings/ProgramValues.h"
+
+#include <QDateTime>
+
+StatusFeed::StatusFeed(frmTerminale &panel, QObject *parent) : QObject(parent), m_panel(panel) {}
+
+StatusFeed::~StatusFeed() = default;
+
+bool StatusFeed::start(const FeedSettings &settings, const FeedLimits &limits)
+{
+    m_settings = settings;
+    m_problem.clear();
+    if (!settings.enabled)
+        return true;
+    if (settings.problem.isEmpty()) {
+        auto *server = new FeedHttpServer([this] { return snapshot(); }, limits, this);
+        QString why;
+        if (server->listenOn(settings.address, settings.port, &why)) {
+            m_server = server;
+            return true;
+        }
+        delete server;
+        m_problem =
+            QStringLiteral("The status feed cannot listen on %1: %2").arg(settings.endpoint(), why);
+    } else {
+        m_problem = QStringLiteral("The status feed is off: %1").arg(settings.problem);
+    }
+    qWarning("txpanel: %s", qUtf8Printable(m_problem));
+    m_panel.noteStartupProblem(QStringLiteral("STATUS FEED NOT AVAILABLE"), m_problem);
+    return false;
+}
+
+bool StatusFeed::isListening() const
+{
+    return m_server && m_server->isListening();
+}
+
+quint16 StatusFeed::port() const
+{
+    return m_server ? m_server->port() : 0;
+}
+
+quint64 StatusFeed::answered() const
+{
+    return m_server ? m_server->answered() : 0;
+}
+
+FeedSnapshot StatusFeed::snapshot() const
+{
+    FeedSnapshot s;
+    s.name = m_settings.name;
+    const ConnectionState state = m_panel.connectionState();
+    s.state = connectionStateName(state);
+    s.port = Comm.toString();
+    bool isNumber = false;
+    const int portNumber = s.port.trimmed().toInt(&isNumber);
+    // The device a connection opened, or the one the stored port names.
+    if (state != ConnectionState::Off)
+        s.device = m_panel.MSComm1->deviceName();
+    else if (isNumber && portNumber >= 1 && portNumber <= 255)
+        s.device = MSComm::deviceNameFor(portNumber);
+    s.firmware = m_panel.firmware();
+    s.cycles = m_panel.statusCycles();
+    s.nowMs = TxReading::nowMs();
+    // Readings and the time connected belong to a running connection: once it
+    // has ended they are no longer the transmitter's, and the panel shows zeros.
+    if (state == ConnectionState::Polling) {
+        s.reading = m_panel.reading();
+        if (m_panel.ConnectionStart.isValid())
+            s.connectedSeconds =
+                std::max<qint64>(0, m_panel.ConnectionStart.secsTo(QDateTime::currentDateTime()));
+    }
+    return s;
+}

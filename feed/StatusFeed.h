@@ -1,0 +1,51 @@
+// SPDX-FileCopyrightText: 2026 The txpanel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+#pragma once
+
+#include "feed/FeedLimits.h"
+#include "feed/FeedSettings.h"
+#include "feed/FeedSnapshot.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+class frmTerminale;
+class FeedHttpServer;
+
+// The panel's status feed: the transmitter's last reading and the link's
+// state, served read-only over HTTP for the station's monitoring
+// (/status.json for txpanel-snmp and scripts, /metrics for Prometheus).
+//
+// It only reads the panel (its reading, state, cycles, firmware, connection
+// start and port) and never writes to the serial line; it is served in the
+// panel's own event loop, inside the status poll's waits, within FeedLimits.
+class StatusFeed : public QObject
+{
+    Q_OBJECT
+public:
+    explicit StatusFeed(frmTerminale &panel, QObject *parent = nullptr);
+    ~StatusFeed() override;
+
+    // Off: nothing listens. On: listens on the settings' address and port
+    // only; when it cannot, the panel says so once (see
+    // frmTerminale::noteStartupProblem) and runs on without the feed. True
+    // when the feed is off as asked or listening.
+    bool start(const FeedSettings &settings, const FeedLimits &limits = FeedLimits());
+    bool isListening() const;
+    quint16 port() const;
+    // Why the feed asked for does not run; empty when it runs or is off.
+    QString problem() const { return m_problem; }
+    // Answers written since the start.
+    quint64 answered() const;
+
+    // What an answer made now would tell.
+    FeedSnapshot snapshot() const;
+
+private:
+    frmTerminale &m_panel;
+    FeedSettings m_settings;
+    QPointer<FeedHttpServer> m_server;
+    QString m_problem;
+};
