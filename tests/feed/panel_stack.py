@@ -55,7 +55,8 @@ def wait_until(what, probe, timeout=20.0):
 
 
 class PanelStack:
-    def __init__(self, panel, txsim, name="site-a", name_ini=None, sim_options=()):
+    def __init__(self, panel, txsim, name="site-a", name_ini=None, sim_options=(),
+                 resume=False):
         self.tmp = tempfile.mkdtemp(prefix="txpanel-feed-test-")
         self.panel_binary = os.path.abspath(panel)
         self.txsim_binary = os.path.abspath(txsim)
@@ -68,6 +69,10 @@ class PanelStack:
         self.panel = None
         self._sim_lines = queue.Queue()
         self.device = None
+        # With resume, the port's device is a link the test re-points at the
+        # line brought back, as udev does for /dev/serial/by-id/.
+        self.resume = resume
+        self.link = os.path.join(self.tmp, "transmitter")
 
     # Processes
 
@@ -91,6 +96,7 @@ LimitDown=87500
 
 [Link]
 ConnectAtStart=true
+Resume={"true" if self.resume else "false"}
 
 [Feed]
 Enabled=true
@@ -98,8 +104,10 @@ Address=127.0.0.1
 Port={self.port}
 Name={self.name_ini}
 """)
+        if self.resume:
+            os.symlink(self.device, self.link)
         env = dict(os.environ, QT_QPA_PLATFORM="offscreen", XDG_CONFIG_HOME=config,
-                   TXPANEL_COM1=self.device)
+                   TXPANEL_COM1=self.link if self.resume else self.device)
         self.panel_log = open(os.path.join(self.tmp, "panel.log"), "wb")
         self.panel = subprocess.Popen([self.panel_binary], cwd=self.tmp, env=env,
                                       stdin=subprocess.DEVNULL, stdout=self.panel_log,
@@ -127,6 +135,22 @@ Name={self.name_ini}
         if not answer.startswith("OK"):
             raise Failure(f"txsim refused {line!r}: {answer}")
         return answer
+
+    def replug(self):
+        """Brings an unplugged txsim back on a new pseudo-terminal and points
+        the port's link at it."""
+        self.sim.stdin.write("plug\n")
+        self.sim.stdin.flush()
+        line = self._sim_line(10)
+        if not line.startswith("DEVICE "):
+            raise Failure(f"txsim did not name its new device: {line!r}")
+        self.device = line.split(" ", 1)[1].strip()
+        answer = self._sim_line(10)
+        if not answer.startswith("OK"):
+            raise Failure(f"txsim refused plug: {answer}")
+        fresh = self.link + ".new"
+        os.symlink(self.device, fresh)
+        os.replace(fresh, self.link)
 
     def panel_says(self):
         with open(os.path.join(self.tmp, "panel.log"), errors="replace") as log:
