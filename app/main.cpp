@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #include "app/frmTerminale.h"
+#include "record/Station.h"
 
 #include <QApplication>
 
@@ -11,6 +12,9 @@ int main(int argc, char *argv[])
     // Lets the desktop match the window to its installed entry and icon.
     QGuiApplication::setDesktopFileName(QStringLiteral(TXPANEL_APP_ID));
     frmTerminale panel;
+    // Alarms, the transmitter log and the Station window, when the settings
+    // ask for them; owned by the panel.
+    new Station(panel);
     panel.show();
     return app.exec();
 }

@@ -4,14 +4,13 @@
 
 #include "settings/SettingsStore.h"
 
-#include <QRegularExpression>
 #include <QStringList>
 
 #include <algorithm>
 #include <cmath>
 
 namespace {
-const QString Section = QStringLiteral("Alarms");
+constexpr QLatin1String Section("Alarms");
 
 // A decimal number with a point ("1.5"); a comma would make it a list to
 // the store, so it is not taken.
@@ -35,7 +34,10 @@ QStringList ignored()
     const QString text = stored->typeId() == QMetaType::QStringList
                              ? stored->toStringList().join(QLatin1Char(' '))
                              : stored->toString();
-    return text.split(QRegularExpression(QStringLiteral("[\\s,]+")), Qt::SkipEmptyParts);
+    return QString(text)
+        .replace(QLatin1Char(','), QLatin1Char(' '))
+        .simplified()
+        .split(QLatin1Char(' '), Qt::SkipEmptyParts);
 }
 
 bool isLowAlarm(AlarmKind kind)
