@@ -39,8 +39,8 @@ ReadingsChart::ReadingsChart(QWidget *parent)
     : QChartView(parent), m_time(new QDateTimeAxis), m_power(new QValueAxis),
       m_ratio(new QValueAxis), m_celsius(new QValueAxis)
 {
-    auto *chart = new QChart;
-    setChart(chart);
+    // The view's own chart: one set in its place would leave this one to nobody.
+    QChart *chart = this->chart();
     setRenderHint(QPainter::Antialiasing, false);
     setRubberBand(QChartView::HorizontalRubberBand);
     setFocusPolicy(Qt::StrongFocus);

@@ -198,15 +198,34 @@ QWidget *StationWindow::buildReadingsTab()
     controls->addWidget(day);
     controls->addWidget(whole);
     controls->addStretch();
-    controls->addWidget(seconds);
-    controls->addWidget(minutes);
     layout->addLayout(controls);
+    // Any range, days apart if need be; it follows what the chart shows
+    // until the operator sets it.
+    auto *exports = new QHBoxLayout;
+    m_exportFrom = new QDateTimeEdit(tab);
+    m_exportTo = new QDateTimeEdit(tab);
+    for (QDateTimeEdit *edit : {m_exportFrom, m_exportTo}) {
+        edit->setDisplayFormat(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        edit->setCalendarPopup(true);
+    }
+    exports->addWidget(new QLabel(QStringLiteral("Export from"), tab));
+    exports->addWidget(m_exportFrom);
+    exports->addWidget(new QLabel(QStringLiteral("to"), tab));
+    exports->addWidget(m_exportTo);
+    exports->addWidget(seconds);
+    exports->addWidget(minutes);
+    exports->addStretch();
     m_chart = new ReadingsChart(tab);
     m_chart->setObjectName(QStringLiteral("readingsChart"));
     m_chart->setToolTip(QStringLiteral("Zoom: drag with the left button, the wheel, + and -. "
                                        "Pan: drag with the right button, the arrow keys. "
                                        "Home: unzoom."));
     layout->addWidget(m_chart);
+    layout->addLayout(exports);
+    connect(m_chart, &ReadingsChart::visibleRangeChanged, this, [this] {
+        m_exportFrom->setDateTime(m_chart->visibleFrom());
+        m_exportTo->setDateTime(m_chart->visibleTo());
+    });
     connect(last, &QPushButton::clicked, this, &StationWindow::showLast24Hours);
     connect(day, &QPushButton::clicked, this, [this] { showDay(m_day->date()); });
     connect(whole, &QPushButton::clicked, m_chart, &ReadingsChart::resetZoom);
@@ -440,8 +459,8 @@ void StationWindow::chooseFileAndExport(RecordExport::What what)
         to = logTo();
         kinds = logKinds();
     } else {
-        from = m_chart->visibleFrom();
-        to = m_chart->visibleTo();
+        from = m_exportFrom->dateTime();
+        to = m_exportTo->dateTime();
     }
     const QString name = stem + from.toUTC().toString(QStringLiteral("-yyyyMMdd'T'HHmm'Z'")) +
                          QStringLiteral(".csv");

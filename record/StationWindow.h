@@ -93,6 +93,8 @@ private:
     QLabel *m_logNote = nullptr;
     QDateEdit *m_day = nullptr;
     ReadingsChart *m_chart = nullptr;
+    QDateTimeEdit *m_exportFrom = nullptr;
+    QDateTimeEdit *m_exportTo = nullptr;
     QLabel *m_exportNote = nullptr;
     // The chart shows the last 24 hours and follows new seconds.
     bool m_chartLive = false;
