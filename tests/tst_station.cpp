@@ -25,6 +25,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QLineSeries>
 #include <QMenuBar>
 #include <QPushButton>
@@ -79,11 +80,13 @@ private Q_SLOTS:
     void rfOffTheAir();
     void linkLostUntilTheOperatorStops();
     void chartOfADayOfSeconds();
+    void exportWhileThePollGoesOn();
     void recordThatCannotBeKeptIsToldWithoutABox();
 
 private:
     void makePanel(const AlarmSettings &alarms, const RecordSettings &record);
     void endConnectionNow();
+    void writeADayOfSeconds(qint64 now, qint64 spike);
     frmTerminale &w() { return *m_w; }
     QString recordPath() const { return m_dir.filePath(QStringLiteral("record.sqlite")); }
 
@@ -371,28 +374,31 @@ void StationTest::linkLostUntilTheOperatorStops()
     QCOMPARE(link.state, AlarmEntry::State::Normal);
 }
 
-void StationTest::chartOfADayOfSeconds()
+void StationTest::writeADayOfSeconds(qint64 now, qint64 spike)
 {
     // A day of seconds, with one spike of a single second and an hour off.
+    RecordDatabase db(recordPath());
+    QVERIFY(db.open(QDateTime::currentDateTimeUtc()));
+    QList<RecordSample> seconds;
+    for (qint64 t = now - 86400 + 1; t <= now; ++t) {
+        if (t > now - 12 * 3600 && t <= now - 11 * 3600)
+            continue;
+        RecordSample s;
+        s.utcSeconds = t;
+        s.forwardW = t == spike ? 50.0 : 12.0 + double(t % 7) * 0.1;
+        s.reflectedW = 0.3;
+        s.vswr = 1.4;
+        s.temperatureC = 30;
+        seconds << s;
+    }
+    QVERIFY(db.write({}, seconds));
+}
+
+void StationTest::chartOfADayOfSeconds()
+{
     const qint64 now = QDateTime::currentSecsSinceEpoch();
     const qint64 spike = now - 5 * 3600;
-    {
-        RecordDatabase db(recordPath());
-        QVERIFY(db.open(QDateTime::currentDateTimeUtc()));
-        QList<RecordSample> seconds;
-        for (qint64 t = now - 86400 + 1; t <= now; ++t) {
-            if (t > now - 12 * 3600 && t <= now - 11 * 3600)
-                continue;
-            RecordSample s;
-            s.utcSeconds = t;
-            s.forwardW = t == spike ? 50.0 : 12.0 + double(t % 7) * 0.1;
-            s.reflectedW = 0.3;
-            s.vswr = 1.4;
-            s.temperatureC = 30;
-            seconds << s;
-        }
-        QVERIFY(db.write({}, seconds));
-    }
+    writeADayOfSeconds(now, spike);
     makePanel(AlarmSettings::defaults(), {true, recordPath(), 7, 400});
     m_station->openWindow();
     StationWindow *window = m_station->window();
@@ -423,6 +429,60 @@ void StationTest::chartOfADayOfSeconds()
     chart->setVisibleRange(QDateTime::fromSecsSinceEpoch(spike - 300),
                            QDateTime::fromSecsSinceEpoch(spike + 300));
     QTRY_COMPARE(chart->pointsShown(ReadingsChart::Forward), qsizetype(601 + 2));
+}
+
+void StationTest::exportWhileThePollGoesOn()
+{
+    const qint64 now = QDateTime::currentSecsSinceEpoch();
+    const qint64 spike = now - 5 * 3600;
+    writeADayOfSeconds(now, spike);
+    makePanel(AlarmSettings::defaults(), {true, recordPath(), 7, 400});
+    m_station->openWindow();
+    StationWindow *window = m_station->window();
+    window->tabs()->setCurrentIndex(2);
+    QTRY_VERIFY(window->chart()->pointsShown(ReadingsChart::Forward) > 0);
+    // The range to export follows the chart when it is zoomed.
+    window->chart()->setVisibleRange(QDateTime::fromSecsSinceEpoch(spike - 300),
+                                     QDateTime::fromSecsSinceEpoch(spike + 300));
+    const QString file = m_dir.filePath(QStringLiteral("ten-minutes.csv"));
+    qsizetype linesWhileOpen = -1;
+    Scenario scenario(30000);
+    scenario.otherwise([this] { endConnectionNow(); });
+    scenario
+        .when([&] { return w().statusCycles() >= 2; },
+              [&] {
+                  const QList<QPushButton *> buttons = window->findChildren<QPushButton *>();
+                  for (QPushButton *button : buttons) {
+                      if (button->text() == QStringLiteral("Export s&econds…"))
+                          button->click();
+                  }
+              })
+        // The file dialog is open, and the poll goes on under it.
+        .when([&] { return window->findChild<QFileDialog *>() != nullptr; },
+              [&] { linesWhileOpen = m_sim->received().size(); })
+        .when([&] { return m_sim->received().size() > linesWhileOpen + 30; },
+              [&] {
+                  // The operator's choice, as the dialog tells it.
+                  auto *dialog = window->findChild<QFileDialog *>();
+                  Q_EMIT dialog->fileSelected(file);
+                  dialog->close();
+              })
+        // Done or failed: either ends the export.
+        .when([&] { return !window->exportNote()->text().startsWith(QLatin1String("Exporting")); },
+              [&] { w().cmdDisconnect_Click(); });
+    scenario.start();
+    w().cmdPower_Click();
+    QVERIFY2(scenario.finished(), qPrintable(scenario.report()));
+    QCOMPARE(window->exportNote()->text(),
+             QStringLiteral("Export done: 600 rows written to ") + file);
+    QFile csv(file);
+    QVERIFY(csv.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = csv.readAll().split('\n');
+    // The header, the 600 seconds of [from, to), nothing after the last CR LF.
+    QCOMPARE(lines.size(), 602);
+    QVERIFY(lines.at(1).startsWith(
+        QDateTime::fromSecsSinceEpoch(spike - 300, Qt::UTC).toString(Qt::ISODate).toUtf8()));
+    QVERIFY(lines.at(301).contains(",50,"));
 }
 
 void StationTest::recordThatCannotBeKeptIsToldWithoutABox()
