@@ -49,7 +49,6 @@ public:
     // Newer seconds at the end of what is loaded; the view follows them when
     // it showed the end.
     void appendSeconds(const RecordDatabase::ChartColumns &seconds, qint64 toUtcSeconds);
-    bool showsMinutes() const { return m_minutes; }
     qint64 loadedUntil() const { return m_loadedTo; }
 
     // The time range shown, zoomed and panned as it is.

@@ -49,11 +49,9 @@ public:
     // Drops what has outlived [Record] RawDays and KeepDays.
     void prune();
 
-    // A test may run the clock or shorten the timers.
+    // A test may run the clock or shorten the once-a-second write.
     void setWallClock(WallClock clock) { m_clock = std::move(clock); }
-    QDateTime now() const { return m_clock(); }
     QTimer &flushTimer() { return m_flushTimer; }
-    QTimer &pruneTimer() { return m_pruneTimer; }
 
 Q_SIGNALS:
     // After a flush that wrote anything: how many events and seconds.

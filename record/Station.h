@@ -63,8 +63,6 @@ public:
     bool acknowledge(AlarmKind kind);
     // The text the window title carries after the panel's own (empty: none).
     QString titleNote() const;
-    // Runs the link alarm's delay while no reading comes.
-    QTimer &tickTimer() { return m_tick; }
     // A test may set the clocks the alarms and the record go by.
     void setClocks(MonotonicClock monotonic, WallClock wall);
 

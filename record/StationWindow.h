@@ -57,11 +57,7 @@ public:
     QTableWidget *logTable() const { return m_logTable; }
     ReadingsChart *chart() const { return m_chart; }
     QPushButton *acknowledgeButton() const { return m_acknowledge; }
-    QPushButton *acknowledgeAllButton() const { return m_acknowledgeAll; }
     QComboBox *kindFilter() const { return m_kind; }
-    QComboBox *rangeFilter() const { return m_range; }
-    QDateTimeEdit *fromEdit() const { return m_from; }
-    QDateTimeEdit *toEdit() const { return m_to; }
     QLabel *exportNote() const { return m_exportNote; }
 
 Q_SIGNALS:
