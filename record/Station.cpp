@@ -114,11 +114,12 @@ void Station::attach()
 }
 
 void Station::logEvent(const QString &kind, const QString &subject, const QString &oldValue,
-                       const QString &newValue, const QString &outcome, const QString &detail)
+                       const QString &newValue, const QString &outcome, const QString &detail,
+                       const QDateTime &when)
 {
     if (m_recorder)
-        m_recorder->addEvent(
-            {m_wall(), kind, QString(), subject, oldValue, newValue, outcome, detail});
+        m_recorder->addEvent({when.isValid() ? when : m_wall(), kind, QString(), subject, oldValue,
+                              newValue, outcome, detail});
 }
 
 void Station::stateChanged(ConnectionState state)
@@ -195,8 +196,9 @@ void Station::alarmChanged(int transition, AlarmKind kind)
     const AlarmEntry &alarm = m_book->entry(kind);
     switch (AlarmBook::Transition(transition)) {
     case AlarmBook::Transition::Raised:
+        // The log and the book tell the same time.
         logEvent(QStringLiteral("alarm-raised"), AlarmKinds::id(kind), QString(), alarm.raisedValue,
-                 AlarmEntry::stateId(alarm.state), AlarmKinds::title(kind));
+                 AlarmEntry::stateId(alarm.state), AlarmKinds::title(kind), alarm.raisedUtc);
         if (m_alarmSettings.notify)
             m_notifier->notify(
                 QStringLiteral("ALARM: ") + AlarmKinds::title(kind),
@@ -207,7 +209,8 @@ void Station::alarmChanged(int transition, AlarmKind kind)
         break;
     case AlarmBook::Transition::Cleared:
         logEvent(QStringLiteral("alarm-cleared"), AlarmKinds::id(kind), QString(),
-                 alarm.clearedValue, AlarmEntry::stateId(alarm.state), AlarmKinds::title(kind));
+                 alarm.clearedValue, AlarmEntry::stateId(alarm.state), AlarmKinds::title(kind),
+                 alarm.clearedUtc);
         break;
     case AlarmBook::Transition::Acknowledged:
         if (m_recorder)

@@ -76,8 +76,10 @@ private:
     void recordMovedAside(const QString &from, const QString &to);
     void updateTitle();
     void updateWindowStatus();
+    // At `when`, or now when it is invalid.
     void logEvent(const QString &kind, const QString &subject, const QString &oldValue,
-                  const QString &newValue, const QString &outcome, const QString &detail);
+                  const QString &newValue, const QString &outcome, const QString &detail,
+                  const QDateTime &when = QDateTime());
 
     frmTerminale &m_panel;
     AlarmSettings m_alarmSettings;
