@@ -72,6 +72,9 @@ public:
     ConnectionState connectionState() const { return m_connectionState; }
     // Only the power sequence moves the state; a test may stand in for it.
     void setConnectionState(ConnectionState state);
+    // DISCONNECT was pressed in this power-on: an end of connection (or of
+    // resuming) now is the operator's, not a lost link.
+    bool disconnectAsked() const { return m_disconnectAsked; }
 
     // --- unattended operation (app/unattended.cpp) ---
     // With [Link] ConnectAtStart, presses ON once the window is shown.

@@ -3,6 +3,7 @@
 
 #include "app/frmTerminale.h"
 #include "feed/StatusFeed.h"
+#include "record/Station.h"
 
 #include <QApplication>
 
@@ -16,6 +17,9 @@ int main(int argc, char *argv[])
     // on the panel and the panel runs on without it.
     StatusFeed feed(panel);
     feed.start(FeedSettings::fromStore());
+    // Alarms, the transmitter log and the Station window, when the settings
+    // ask for them; owned by the panel.
+    new Station(panel);
     panel.show();
     return app.exec();
 }

@@ -4,7 +4,8 @@
 # Shared by scripts/test and scripts/demo: install what is missing, then build.
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-PACKAGES=(cmake g++ make qt6-base-dev qt6-serialport-dev libgl-dev xvfb xdotool x11-apps
+PACKAGES=(cmake g++ make qt6-base-dev qt6-serialport-dev qt6-charts-dev libqt6sql6-sqlite
+          libgl-dev xvfb xdotool x11-apps
           twm imagemagick fonts-liberation fonts-dejavu-core procps
           desktop-file-utils appstream dpkg-dev file binutils reuse clazy jq
           g++-mingw-w64-x86-64-posix libsnmp-dev snmpd snmp snmptrapd smitools python3

@@ -21,7 +21,8 @@
 namespace {
 // The sections the panel reads; a file with none of them is not the panel's.
 constexpr QLatin1String KnownSections[] = {QLatin1String("Startup"), QLatin1String("Link"),
-                                           QLatin1String("Feed")};
+                                           QLatin1String("Feed"), QLatin1String("Alarms"),
+                                           QLatin1String("Record")};
 constexpr QLatin1String KnownStartupKeys[] = {QLatin1String("Comm"), QLatin1String("LimitUp"),
                                               QLatin1String("LimitDown")};
 // Far more than any settings file the panel or an engineer writes.

@@ -17,6 +17,7 @@
 #include "panel/ReadoutLabel.h"
 #include "panel/RibbonSwitch.h"
 #include "panel/ShapeWidget.h"
+#include "record/Station.h"
 #include "support/PanelFixture.h"
 
 #include <QAbstractButton>
@@ -40,6 +41,7 @@ class FrontPanelTest : public QObject
 private Q_SLOTS:
     void init() { m_sandbox = std::make_unique<SettingsSandbox>(); }
     void cleanup() { m_sandbox.reset(); }
+    void window_data();
     void window();
     void controls_data();
     void controls();
@@ -61,9 +63,23 @@ private:
     std::unique_ptr<SettingsSandbox> m_sandbox;
 };
 
+void FrontPanelTest::window_data()
+{
+    QTest::addColumn<bool>("station");
+    QTest::newRow("as built") << false;
+    // Alarms on: the Station menu joins File, and nothing else changes.
+    QTest::newRow("with the Station menu") << true;
+}
+
 void FrontPanelTest::window()
 {
+    QFETCH(bool, station);
     frmTerminale w;
+    if (station) {
+        AlarmSettings alarms = AlarmSettings::defaults();
+        alarms.enabled = true;
+        QVERIFY((new Station(w, alarms, RecordSettings()))->menu());
+    }
     QCOMPARE(w.windowTitle(), QStringLiteral("ORVEL   BROADCAST "));
     QCOMPARE(w.centralWidget()->size(), QSize(758, 490));
     QCOMPARE(w.centralWidget()->objectName(), QStringLiteral("window"));

@@ -1,0 +1,196 @@
+// SPDX-FileCopyrightText: 2026 The txpanel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+// What the transmitter log and the alarms cost the poll: the panel's CPU
+// while connected to txsim at the line's pace (4800 baud), with the station
+// off and with alarms and recording on, in alternating rounds of the same
+// run, against the same simulator. Both run on one core (see bench_link for
+// why that is the panel's own figure on a virtual machine).
+//
+// Usage: bench_record [ROUNDS [CYCLES]]   (default 3 rounds of 160 status cycles each way)
+#include "app/frmTerminale.h"
+#include "link/MSComm.h"
+#include "record/Recorder.h"
+#include "record/Station.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sched.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+pid_t simulator = -1;
+int simulatorOutput = -1;
+
+double cpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    auto seconds = [](const timeval &t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+// txsim paced, its input /dev/null; the device it opened, or empty.
+QByteArray startSimulator()
+{
+    int out[2];
+    if (::pipe(out) != 0)
+        return {};
+    const QByteArray program = QCoreApplication::applicationDirPath().toLocal8Bit() + "/../txsim";
+    std::vector<char *> args{const_cast<char *>(program.constData()), const_cast<char *>("--pace"),
+                             const_cast<char *>("--temperature"), const_cast<char *>("150"),
+                             nullptr};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, out[0]);
+    const int failed =
+        posix_spawn(&simulator, program.constData(), &actions, nullptr, args.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(out[1]);
+    if (failed != 0) {
+        std::fprintf(stderr, "txsim: %s\n", std::strerror(failed));
+        ::close(out[0]);
+        return {};
+    }
+    simulatorOutput = out[0];
+    QByteArray line;
+    char c = 0;
+    while (::read(out[0], &c, 1) == 1 && c != '\n')
+        line.append(c);
+    return line.startsWith("DEVICE ") ? line.mid(7).trimmed() : QByteArray();
+}
+
+void stopSimulator()
+{
+    if (simulator > 0) {
+        ::kill(simulator, SIGTERM);
+        ::waitpid(simulator, nullptr, 0);
+        ::close(simulatorOutput);
+    }
+    simulator = -1;
+}
+
+struct Round
+{
+    double cpu = 0;
+    double wall = 0;
+    int cycles = 0;
+};
+
+// Status cycles on this panel as its power sequence would run them.
+bool poll(frmTerminale &panel, int cycles, Round &total)
+{
+    if (!panel.InitializeComPort(QStringLiteral("1")))
+        return false;
+    panel.setConnectionState(ConnectionState::Polling);
+    panel.ReadDataSerial(); // past the first reply's start-up
+    const double cpu = cpuSeconds();
+    QElapsedTimer wall;
+    wall.start();
+    for (int i = 0; i < cycles && !panel.AbortComm; ++i)
+        panel.ReadDataSerial();
+    total.wall += double(wall.nsecsElapsed()) / 1e9;
+    total.cpu += cpuSeconds() - cpu;
+    total.cycles += cycles;
+    const bool answered = !panel.AbortComm;
+    panel.MSComm1->setPortOpen(false);
+    panel.setConnectionState(ConnectionState::Off);
+    return answered;
+}
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
+    const int cycles = argc > 2 ? std::max(10, std::atoi(argv[2])) : 160;
+    QTemporaryDir dir;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
+
+    // Panel and simulator on the core the benchmark starts on.
+    cpu_set_t one;
+    CPU_ZERO(&one);
+    CPU_SET(sched_getcpu(), &one);
+    sched_setaffinity(0, sizeof one, &one);
+    const QByteArray device = startSimulator();
+    if (device.isEmpty())
+        return 1;
+    qputenv("TXPANEL_COM1", device);
+
+    frmTerminale plain;
+    frmTerminale watched;
+    AlarmSettings alarms = AlarmSettings::defaults();
+    alarms.enabled = true;
+    alarms.notify = false;
+    RecordSettings record;
+    record.enabled = true;
+    record.path = dir.filePath(QStringLiteral("record.sqlite"));
+    auto *station = new Station(watched, alarms, record);
+    if (!station->recorder() || !station->recorder()->recording()) {
+        std::fprintf(stderr, "the record did not open\n");
+        return 1;
+    }
+    // The record's own once-a-second write, timed: the longest is the
+    // longest the poll can wait on the disk.
+    Recorder *recorder = station->recorder();
+    recorder->flushTimer().stop();
+    QTimer flush;
+    flush.setInterval(recorder->flushTimer().interval());
+    qint64 longestNs = 0, totalNs = 0;
+    int flushes = 0;
+    QObject::connect(&flush, &QTimer::timeout, recorder, [&] {
+        QElapsedTimer took;
+        took.start();
+        recorder->flush();
+        longestNs = std::max(longestNs, took.nsecsElapsed());
+        totalNs += took.nsecsElapsed();
+        ++flushes;
+    });
+
+    Round off, on;
+    bool ok = true;
+    for (int r = 0; r < rounds && ok; ++r) {
+        // The recording panel's timer stays out of the plain panel's rounds.
+        flush.stop();
+        ok = poll(plain, cycles, off);
+        flush.start();
+        ok = ok && poll(watched, cycles, on);
+        recorder->flush();
+    }
+    stopSimulator();
+    if (!ok) {
+        std::fprintf(stderr, "the simulator stopped answering\n");
+        return 1;
+    }
+    const double offShare = 100.0 * off.cpu / off.wall;
+    const double onShare = 100.0 * on.cpu / on.wall;
+    std::printf("paced, one core, %d rounds of %d status cycles each way\n", rounds, cycles);
+    std::printf("station off: %.2f cycles/s, panel CPU %.3f %% of one core\n",
+                off.cycles / off.wall, offShare);
+    std::printf("alarms and record on: %.2f cycles/s, panel CPU %.3f %% of one core\n",
+                on.cycles / on.wall, onShare);
+    std::printf("added by alarms and record: %+.3f %% of one core\n", onShare - offShare);
+    std::printf("the record's writes: %d, %.2f ms each on average, %.2f ms the longest\n", flushes,
+                flushes ? double(totalNs) / flushes / 1e6 : 0.0, double(longestNs) / 1e6);
+    std::printf("record after the run: %.1f KiB\n",
+                double(QFileInfo(record.path).size() +
+                       QFileInfo(record.path + QStringLiteral("-wal")).size()) /
+                    1024.0);
+    return 0;
+}
