@@ -271,7 +271,10 @@ void ConnectionTest::programmingAFrequency()
     Scenario &scenario = panel().scenario(30000);
     QString labelDuringProgramming;
     scenario
-        .when([&] { return w().cmdDisconnect->isEnabled(); },
+        // Once the transmitter's frequency is on the digits: typed any sooner,
+        // the entry keeps the first cycle from asking it, and the record
+        // would have no frequency to go from.
+        .when([&] { return panel().digitsShown() == QLatin1String("09850"); },
               [&] {
                   panel().typeAndAccept(QStringLiteral("10790"));
                   QVERIFY(w().cmdSend->isEnabled());
