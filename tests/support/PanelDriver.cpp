@@ -288,7 +288,7 @@ void PanelDriver::answer(QWidget *modal, const Pending &pending)
             button->click();
         } else {
             QTest::qFail("the box has no such button", __FILE__, __LINE__);
-            box->close();
+            dismiss(box);
         }
         return;
     }

@@ -98,15 +98,16 @@ public:
     QString digitsShown(int count = 5) const;
 
     // --- modal boxes, answered from inside their own event loops ---
-    // A box that comes when no answer is waiting for one fails the test
-    // after ten seconds and is closed, so the test goes on to report.
+    // Answers wait their turn, in the order given. A box that comes when no
+    // answer waits for it fails the test after ten seconds and is closed, so
+    // the test goes on to report instead of hanging.
+    //
     // The next message box: answered with that button once it has been on
     // screen for holdMs.
     void answerNextBox(QMessageBox::StandardButton button = QMessageBox::Ok, int holdMs = 0);
     // The next port dialog: before runs with it on screen, then it is left as told.
     void answerNextPortDialog(Answer how, std::function<void(frmCom &)> before = {});
-    // Every box answered so far, in order, and the last one.
-    const std::vector<Box> &boxesAnswered() const { return m_answered; }
+    // What the last box answered showed (an empty Box before any).
     const Box &lastBox() const;
     int portDialogsAnswered() const;
     int messageBoxesAnswered() const;
