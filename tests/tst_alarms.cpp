@@ -10,7 +10,7 @@
 #include "record/AlarmRules.h"
 #include "record/AlarmSettings.h"
 #include "settings/SettingsStore.h"
-#include "support/PanelFixture.h"
+#include "support/PanelDriver.h"
 
 #include <QJsonObject>
 #include <QRegularExpression>
@@ -486,9 +486,9 @@ void AlarmsTest::settingsFromTheStore_data()
 void AlarmsTest::settingsFromTheStore()
 {
     QFETCH(QString, ini);
-    SettingsSandbox sandbox;
+    PanelDriver sandbox;
     {
-        QFile file(sandbox.path() + QStringLiteral("/Tx_Orvel.conf"));
+        QFile file(sandbox.storeDir() + QStringLiteral("/Tx_Orvel.conf"));
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write("[Startup]\nComm=1\n[Alarms]\n" + ini.toUtf8() + "\n");
     }

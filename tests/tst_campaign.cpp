@@ -9,8 +9,10 @@
 // TXPANEL_CAMPAIGN_SEED and TXPANEL_CAMPAIGN_EXCHANGES choose another run; the
 // seed of a failing run is printed with the failure, so it can be replayed.
 #include "app/frmTerminale.h"
+#include "link/Commands.h"
 #include "link/MSComm.h"
 #include "panel/Key3D.h"
+#include "panel/KeypadKeys.h"
 #include "panel/LedDigit.h"
 #include "panel/PanelTimer.h"
 #include "panel/ReadoutLabel.h"
@@ -19,7 +21,7 @@
 #include "settings/frmCom.h"
 #include "sim/TxSimulator.h"
 #include "support/MachineClock.h"
-#include "support/PanelFixture.h"
+#include "support/PanelDriver.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -162,9 +164,10 @@ private:
     quint32 m_seed;
     int m_target;
     QRandomGenerator m_random;
-    SettingsSandbox m_sandbox;
     TxSimulator m_sim;
-    std::unique_ptr<frmTerminale> m_w;
+    // The settings file and the window, which goes before the simulator.
+    PanelDriver m_panel;
+    frmTerminale *m_w = nullptr;
     QTimer m_ticker;
     QTimer m_heartbeat;
     MachineClock m_machine;
@@ -229,7 +232,7 @@ Campaign::Campaign(quint32 seed, int targetExchanges)
     m_sim.setRandomSeed(seed);
     m_sim.setFrequencyKHz(FirstFrequencyKHz);
     // Port 2 leads nowhere: choosing it in the dialog tries the failure path.
-    mapPort(2, QStringLiteral("/nonexistent/txpanel-campaign"));
+    PanelDriver::mapPort(2, QStringLiteral("/nonexistent/txpanel-campaign"));
     restartSimulator();
     restartPanel();
 
@@ -247,31 +250,29 @@ void Campaign::restartSimulator()
         return;
     }
     m_sim.setUnplugAfter(-1);
-    mapPort(1, m_sim.devicePath());
+    PanelDriver::mapPort(1, m_sim.devicePath());
 }
 
 void Campaign::restartPanel()
 {
-    m_w.reset();
+    m_panel.closeWindow();
+    m_w = nullptr;
     // The first run has the FM band; later ones a form picked at random.
     // Half the later runs too, so that frequencies still get programmed.
     if (m_panelRestarts++ > 0)
         m_form = m_random.bounded(2) == 0
                      ? &SettingsForms[0]
                      : &SettingsForms[m_random.bounded(int(std::size(SettingsForms)))];
-    QFile file(m_sandbox.path() + QStringLiteral("/Tx_Orvel.conf"));
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-        file.write(m_form->content) != m_form->content.size())
+    if (!m_panel.storeRaw(m_form->content))
         return fail(QStringLiteral("the settings file could not be written"));
-    file.close();
-    m_w = std::make_unique<frmTerminale>();
+    m_w = &m_panel.openWindow();
     // Shortened so that a run of faults takes seconds, not hours.
     m_w->tmrTimeOutComm->setInterval(30);
     m_w->tmrTimeOut->setInterval(5);
     m_w->tmrPausa->setInterval(300);
     m_w->tmrPausaLabel->setInterval(50);
     m_w->tmrNotProgrammed->setInterval(50);
-    connect(m_w.get(), &frmTerminale::connectionStateChanged, this, &Campaign::onStateChanged);
+    connect(m_w, &frmTerminale::connectionStateChanged, this, &Campaign::onStateChanged);
 }
 
 void Campaign::onStateChanged(ConnectionState state)
@@ -288,6 +289,8 @@ void Campaign::onStateChanged(ConnectionState state)
 void Campaign::run()
 {
     m_wall.start();
+    // A connection that never ends would keep the run from its budget check.
+    m_panel.endConnectionAfter(int(WallBudgetMs));
     m_lastBeat = MachineClock::Clock::now();
     m_ticker.start();
     m_heartbeat.start();
@@ -360,8 +363,7 @@ void Campaign::fail(const QString &what)
                     .arg(int(m_fault))
                     .arg(what);
     // End the connection so the run stops here.
-    if (m_w)
-        m_w->AbortComm = true;
+    m_panel.endConnectionNow();
 }
 
 void Campaign::heartbeat()
@@ -417,7 +419,7 @@ void Campaign::checkLine()
     const QByteArray line = m_sim.received();
     for (; m_lineChecked < line.size(); ++m_lineChecked) {
         const auto byte = quint8(line.at(m_lineChecked));
-        if (byte >= '0' && byte <= '9') {
+        if (byte >= TxCommand::DIGIT_ZERO && byte <= TxCommand::DIGIT_ZERO + 9) {
             if (m_digitsAllowed-- <= 0)
                 return fail(QStringLiteral("digit %1 sent outside a programming").arg(byte));
             m_programmedDigits.append(char(byte));
@@ -432,21 +434,21 @@ void Campaign::checkLine()
         }
         m_digitsAllowed = 0;
         switch (byte) {
-        case 4:
-        case 5:
-        case 6:
-        case 7:
-        case 8:
-        case 9:
-        case 10:
+        case TxCommand::CMD_READ_FORWARD:
+        case TxCommand::CMD_READ_REFLECTED:
+        case TxCommand::CMD_READ_FIRMWARE:
+        case TxCommand::CMD_READ_TEMPERATURE:
+        case TxCommand::CMD_READ_LOCK:
+        case TxCommand::CMD_READ_FREQUENCY:
+        case TxCommand::CMD_READ_RF_STATUS:
             break;
-        case 11:
-        case 12:
+        case TxCommand::CMD_RF_ON:
+        case TxCommand::CMD_RF_OFF:
             ++m_rfCommands;
             if (++m_rfCommandsThisConnection > m_rfPressesThisConnection)
                 return fail(QStringLiteral("RF switched without a press in this connection"));
             break;
-        case 14:
+        case TxCommand::CMD_SET_FREQUENCY:
             if (++m_programStartsThisConnection > m_sendClicksThisConnection)
                 return fail(QStringLiteral("programming started without SEND in this connection"));
             m_digitsAllowed = 6;
@@ -584,7 +586,7 @@ void Campaign::planProgramming()
                            : LimitDownKHz + qint32(m_random.bounded(206)) * 100;
     const QString digits = QStringLiteral("%1").arg(kHz / 10, 5, 10, QLatin1Char('0'));
     for (const QChar digit : digits) {
-        const int index = digit == QLatin1Char('0') ? 10 : digit.unicode() - '1';
+        const int index = PanelDriver::keyFor(digit);
         m_plan.emplace_back([this, index] { clickKey(index); });
     }
     m_plan.emplace_back([this] { clickOk(); });
@@ -606,14 +608,15 @@ void Campaign::clickKey(int index)
 
 void Campaign::clickOk()
 {
-    if (!m_w->cmdKey(11)->isEnabled() || m_w->connectionState() != ConnectionState::Polling)
+    if (!m_w->cmdKey(KeypadKey::Ok)->isEnabled() ||
+        m_w->connectionState() != ConnectionState::Polling)
         return;
     qint32 typed = 0;
     for (int i = 1; i <= 5; ++i)
         typed = typed * 10 + m_typed[size_t(i)];
     typed *= 10;
     m_rangeWarningSeen = false;
-    m_w->cmdKey(11)->click();
+    m_w->cmdKey(KeypadKey::Ok)->click();
     const bool inBand = m_form->usable && typed >= m_form->down && typed <= m_form->up;
     if (m_rangeWarningSeen) {
         ++m_rangeWarnings;
@@ -662,7 +665,10 @@ void Campaign::operate()
     if (pick < 40 && m_plan.empty())
         return planProgramming();
     if (pick < 400)
-        return act([this] { clickKey(int(m_random.bounded(11))); });
+        // Any key but OK, "<" included.
+        return act([this] {
+            clickKey(KeypadKey::First + int(m_random.bounded(KeypadKey::Ok - KeypadKey::First)));
+        });
     if (pick < 450)
         return act([this] { clickOk(); });
     if (pick < 500)

@@ -5,8 +5,10 @@
 // live status, disconnecting, a silent or vanished line, a port that cannot be
 // opened, programming a frequency, and the connection clock.
 #include "app/frmTerminale.h"
+#include "link/Commands.h"
 #include "link/MSComm.h"
 #include "panel/Key3D.h"
+#include "panel/KeypadKeys.h"
 #include "panel/LedDigit.h"
 #include "panel/LedLamp.h"
 #include "panel/PanelColors.h"
@@ -15,30 +17,16 @@
 #include "panel/ReadoutLabel.h"
 #include "panel/RibbonSwitch.h"
 #include "panel/ShapeWidget.h"
-#include "settings/SettingsStore.h"
 #include "sim/TxSimulator.h"
-#include "support/PanelFixture.h"
+#include "support/LineBytes.h"
+#include "support/PanelDriver.h"
 #include "support/Scenario.h"
 
 #include <QApplication>
 #include <QMessageBox>
-#include <QPushButton>
-#include <QSettings>
 #include <QtTest>
 
-namespace {
-int keyFor(QChar digit)
-{
-    return digit == QLatin1Char('0') ? 10 : digit.unicode() - '1';
-}
-QString digitsShown(frmTerminale &w)
-{
-    QString shown;
-    for (int i = 1; i <= 5; ++i)
-        shown += QString::number(w.ledDigit(i)->DigitValue());
-    return shown;
-}
-} // namespace
+using namespace TxCommand;
 
 class ConnectionTest : public QObject
 {
@@ -83,87 +71,35 @@ private:
     // Reply time-outs in a few hundred milliseconds, for the tests about them
     // only; the others keep the full supervision a loaded machine never misses.
     void shortenSupervision() { w().tmrTimeOutComm->setInterval(300); }
-    // Ends a connection that a failing test would otherwise poll for ever.
-    void endConnectionNow();
-    void connectThen(Scenario &scenario);
-    void type(const QString &digits);
-    void typeAndAccept(const QString &digits);
-    void typeAcceptAndSend(const QString &digits);
-    frmTerminale &w() { return *m_w; }
-    std::unique_ptr<SettingsSandbox> m_sandbox;
+    // The ten seconds SEND is offered, for the test that waits for the
+    // display to follow the transmitter again.
+    void shortenSendWindow() { w().tmrPausa->setInterval(300); }
+    PanelDriver &panel() { return *m_panel; }
+    frmTerminale &w() { return m_panel->window(); }
+    std::unique_ptr<PanelDriver> m_panel;
     std::unique_ptr<TxSimulator> m_sim;
-    std::unique_ptr<frmTerminale> m_w;
-    QTimer m_watchdog;
-    QTimer m_ender;
-    bool m_watchdogFired = false;
 };
 
 void ConnectionTest::init()
 {
-    m_sandbox = std::make_unique<SettingsSandbox>();
-    m_sandbox->store(QStringLiteral("Comm"), QStringLiteral("1"));
+    m_panel = std::make_unique<PanelDriver>();
+    panel().store(QStringLiteral("Comm"), QStringLiteral("1"));
     m_sim = std::make_unique<TxSimulator>();
     QVERIFY2(m_sim->start(), qPrintable(m_sim->lastError()));
     m_sim->setFrequencyKHz(98500);
-    mapPort(1, m_sim->devicePath());
-    m_w = std::make_unique<frmTerminale>();
-    w().tmrPausa->setInterval(300);
+    PanelDriver::mapPort(1, m_sim->devicePath());
+    panel().openWindow();
     // No test may poll until CTest gives up on it: past this, the connection
     // is ended and the test fails.
-    m_watchdogFired = false;
-    m_watchdog.setSingleShot(true);
-    m_watchdog.setInterval(90000);
-    connect(&m_watchdog, &QTimer::timeout, this, [this] {
-        m_watchdogFired = true;
-        endConnectionNow();
-    });
-    m_watchdog.start();
-}
-
-void ConnectionTest::endConnectionNow()
-{
-    // A stop request made between two exchanges is cleared by the next
-    // command, so it is repeated until the poll has really stopped.
-    m_ender.setInterval(20);
-    connect(&m_ender, &QTimer::timeout, this, [this] {
-        if (w().connectionState() == ConnectionState::Polling ||
-            w().connectionState() == ConnectionState::Connecting)
-            w().AbortComm = true;
-        else
-            m_ender.stop();
-    });
-    m_ender.start();
+    panel().endConnectionAfter(90000);
 }
 
 void ConnectionTest::cleanup()
 {
-    m_watchdog.stop();
-    m_watchdog.disconnect();
-    m_ender.stop();
-    m_ender.disconnect();
-    m_w.reset();
+    const bool missed = panel().deadlineMissed();
+    m_panel.reset();
     m_sim.reset();
-    m_sandbox.reset();
-    QVERIFY2(!m_watchdogFired, "the connection did not end within 90 s and was ended by the test");
-}
-
-void ConnectionTest::type(const QString &digits)
-{
-    for (const QChar digit : digits)
-        w().cmdKey_Click(keyFor(digit));
-}
-
-void ConnectionTest::typeAndAccept(const QString &digits)
-{
-    w().cmdSetFrequency_Click();
-    type(digits);
-    w().cmdKey_Click(11);
-}
-
-void ConnectionTest::typeAcceptAndSend(const QString &digits)
-{
-    typeAndAccept(digits);
-    w().cmdSend_Click();
+    QVERIFY2(!missed, "the connection did not end within 90 s and was ended by the test");
 }
 
 void ConnectionTest::noTransmitter()
@@ -172,8 +108,7 @@ void ConnectionTest::noTransmitter()
     m_sim->setSilent(true);
     QString labelWhileConnecting;
     bool powerDisabledMeanwhile = false;
-    Scenario scenario;
-    scenario.otherwise([this] { endConnectionNow(); });
+    Scenario &scenario = panel().scenario();
     scenario.then([&] {
         labelWhileConnecting = w().lblCommunications(0)->text();
         powerDisabledMeanwhile = !w().cmdPower->isEnabled();
@@ -190,10 +125,10 @@ void ConnectionTest::noTransmitter()
     QVERIFY(!w().MSComm1->PortOpen());
     QCOMPARE(w().sbrStatus->panelText(4), QStringLiteral("Firmware: "));
     // No Turn_Off on this path: the panel keeps its lit look.
-    QCOMPARE(w().lblCommunications(0)->BackColor(), 65535);
-    QCOMPARE(w().ledDigit(1)->ForeColor(), 255);
+    QCOMPARE(w().lblCommunications(0)->BackColor(), int(PanelColor::Yellow));
+    QCOMPARE(w().ledDigit(1)->ForeColor(), int(PanelColor::BrightRed));
     QVERIFY(!w().timer1->isActive());
-    QCOMPARE(m_sim->received(), QByteArray("\x06"));
+    QCOMPARE(m_sim->received(), LineBytes::commands({CMD_READ_FIRMWARE}));
 }
 
 void ConnectionTest::connectWatchDisconnectPowerOff()
@@ -202,8 +137,7 @@ void ConnectionTest::connectWatchDisconnectPowerOff()
     m_sim->setOnAir(true);
     bool disconnectEnabled = false, powerDisabled = false, clockRunning = false;
     QImage connectedPicture;
-    Scenario scenario;
-    scenario.otherwise([this] { endConnectionNow(); });
+    Scenario &scenario = panel().scenario();
     scenario
         .when([&] { return w().sbrStatus->panelText(4) == QLatin1String("Firmware: V1.0"); },
               [&] {
@@ -212,14 +146,14 @@ void ConnectionTest::connectWatchDisconnectPowerOff()
                   clockRunning = w().timer1->isActive();
                   connectedPicture = w().sbrStatus->panelPicture(1);
               })
-        .when([&] { return w().ledRfInhibit->LampColor() == 65535; },
+        .when([&] { return w().ledRfInhibit->LampColor() == PanelColor::Yellow; },
               [&] {
                   QCOMPARE(w().lblDirDigital(0)->text(), QStringLiteral("12.5"));
                   QCOMPARE(w().lblTemp->text(), QStringLiteral("72"));
-                  QCOMPARE(w().ledTemp->LampColor(), 255);
-                  QCOMPARE(w().ledLock->LampColor(), 255);
+                  QCOMPARE(w().ledTemp->LampColor(), int(PanelColor::BrightRed));
+                  QCOMPARE(w().ledLock->LampColor(), int(PanelColor::BrightRed));
               })
-        .when([&] { return digitsShown(w()) == QLatin1String("09850"); },
+        .when([&] { return panel().digitsShown() == QLatin1String("09850"); },
               [&] { w().cmdDisconnect_Click(); });
     scenario.start();
     w().cmdPower_Click();
@@ -235,9 +169,9 @@ void ConnectionTest::connectWatchDisconnectPowerOff()
     QCOMPARE(w().lblDirDigital(0)->text(), QStringLiteral("0"));
     QCOMPARE(w().lblRefDigital(0)->text(), QStringLiteral("0"));
     QCOMPARE(w().lblTemp->text(), QStringLiteral("0"));
-    QCOMPARE(w().ledLock->LampColor(), 128);
-    QCOMPARE(w().ledRfInhibit->LampColor(), 49344);
-    QCOMPARE(w().ledTemp->LampColor(), 255); // the alarm lamp is not reset
+    QCOMPARE(w().ledLock->LampColor(), int(PanelColor::DarkRed));
+    QCOMPARE(w().ledRfInhibit->LampColor(), int(PanelColor::DarkYellow));
+    QCOMPARE(w().ledTemp->LampColor(), int(PanelColor::BrightRed)); // the alarm lamp is not reset
     QVERIFY(w().sbrStatus->panelPicture(1) != connectedPicture);
     QVERIFY(w().sbrStatus->panelText(5).startsWith(QStringLiteral("Time of Connection: 00:00:")));
     QVERIFY(!w().timer1->isActive());
@@ -247,7 +181,7 @@ void ConnectionTest::connectWatchDisconnectPowerOff()
     QVERIFY(w().MSComm1->PortOpen());
     QVERIFY(w().cmdDisconnect->isEnabled());
     // The first exchange of a connection is the firmware question.
-    QCOMPARE(m_sim->received().left(7), QByteArray("\x06\x04\x05\x07\x08\x09\x0a"));
+    QCOMPARE(m_sim->received().left(7), LineBytes::connectionOpening());
 
     w().cmdDisconnect_Click(); // a second DISCONNECT in the ended state does nothing visible
     QCOMPARE(w().lblCommunications(0)->text(), QStringLiteral(" DISCONNECTED "));
@@ -260,14 +194,14 @@ void ConnectionTest::connectWatchDisconnectPowerOff()
     QCOMPARE(w().lblCommunications(0)->text(), QString());
     for (ReadoutLabel *label :
          {w().lblTemp, w().lblCommunications(0), w().lblDirDigital(0), w().lblRefDigital(0)}) {
-        QCOMPARE(label->BackColor(), 32896);
+        QCOMPARE(label->BackColor(), int(PanelColor::Olive));
         QCOMPARE(label->text(), QString());
     }
     for (int i = 1; i <= 6; ++i) {
-        QCOMPARE(w().ledDigit(i)->ForeColor(), 128);
+        QCOMPARE(w().ledDigit(i)->ForeColor(), int(PanelColor::DarkRed));
         QCOMPARE(w().ledDigit(i)->DigitValue(), 0);
     }
-    QCOMPARE(w().shpPunto->BackColor(), 128);
+    QCOMPARE(w().shpPunto->BackColor(), int(PanelColor::DarkRed));
     QVERIFY(!w().cmdDisconnect->isEnabled());
     QVERIFY(!w().cmdSend->isEnabled());
     QCOMPARE(w().DigitPosition, qint16(1));
@@ -284,7 +218,7 @@ void ConnectionTest::lineFailsMidConnection()
 {
     QFETCH(bool, unplug);
     shortenSupervision();
-    QSignalSpy ended(m_w.get(), &frmTerminale::connectionEnded);
+    QSignalSpy ended(&w(), &frmTerminale::connectionEnded);
     if (unplug)
         m_sim->setUnplugAfter(9);
     else
@@ -311,23 +245,14 @@ void ConnectionTest::lineFailsMidConnection()
 
 void ConnectionTest::portThatCannotOpen()
 {
-    mapPort(3, QStringLiteral("/nonexistent/ttyX"));
+    PanelDriver::mapPort(3, QStringLiteral("/nonexistent/ttyX"));
     Comm = QStringLiteral("3");
-    QString boxText, boxTitle;
-    Scenario scenario;
-    scenario.otherwise([this] { endConnectionNow(); });
-    scenario.when([] { return qobject_cast<QMessageBox *>(QApplication::activeModalWidget()); },
-                  [&] {
-                      auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-                      boxText = box->text();
-                      boxTitle = box->windowTitle();
-                      QCOMPARE(box->icon(), QMessageBox::Critical);
-                      box->button(QMessageBox::Ok)->click();
-                  });
-    scenario.start();
+    panel().answerNextBox();
     w().cmdPower_Click();
-    QVERIFY2(scenario.finished(), qPrintable(scenario.report()));
-    QCOMPARE(boxTitle, QStringLiteral("WARNING"));
+    QCOMPARE(panel().messageBoxesAnswered(), 1);
+    const QString boxText = panel().lastBox().text;
+    QCOMPARE(panel().lastBox().icon, QMessageBox::Critical);
+    QCOMPARE(panel().lastBox().title, QStringLiteral("WARNING"));
     QVERIFY2(boxText.contains(QStringLiteral("/nonexistent/ttyX")), qPrintable(boxText));
     QVERIFY(boxText.contains(QStringLiteral("COM3")));
     QCOMPARE(w().lblCommunications(0)->text(), QStringLiteral(" PORT NOT AVAILABLE "));
@@ -341,22 +266,23 @@ void ConnectionTest::portThatCannotOpen()
 
 void ConnectionTest::programmingAFrequency()
 {
-    QSignalSpy programmed(m_w.get(), &frmTerminale::frequencyProgrammed);
-    Scenario scenario(30000);
-    scenario.otherwise([this] { endConnectionNow(); });
+    QSignalSpy programmed(&w(), &frmTerminale::frequencyProgrammed);
+    shortenSendWindow(); // the display follows the transmitter again soon after SEND
+    Scenario &scenario = panel().scenario(30000);
     QString labelDuringProgramming;
     scenario
-        // Once the transmitter has reported its frequency: the record is told
-        // from what to what it was tuned.
-        .when([&] { return digitsShown(w()) == QLatin1String("09850"); },
+        // Once the transmitter's frequency is on the digits: typed any sooner,
+        // the entry keeps the first cycle from asking it, and the record
+        // would have no frequency to go from.
+        .when([&] { return panel().digitsShown() == QLatin1String("09850"); },
               [&] {
-                  typeAndAccept(QStringLiteral("10790"));
+                  panel().typeAndAccept(QStringLiteral("10790"));
                   QVERIFY(w().cmdSend->isEnabled());
                   w().cmdSend_Click();
               })
         .when([&] { return m_sim->frequencyKHz() == 107900; },
               [&] { labelDuringProgramming = w().lblCommunications(0)->text(); })
-        .when([&] { return w().DisplayEnabled && digitsShown(w()) == QLatin1String("10790"); },
+        .when([&] { return w().DisplayEnabled && panel().digitsShown() == QLatin1String("10790"); },
               [&] { w().cmdDisconnect_Click(); });
     scenario.start();
     w().cmdPower_Click();
@@ -368,22 +294,19 @@ void ConnectionTest::programmingAFrequency()
              QList<QVariant>({QVariant(qint32(98500)), QVariant(qint32(107900)), QVariant(true)}));
     QVERIFY(!w().SendRequest);
     const QByteArray line = m_sim->received();
-    const qsizetype start = line.indexOf('\x0e');
+    const qsizetype start = line.indexOf(char(CMD_SET_FREQUENCY));
     QVERIFY(start > 0);
-    QCOMPARE(line.mid(start, 7), QByteArray("\x0e"
-                                            "107900"));
-    QCOMPARE(line.count('\x0e'), 1);
+    QCOMPARE(line.mid(start, 7), LineBytes::programming("107900"));
+    QCOMPARE(line.count(char(CMD_SET_FREQUENCY)), 1);
 }
 
 void ConnectionTest::wrongEchoStopsTheProgramming()
 {
     m_sim->setWrongEcho(true);
-    QString labelAfter;
-    Scenario scenario(30000);
-    scenario.otherwise([this] { endConnectionNow(); });
+    Scenario &scenario = panel().scenario(30000);
     scenario
         .when([&] { return w().cmdDisconnect->isEnabled(); },
-              [&] { typeAcceptAndSend(QStringLiteral("10790")); })
+              [&] { panel().typeAcceptAndSend(QStringLiteral("10790")); })
         .when(
             [&] {
                 return w().lblCommunications(0)->text() ==
@@ -396,21 +319,20 @@ void ConnectionTest::wrongEchoStopsTheProgramming()
     QVERIFY(!w().SendRequest);
     QCOMPARE(m_sim->frequencyKHz(), 98500);
     const QByteArray line = m_sim->received();
-    const qsizetype start = line.indexOf('\x0e');
+    const qsizetype start = line.indexOf(char(CMD_SET_FREQUENCY));
     // The simulator garbles the third echo: not one more digit goes out after
     // it, the poll resumes.
-    QCOMPARE(line.mid(start + 1, 4), QByteArray("107\x04"));
+    QCOMPARE(line.mid(start + 1, 4), "107" + LineBytes::commands({CMD_READ_FORWARD}));
 }
 
 void ConnectionTest::disconnectDuringProgrammingIsKept()
 {
     m_sim->setPieces(2, 20);
-    Scenario scenario(30000);
-    scenario.otherwise([this] { endConnectionNow(); });
+    Scenario &scenario = panel().scenario(30000);
     scenario
         .when([&] { return w().cmdDisconnect->isEnabled(); },
-              [&] { typeAcceptAndSend(QStringLiteral("10790")); })
-        .when([&] { return m_sim->received().contains('\x0e'); },
+              [&] { panel().typeAcceptAndSend(QStringLiteral("10790")); })
+        .when([&] { return m_sim->received().contains(char(CMD_SET_FREQUENCY)); },
               [&] { w().cmdDisconnect_Click(); });
     scenario.start();
     w().cmdPower_Click();
@@ -418,17 +340,15 @@ void ConnectionTest::disconnectDuringProgrammingIsKept()
     QCOMPARE(w().lblCommunications(0)->text(), QStringLiteral(" DISCONNECTED "));
     // The programming ran to its end, and not one status question followed it.
     QCOMPARE(m_sim->frequencyKHz(), 107900);
-    QVERIFY(m_sim->received().endsWith(QByteArray("\x0e"
-                                                  "107900")));
+    QVERIFY(m_sim->received().endsWith(LineBytes::programming("107900")));
 }
 
 void ConnectionTest::pendingRequestDroppedAtTheEnd()
 {
-    Scenario scenario(30000);
-    scenario.otherwise([this] { endConnectionNow(); });
+    Scenario &scenario = panel().scenario(30000);
     scenario.when([&] { return w().cmdDisconnect->isEnabled(); },
                   [&] {
-                      typeAcceptAndSend(QStringLiteral("10790"));
+                      panel().typeAcceptAndSend(QStringLiteral("10790"));
                       w().cmdDisconnect_Click(); // in the same breath: before it is served
                   });
     scenario.start();
@@ -436,28 +356,25 @@ void ConnectionTest::pendingRequestDroppedAtTheEnd()
     QVERIFY(!w().SendRequest);
     w().cmdPower_Click(); // OFF
     m_sim->clearReceived();
-    Scenario second(30000);
-    second.otherwise([this] { endConnectionNow(); });
+    Scenario &second = panel().scenario(30000);
     second.when([&] { return m_sim->received().size() > 20; }, [&] { w().cmdDisconnect_Click(); });
     second.start();
     w().cmdPower_Click(); // a new connection must not program the old entry
-    QVERIFY(!m_sim->received().contains('\x0e'));
+    QVERIFY(!m_sim->received().contains(char(CMD_SET_FREQUENCY)));
     QCOMPARE(m_sim->frequencyKHz(), 98500);
 }
 
 void ConnectionTest::sendDuringProgrammingIsServedAfterIt()
 {
     m_sim->setReplyDelayMs(20); // the programming takes long enough to act inside it
-    Scenario scenario(30000);
-    scenario.otherwise([this] { endConnectionNow(); });
+    Scenario &scenario = panel().scenario(30000);
     scenario
         .when([&] { return w().cmdDisconnect->isEnabled(); },
-              [&] { typeAcceptAndSend(QStringLiteral("09180")); })
-        .when([&] { return m_sim->received().contains('\x0e'); },
+              [&] { panel().typeAcceptAndSend(QStringLiteral("09180")); })
+        .when([&] { return m_sim->received().contains(char(CMD_SET_FREQUENCY)); },
               [&] {
-                  QVERIFY(!m_sim->received().contains(QByteArray("\x0e"
-                                                                 "091800")));
-                  typeAcceptAndSend(QStringLiteral("08940"));
+                  QVERIFY(!m_sim->received().contains(LineBytes::programming("091800")));
+                  panel().typeAcceptAndSend(QStringLiteral("08940"));
               })
         .when([&] { return m_sim->frequencyKHz() == 89400; }, [&] { w().cmdDisconnect_Click(); });
     scenario.start();
@@ -465,11 +382,9 @@ void ConnectionTest::sendDuringProgrammingIsServedAfterIt()
     QVERIFY2(scenario.finished(), qPrintable(scenario.report()));
     // Both frequencies went out whole, one after the other, never a mix.
     const QByteArray line = m_sim->received();
-    QCOMPARE(line.count('\x0e'), 2);
-    const qsizetype first = line.indexOf(QByteArray("\x0e"
-                                                    "091800"));
-    const qsizetype second = line.indexOf(QByteArray("\x0e"
-                                                     "089400"));
+    QCOMPARE(line.count(char(CMD_SET_FREQUENCY)), 2);
+    const qsizetype first = line.indexOf(LineBytes::programming("091800"));
+    const qsizetype second = line.indexOf(LineBytes::programming("089400"));
     QVERIFY(first >= 0);
     QVERIFY(second > first);
 }
@@ -479,23 +394,23 @@ void ConnectionTest::frequencyReplyDuringEntryKeepsTheTypedDigit()
     m_sim->setReplyDelayMs(100);
     QString expected;
     QString shownAfterReply;
-    Scenario scenario(30000);
-    scenario.otherwise([this] { endConnectionNow(); });
+    Scenario &scenario = panel().scenario(30000);
     scenario
         .when(
             [&] {
                 // A whole cycle was shown, and the frequency question is out again.
                 const QByteArray line = m_sim->received();
-                return line.count('\x09') >= 2 && line.endsWith('\x09');
+                return line.count(char(CMD_READ_FREQUENCY)) >= 2 &&
+                       line.endsWith(char(CMD_READ_FREQUENCY));
             },
             [&] {
-                expected = QStringLiteral("1") + digitsShown(w()).mid(1);
+                expected = QStringLiteral("1") + panel().digitsShown().mid(1);
                 w().cmdSetFrequency_Click();
-                w().cmdKey_Click(keyFor(QLatin1Char('1')));
+                panel().type(QStringLiteral("1"));
             })
-        .when([&] { return m_sim->received().endsWith('\x0a'); },
+        .when([&] { return m_sim->received().endsWith(char(CMD_READ_RF_STATUS)); },
               [&] {
-                  shownAfterReply = digitsShown(w());
+                  shownAfterReply = panel().digitsShown();
                   w().cmdDisconnect_Click();
               });
     scenario.start();
@@ -507,30 +422,27 @@ void ConnectionTest::frequencyReplyDuringEntryKeepsTheTypedDigit()
 
 void ConnectionTest::powerCycleWithdrawsAnOpenEntry()
 {
-    Scenario scenario(30000);
-    scenario.otherwise([this] { endConnectionNow(); });
+    Scenario &scenario = panel().scenario(30000);
     scenario.when([&] { return w().cmdDisconnect->isEnabled(); },
                   [&] {
                       w().cmdSetFrequency_Click();
-                      type(QStringLiteral("10790"));
-                      QVERIFY(w().cmdKey(11)->isEnabled());
+                      panel().type(QStringLiteral("10790"));
+                      QVERIFY(w().cmdKey(KeypadKey::Ok)->isEnabled());
                       w().cmdDisconnect_Click();
                   });
     scenario.start();
     w().cmdPower_Click();
     w().cmdPower_Click(); // OFF
-    QVERIFY(!w().cmdKey(11)->isEnabled());
+    QVERIFY(!w().cmdKey(KeypadKey::Ok)->isEnabled());
     m_sim->clearReceived();
 
     bool okOfferedOnReconnect = true;
-    QString shownOnReconnect;
-    Scenario second(30000);
-    second.otherwise([this] { endConnectionNow(); });
+    Scenario &second = panel().scenario(30000);
     second.when(
         // A whole cycle of the new connection, its frequency reply shown.
-        [&] { return m_sim->received().count('\x0a') >= 1; },
+        [&] { return m_sim->received().count(char(CMD_READ_RF_STATUS)) >= 1; },
         [&] {
-            okOfferedOnReconnect = w().cmdKey(11)->isEnabled();
+            okOfferedOnReconnect = w().cmdKey(KeypadKey::Ok)->isEnabled();
             w().cmdDisconnect_Click();
         });
     second.start();
@@ -539,7 +451,7 @@ void ConnectionTest::powerCycleWithdrawsAnOpenEntry()
     QVERIFY(!okOfferedOnReconnect);
     QVERIFY(w().DisplayEnabled);
     // The display is the transmitter's again: its 98.5 MHz, not the entry.
-    QCOMPARE(digitsShown(w()), QStringLiteral("09850"));
+    QCOMPARE(panel().digitsShown(), QStringLiteral("09850"));
 }
 
 void ConnectionTest::clock_data()
@@ -583,11 +495,10 @@ void ConnectionTest::labelTimerEndsWithTheConnection()
     QFETCH(bool, reconnectSilent);
     w().tmrPausaLabel->setInterval(400);
     const int longerThanTheLabel = 1000;
-    Scenario scenario;
-    scenario.otherwise([this] { endConnectionNow(); });
+    Scenario &scenario = panel().scenario();
     scenario.when([&] { return w().connectionState() == ConnectionState::Polling; },
                   [&] {
-                      typeAcceptAndSend(QStringLiteral("10790"));
+                      panel().typeAcceptAndSend(QStringLiteral("10790"));
                       w().cmdDisconnect_Click(); // ends before the label's five seconds
                   });
     scenario.start();
@@ -604,11 +515,10 @@ void ConnectionTest::labelTimerEndsWithTheConnection()
         return;
 
     // A new SEND's timer, then a power-on that gets no reply.
-    Scenario again;
-    again.otherwise([this] { endConnectionNow(); });
+    Scenario &again = panel().scenario();
     again.when([&] { return w().connectionState() == ConnectionState::Polling; },
                [&] {
-                   typeAcceptAndSend(QStringLiteral("10790"));
+                   panel().typeAcceptAndSend(QStringLiteral("10790"));
                    w().cmdDisconnect_Click();
                });
     again.start();
@@ -643,7 +553,7 @@ void ConnectionTest::programmingLostWithTheLine()
     int digitsHeard = -1;
     connect(m_sim.get(), &TxSimulator::arrived, this, [&](const QByteArray &bytes) {
         for (const char byte : bytes) {
-            if (byte == '\x0e')
+            if (byte == char(CMD_SET_FREQUENCY))
                 digitsHeard = 0;
             else if (digitsHeard >= 0 && byte >= '0' && byte <= '9')
                 ++digitsHeard;
@@ -651,28 +561,25 @@ void ConnectionTest::programmingLostWithTheLine()
                 m_sim->setSilent(true);
         }
     });
-    Scenario scenario;
-    scenario.otherwise([this] { endConnectionNow(); });
-    scenario.when([&] { return digitsShown(w()) == QLatin1String("09850"); },
-                  [&] { typeAcceptAndSend(QStringLiteral("10790")); });
+    Scenario &scenario = panel().scenario();
+    scenario.when([&] { return panel().digitsShown() == QLatin1String("09850"); },
+                  [&] { panel().typeAcceptAndSend(QStringLiteral("10790")); });
     scenario.start();
     w().cmdPower_Click();
     QVERIFY2(scenario.finished(), qPrintable(scenario.report()));
 
     QCOMPARE(w().connectionState(), ConnectionState::Ended);
     QCOMPARE(w().lblCommunications(0)->text(), QStringLiteral("FREQUENCY NOT PROGRAMMED"));
-    QCOMPARE(digitsShown(w()), QStringLiteral("09850"));
+    QCOMPARE(panel().digitsShown(), QStringLiteral("09850"));
     const QByteArray line = m_sim->received();
-    const qsizetype start = line.indexOf('\x0e');
+    const qsizetype start = line.indexOf(char(CMD_SET_FREQUENCY));
     QVERIFY(start > 0);
     // Not one byte after the one that went unanswered.
-    QCOMPARE(line.mid(start), QByteArray("\x0e"
-                                         "107900")
-                                  .left(silentAt + 1));
+    QCOMPARE(line.mid(start), LineBytes::programming("107900").left(silentAt + 1));
     QTRY_COMPARE(w().lblCommunications(0)->text(), QStringLiteral(" DISCONNECTED "));
     QTest::qWait(1000);
     QCOMPARE(w().lblCommunications(0)->text(), QStringLiteral(" DISCONNECTED "));
-    QCOMPARE(digitsShown(w()), QStringLiteral("09850"));
+    QCOMPARE(panel().digitsShown(), QStringLiteral("09850"));
 }
 
 void ConnectionTest::keypadInertOutsideThePoll_data()
@@ -687,35 +594,27 @@ void ConnectionTest::keypadInertOutsideThePoll()
 {
     QFETCH(ConnectionState, state);
     if (state == ConnectionState::Ended) {
-        Scenario scenario;
-        scenario.otherwise([this] { endConnectionNow(); });
-        scenario.when([&] { return digitsShown(w()) == QLatin1String("09850"); },
+        Scenario &scenario = panel().scenario();
+        scenario.when([&] { return panel().digitsShown() == QLatin1String("09850"); },
                       [&] { w().cmdDisconnect_Click(); });
         scenario.start();
         w().cmdPower_Click();
     } else if (state == ConnectionState::PortNotAvailable) {
-        mapPort(3, QStringLiteral("/nonexistent/ttyX"));
+        PanelDriver::mapPort(3, QStringLiteral("/nonexistent/ttyX"));
         Comm = QStringLiteral("3");
-        Scenario scenario;
-        scenario.when([] { return qobject_cast<QMessageBox *>(QApplication::activeModalWidget()); },
-                      [] {
-                          qobject_cast<QMessageBox *>(QApplication::activeModalWidget())
-                              ->button(QMessageBox::Ok)
-                              ->click();
-                      });
-        scenario.start();
+        panel().answerNextBox();
         w().cmdPower_Click();
     }
     QCOMPARE(w().connectionState(), state);
     m_sim->clearReceived();
     const QString label = w().lblCommunications(0)->text();
-    const QString digits = digitsShown(w());
+    const QString digits = panel().digitsShown();
 
-    typeAcceptAndSend(QStringLiteral("10790"));
+    panel().typeAcceptAndSend(QStringLiteral("10790"));
     QVERIFY(!w().SendRequest);
     QVERIFY(!w().cmdSend->isEnabled());
     QCOMPARE(w().lblCommunications(0)->text(), label);
-    QCOMPARE(digitsShown(w()), digits);
+    QCOMPARE(panel().digitsShown(), digits);
     QTest::qWait(100);
     QCOMPARE(m_sim->received(), QByteArray());
 
@@ -723,14 +622,13 @@ void ConnectionTest::keypadInertOutsideThePoll()
     if (w().PowerOn)
         w().cmdPower_Click(); // OFF
     Comm = QStringLiteral("1");
-    Scenario next;
-    next.otherwise([this] { endConnectionNow(); });
-    next.when([&] { return m_sim->received().count('\x0a') >= 3; },
+    Scenario &next = panel().scenario();
+    next.when([&] { return m_sim->received().count(char(CMD_READ_RF_STATUS)) >= 3; },
               [&] { w().cmdDisconnect_Click(); });
     next.start();
     w().cmdPower_Click();
     QVERIFY2(next.finished(), qPrintable(next.report()));
-    QVERIFY(!m_sim->received().contains('\x0e'));
+    QVERIFY(!m_sim->received().contains(char(CMD_SET_FREQUENCY)));
     QCOMPARE(m_sim->frequencyKHz(), 98500);
 }
 
@@ -752,15 +650,14 @@ void ConnectionTest::entryOpenAtTheEndIsClosed()
     // Unlocked, the transmitter is never asked its frequency.
     m_sim->setLocked(locked);
     w().tmrPausa->setInterval(60000); // the entry must still be open at the end
-    Scenario scenario;
-    scenario.otherwise([this] { endConnectionNow(); });
-    scenario.when([&] { return m_sim->received().count('\x0a') >= 2; },
+    Scenario &scenario = panel().scenario();
+    scenario.when([&] { return m_sim->received().count(char(CMD_READ_RF_STATUS)) >= 2; },
                   [&] {
                       if (entry == QLatin1String("open")) {
                           w().cmdSetFrequency_Click();
-                          type(QStringLiteral("107"));
+                          panel().type(QStringLiteral("107"));
                       } else {
-                          typeAndAccept(QStringLiteral("10790"));
+                          panel().typeAndAccept(QStringLiteral("10790"));
                           QVERIFY(w().cmdSend->isEnabled());
                       }
                       w().cmdDisconnect_Click();
@@ -770,7 +667,7 @@ void ConnectionTest::entryOpenAtTheEndIsClosed()
     QVERIFY2(scenario.finished(), qPrintable(scenario.report()));
 
     QCOMPARE(w().connectionState(), ConnectionState::Ended);
-    for (int index = 0; index <= 11; ++index)
+    for (int index = KeypadKey::First; index <= KeypadKey::Last; ++index)
         QVERIFY2(!w().cmdKey(index)->isEnabled(), qPrintable(QString::number(index)));
     QVERIFY(!w().cmdSend->isEnabled());
     QVERIFY(!w().tmrPausa->isActive());
@@ -778,30 +675,22 @@ void ConnectionTest::entryOpenAtTheEndIsClosed()
     QVERIFY(w().cmdSetFrequency->isEnabled());
     for (int i = 1; i <= 6; ++i)
         QCOMPARE(w().ledDigit(i)->ForeColor(), int(PanelColor::BrightRed));
-    QCOMPARE(digitsShown(w()), shownAfter);
+    QCOMPARE(panel().digitsShown(), shownAfter);
 }
 
 void ConnectionTest::portFailureAfterAConnection()
 {
-    Scenario scenario;
-    scenario.otherwise([this] { endConnectionNow(); });
-    scenario.when([&] { return m_sim->received().count('\x0a') >= 1; },
+    Scenario &scenario = panel().scenario();
+    scenario.when([&] { return m_sim->received().count(char(CMD_READ_RF_STATUS)) >= 1; },
                   [&] { w().cmdDisconnect_Click(); });
     scenario.start();
     w().cmdPower_Click();
     w().cmdPower_Click(); // OFF
     QCOMPARE(w().sbrStatus->panelText(5), QStringLiteral("Time of Connection: "));
 
-    mapPort(3, QStringLiteral("/nonexistent/ttyX"));
+    PanelDriver::mapPort(3, QStringLiteral("/nonexistent/ttyX"));
     Comm = QStringLiteral("3");
-    Scenario box;
-    box.when([] { return qobject_cast<QMessageBox *>(QApplication::activeModalWidget()); },
-             [] {
-                 qobject_cast<QMessageBox *>(QApplication::activeModalWidget())
-                     ->button(QMessageBox::Ok)
-                     ->click();
-             });
-    box.start();
+    panel().answerNextBox();
     w().cmdPower_Click();
     QCOMPARE(w().lblCommunications(0)->text(), QStringLiteral(" PORT NOT AVAILABLE "));
     QCOMPARE(w().connectionState(), ConnectionState::PortNotAvailable);
@@ -817,11 +706,10 @@ void ConnectionTest::lostTemperatureReplyKeepsTheAlarm()
     m_sim->setTemperature(176);
     bool alarmSeen = false;
     connect(m_sim.get(), &TxSimulator::arrived, this, [&](const QByteArray &bytes) {
-        if (alarmSeen && bytes.contains('\x07'))
+        if (alarmSeen && bytes.contains(char(CMD_READ_TEMPERATURE)))
             m_sim->setSilent(true);
     });
-    Scenario scenario;
-    scenario.otherwise([this] { endConnectionNow(); });
+    Scenario &scenario = panel().scenario();
     scenario.when([&] { return w().ledTemp->LampColor() == PanelColor::BrightRed; },
                   [&] {
                       QCOMPARE(w().lblTemp->text(), QStringLiteral("72"));
@@ -831,18 +719,17 @@ void ConnectionTest::lostTemperatureReplyKeepsTheAlarm()
     w().cmdPower_Click();
     QVERIFY2(scenario.finished(), qPrintable(scenario.report()));
     QCOMPARE(w().connectionState(), ConnectionState::Ended);
-    QVERIFY(m_sim->received().endsWith('\x07'));
+    QVERIFY(m_sim->received().endsWith(char(CMD_READ_TEMPERATURE)));
     QCOMPARE(w().ledTemp->LampColor(), int(PanelColor::BrightRed));
 }
 
 void ConnectionTest::connectionStateFollowsThePowerSequence()
 {
     QList<ConnectionState> seen;
-    connect(m_w.get(), &frmTerminale::connectionStateChanged, this,
+    connect(&w(), &frmTerminale::connectionStateChanged, this,
             [&](ConnectionState state) { seen << state; });
-    Scenario scenario;
-    scenario.otherwise([this] { endConnectionNow(); });
-    scenario.when([&] { return m_sim->received().count('\x0a') >= 1; },
+    Scenario &scenario = panel().scenario();
+    scenario.when([&] { return m_sim->received().count(char(CMD_READ_RF_STATUS)) >= 1; },
                   [&] { w().cmdDisconnect_Click(); });
     scenario.start();
     w().cmdPower_Click();
@@ -871,9 +758,8 @@ void ConnectionTest::rfPressOutsideTheConnectionSendsNothing()
     QFETCH(ConnectionState, when);
     m_sim->setOnAir(false);
     if (when == ConnectionState::Ended) {
-        Scenario scenario;
-        scenario.otherwise([this] { endConnectionNow(); });
-        scenario.when([&] { return m_sim->received().count('\x0a') >= 1; },
+        Scenario &scenario = panel().scenario();
+        scenario.when([&] { return m_sim->received().count(char(CMD_READ_RF_STATUS)) >= 1; },
                       [&] { w().cmdDisconnect_Click(); });
         scenario.start();
         w().cmdPower_Click();
@@ -888,7 +774,7 @@ void ConnectionTest::rfPressOutsideTheConnectionSendsNothing()
         // Pressed while the firmware question is out.
         m_sim->setReplyDelayMs(200);
         connect(m_sim.get(), &TxSimulator::arrived, this, [&](const QByteArray &bytes) {
-            if (bytes.contains('\x06'))
+            if (bytes.contains(char(CMD_READ_FIRMWARE)))
                 QTimer::singleShot(50, this, [&] {
                     QCOMPARE(w().connectionState(), ConnectionState::Connecting);
                     w().ssRfSwitch->click();
@@ -897,15 +783,14 @@ void ConnectionTest::rfPressOutsideTheConnectionSendsNothing()
         });
     }
     m_sim->clearReceived();
-    Scenario next;
-    next.otherwise([this] { endConnectionNow(); });
-    next.when([&] { return m_sim->received().count('\x0a') >= 3; },
+    Scenario &next = panel().scenario();
+    next.when([&] { return m_sim->received().count(char(CMD_READ_RF_STATUS)) >= 3; },
               [&] { w().cmdDisconnect_Click(); });
     next.start();
     w().cmdPower_Click();
     QVERIFY2(next.finished(), qPrintable(next.report()));
-    QVERIFY(!m_sim->received().contains('\x0b'));
-    QVERIFY(!m_sim->received().contains('\x0c'));
+    QVERIFY(!m_sim->received().contains(char(CMD_RF_ON)));
+    QVERIFY(!m_sim->received().contains(char(CMD_RF_OFF)));
     QVERIFY(!m_sim->onAir());
 }
 
@@ -913,32 +798,28 @@ void ConnectionTest::replyThatArrivedDuringABoxIsTaken()
 {
     // The OUT OF RANGE box holds the poll longer than the supervision while
     // the transmitter's reply is already in: no time-out, the poll goes on.
+    panel().store(QStringLiteral("LimitUp"), QStringLiteral("108000"));
+    panel().store(QStringLiteral("LimitDown"), QStringLiteral("87500"));
+    panel().openWindow();
     shortenSupervision();
-    m_sandbox->store(QStringLiteral("LimitUp"), QStringLiteral("108000"));
-    m_sandbox->store(QStringLiteral("LimitDown"), QStringLiteral("87500"));
-    m_w = std::make_unique<frmTerminale>();
-    shortenSupervision();
-    bool boxClosed = false;
-    Scenario scenario;
-    scenario.otherwise([this] { endConnectionNow(); });
+    Scenario &scenario = panel().scenario();
     scenario
-        .when([&] { return m_sim->received().count('\x0a') >= 1; },
+        .when([&] { return m_sim->received().count(char(CMD_READ_RF_STATUS)) >= 1; },
               [&] {
-                  QTimer::singleShot(1000, this, [&] {
-                      auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-                      QVERIFY(box);
-                      box->button(QMessageBox::Ok)->click();
-                      boxClosed = true;
-                  });
-                  typeAndAccept(QStringLiteral("11000")); // out of the band: the box opens
+                  panel().answerNextBox(QMessageBox::Ok, 1000);
+                  panel().typeAndAccept(QStringLiteral("11000")); // out of the band: the box opens
               })
-        .when([&] { return boxClosed && m_sim->received().count('\x0a') >= 3; },
-              [&] {
-                  QCOMPARE(w().connectionState(), ConnectionState::Polling);
-                  QCOMPARE(w().lblCommunications(0)->text(),
-                           QStringLiteral("COMMUNICATIONS IN PROGRESS"));
-                  w().cmdDisconnect_Click();
-              });
+        .when(
+            [&] {
+                return panel().messageBoxesAnswered() == 1 &&
+                       m_sim->received().count(char(CMD_READ_RF_STATUS)) >= 3;
+            },
+            [&] {
+                QCOMPARE(w().connectionState(), ConnectionState::Polling);
+                QCOMPARE(w().lblCommunications(0)->text(),
+                         QStringLiteral("COMMUNICATIONS IN PROGRESS"));
+                w().cmdDisconnect_Click();
+            });
     scenario.start();
     w().cmdPower_Click();
     QVERIFY2(scenario.finished(), qPrintable(scenario.report()));
@@ -950,16 +831,9 @@ void ConnectionTest::secondPanelOnThePortIsToldBusy()
     MSComm first;
     first.setCommPort(1);
     QVERIFY2(first.setPortOpen(true), qPrintable(first.lastError()));
-    QString boxText;
-    Scenario box;
-    box.when([] { return qobject_cast<QMessageBox *>(QApplication::activeModalWidget()); },
-             [&] {
-                 auto *shown = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-                 boxText = shown->text();
-                 shown->button(QMessageBox::Ok)->click();
-             });
-    box.start();
+    panel().answerNextBox();
     w().cmdPower_Click();
+    const QString boxText = panel().lastBox().text;
     QCOMPARE(w().lblCommunications(0)->text(), QStringLiteral(" PORT NOT AVAILABLE "));
     QVERIFY2(boxText.contains(QLatin1String("busy")), qPrintable(boxText));
     // The lock file names the holder: this very process.
@@ -973,8 +847,7 @@ void ConnectionTest::firmwareControlBytesShowAsQuestionMarks()
 {
     m_sim->setFirmware(QString::fromLatin1("V1\x01\x7f"));
     QString shown;
-    Scenario scenario;
-    scenario.otherwise([this] { endConnectionNow(); });
+    Scenario &scenario = panel().scenario();
     scenario.when([&] { return w().connectionState() == ConnectionState::Polling; },
                   [&] {
                       shown = w().sbrStatus->panelText(4);
@@ -1003,22 +876,20 @@ void ConnectionTest::connectAtStart()
     QFETCH(QString, setting);
     QFETCH(bool, portStored);
     QFETCH(bool, connects);
-    m_w.reset();
-    m_sandbox = std::make_unique<SettingsSandbox>();
+    panel().closeWindow();
+    panel().clearStore();
     if (portStored)
-        m_sandbox->store(QStringLiteral("Comm"), QStringLiteral("1"));
-    QSettings(QSettings::NativeFormat, QSettings::UserScope, SettingsStore::Application)
-        .setValue(QStringLiteral("Link/ConnectAtStart"), setting);
-    m_w = std::make_unique<frmTerminale>();
-    Scenario scenario;
-    scenario.otherwise([this] { endConnectionNow(); });
-    scenario.when([&] { return m_sim->received().count('\x0a') >= 2; },
+        panel().store(QStringLiteral("Comm"), QStringLiteral("1"));
+    panel().store(QStringLiteral("Link"), QStringLiteral("ConnectAtStart"), setting);
+    panel().openWindow();
+    Scenario &scenario = panel().scenario();
+    scenario.when([&] { return m_sim->received().count(char(CMD_READ_RF_STATUS)) >= 2; },
                   [&] { w().cmdDisconnect_Click(); });
     scenario.start();
     w().show();
     if (connects) {
         QTRY_COMPARE(w().connectionState(), ConnectionState::Ended);
-        QVERIFY(m_sim->received().startsWith("\x06\x04\x05\x07\x08\x09\x0a"));
+        QVERIFY(m_sim->received().startsWith(LineBytes::connectionOpening()));
         return;
     }
     QTest::qWait(200);

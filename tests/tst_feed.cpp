@@ -15,7 +15,7 @@
 #include "panel/ReadoutLabel.h"
 #include "settings/SettingsStore.h"
 #include "sim/TxSimulator.h"
-#include "support/PanelFixture.h"
+#include "support/PanelDriver.h"
 #include "support/Scenario.h"
 
 #include <QDir>
@@ -257,20 +257,20 @@ private:
     // A feed on the loopback address, on a port the system picks.
     bool startFeed(StatusFeed &feed, const FeedLimits &limits = FeedLimits());
     frmTerminale &w() { return *m_w; }
-    std::unique_ptr<SettingsSandbox> m_sandbox;
+    std::unique_ptr<PanelDriver> m_sandbox;
     std::unique_ptr<TxSimulator> m_sim;
     std::unique_ptr<frmTerminale> m_w;
 };
 
 void FeedTest::init()
 {
-    m_sandbox = std::make_unique<SettingsSandbox>();
+    m_sandbox = std::make_unique<PanelDriver>();
     m_sandbox->store(QStringLiteral("Comm"), QStringLiteral("1"));
     m_sim = std::make_unique<TxSimulator>();
     QVERIFY2(m_sim->start(), qPrintable(m_sim->lastError()));
     m_sim->setFrequencyKHz(98500);
     m_sim->setTemperature(150);
-    mapPort(1, m_sim->devicePath());
+    PanelDriver::mapPort(1, m_sim->devicePath());
     m_w = std::make_unique<frmTerminale>();
 }
 
@@ -615,7 +615,7 @@ void FeedTest::settings()
     QFETCH(QString, name);
     QFETCH(QString, problem);
     // A file with nothing but the feed's section is still the panel's.
-    QFile file(m_sandbox->path() + QStringLiteral("/Tx_Orvel.conf"));
+    QFile file(m_sandbox->storeDir() + QStringLiteral("/Tx_Orvel.conf"));
     QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     file.write("[Feed]\n" + stored.join(QLatin1Char('\n')).toUtf8() + "\nUnused=1\n");
     file.close();

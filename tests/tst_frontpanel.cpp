@@ -18,7 +18,7 @@
 #include "panel/RibbonSwitch.h"
 #include "panel/ShapeWidget.h"
 #include "record/Station.h"
-#include "support/PanelFixture.h"
+#include "support/PanelDriver.h"
 
 #include <QAbstractButton>
 #include <QAccessible>
@@ -39,8 +39,8 @@ class FrontPanelTest : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void init() { m_sandbox = std::make_unique<SettingsSandbox>(); }
-    void cleanup() { m_sandbox.reset(); }
+    void init() { m_panel = std::make_unique<PanelDriver>(); }
+    void cleanup() { m_panel.reset(); }
     void window_data();
     void window();
     void controls_data();
@@ -60,7 +60,7 @@ private Q_SLOTS:
     void messagesFitTheLabel();
 
 private:
-    std::unique_ptr<SettingsSandbox> m_sandbox;
+    std::unique_ptr<PanelDriver> m_panel;
 };
 
 void FrontPanelTest::window_data()
@@ -74,7 +74,7 @@ void FrontPanelTest::window_data()
 void FrontPanelTest::window()
 {
     QFETCH(bool, station);
-    frmTerminale w;
+    frmTerminale &w = m_panel->openWindow();
     if (station) {
         AlarmSettings alarms = AlarmSettings::defaults();
         alarms.enabled = true;
@@ -154,7 +154,7 @@ void FrontPanelTest::controls()
     QFETCH(QString, container);
     QFETCH(QRect, twips);
     QFETCH(QString, caption);
-    frmTerminale w;
+    frmTerminale &w = m_panel->openWindow();
     const auto matches = w.findChildren<QWidget *>(name);
     QCOMPARE(matches.size(), 1);
     QWidget *control = matches.first();
@@ -197,7 +197,7 @@ void FrontPanelTest::initialColours()
     QFETCH(QString, name);
     QFETCH(QByteArray, property);
     QFETCH(int, value);
-    frmTerminale w;
+    frmTerminale &w = m_panel->openWindow();
     QWidget *control = w.findChild<QWidget *>(name);
     QVERIFY(control);
     const QVariant actual = control->property(property.constData());
@@ -207,7 +207,7 @@ void FrontPanelTest::initialColours()
 
 void FrontPanelTest::arraysHaveOnlyTheirIndices()
 {
-    frmTerminale w;
+    frmTerminale &w = m_panel->openWindow();
     QVERIFY(!w.ledDigit(0));
     QVERIFY(w.ledDigit(6));
     QVERIFY(!w.ledDigit(7));
@@ -247,7 +247,7 @@ void FrontPanelTest::statusBarPanels_data()
 void FrontPanelTest::statusBarPanels()
 {
     QFETCH(int, index);
-    frmTerminale w;
+    frmTerminale &w = m_panel->openWindow();
     QTEST(w.sbrStatus->panelKey(index), "key");
     QTEST(w.sbrStatus->panelToolTip(index), "tip");
     QCOMPARE(w.sbrStatus->panelText(1), QStringLiteral("Status:"));
@@ -264,7 +264,7 @@ void FrontPanelTest::statusBarPanels()
 
 void FrontPanelTest::timersAndMenu()
 {
-    frmTerminale w;
+    frmTerminale &w = m_panel->openWindow();
     const QList<QPair<QString, int>> timers = {{QStringLiteral("timer1"), 1000},
                                                {QStringLiteral("tmrTimeOutComm"), 15000},
                                                {QStringLiteral("tmrTimeOut"), 500},
@@ -288,7 +288,7 @@ void FrontPanelTest::timersAndMenu()
 
 void FrontPanelTest::shapesLieBehindWhatCoversThem()
 {
-    frmTerminale w;
+    frmTerminale &w = m_panel->openWindow();
     // Children paint in creation order: a shape must come before what lies on it.
     auto order = [](QWidget *widget) { return widget->parentWidget()->children().indexOf(widget); };
     QVERIFY(order(w.Shape9) < order(w.ledDigit(1)));
@@ -297,7 +297,7 @@ void FrontPanelTest::shapesLieBehindWhatCoversThem()
     QVERIFY(order(w.Shape1) < order(w.ledTemp));
     QVERIFY(order(w.Shape3) < order(w.cmdPower));
     QVERIFY(order(w.Shape2) < order(w.cmdSend));
-    QVERIFY(order(w.Line4) < order(w.cmdKey(0)));
+    QVERIFY(order(w.Line4) < order(w.cmdKey(KeypadKey::First)));
 }
 
 namespace {
@@ -335,7 +335,7 @@ void FrontPanelTest::lampsReadableWithoutColour()
     QFETCH(int, colour);
     QFETCH(QString, caption);
     QFETCH(QString, state);
-    frmTerminale w;
+    frmTerminale &w = m_panel->openWindow();
     auto *lamp = w.findChild<LedLamp *>(control);
     QVERIFY(lamp);
     const QSize sizeBefore = lamp->size();
@@ -353,7 +353,7 @@ void FrontPanelTest::lampsReadableWithoutColour()
 
 void FrontPanelTest::readoutsAndDigitsSpeakTheirText()
 {
-    frmTerminale w;
+    frmTerminale &w = m_panel->openWindow();
     QCOMPARE(spoken(w.ssRfSwitch, QAccessible::Name), QStringLiteral("RF INHIBIT"));
     QCOMPARE(spoken(w.ssRfSwitch, QAccessible::Description),
              QStringLiteral("RF INHIBIT: released"));
@@ -388,7 +388,7 @@ void FrontPanelTest::messagesFitTheLabel()
 {
     // A clipped message is one the operator cannot read.
     QFETCH(QString, message);
-    frmTerminale w;
+    frmTerminale &w = m_panel->openWindow();
     ReadoutLabel *label = w.lblCommunications(0);
     const int room = label->contentsRect().width();
     const int needed = label->fontMetrics().horizontalAdvance(message);
@@ -399,7 +399,7 @@ void FrontPanelTest::messagesFitTheLabel()
 // and stays quiet when set to what it already is.
 void FrontPanelTest::panelCaptionNotifies()
 {
-    frmTerminale w;
+    frmTerminale &w = m_panel->openWindow();
     Panel3D *panel = w.findChild<Panel3D *>(QStringLiteral("SSPanel2"));
     QVERIFY(panel);
     const QMetaProperty caption =

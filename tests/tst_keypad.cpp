@@ -8,47 +8,13 @@
 #include "panel/LedDigit.h"
 #include "panel/PanelColors.h"
 #include "panel/PanelTimer.h"
-#include "support/PanelFixture.h"
+#include "support/PanelDriver.h"
 
-#include <QApplication>
 #include <QMessageBox>
-#include <QPushButton>
-#include <QTimer>
 #include <QtTest>
 
-namespace {
-// Key index for each digit: index 0 carries "1", index 10 carries "0".
-int keyFor(QChar digit)
-{
-    return digit == QLatin1Char('0') ? KeypadKey::Zero : KeypadKey::First + digit.unicode() - '1';
-}
 using KeypadKey::Back;
 using KeypadKey::Ok;
-
-struct BoxSeen
-{
-    bool shown = false;
-    QString text, title;
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
-    int buttons = 0;
-};
-
-// Closes the next warning box from inside its own event loop, noting what it showed.
-void closeNextBox(BoxSeen &seen)
-{
-    QTimer::singleShot(10, [&seen] {
-        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        if (!box)
-            return closeNextBox(seen);
-        seen.shown = true;
-        seen.text = box->text();
-        seen.title = box->windowTitle();
-        seen.icon = box->icon();
-        seen.buttons = int(box->buttons().size());
-        box->button(QMessageBox::Ok)->click();
-    });
-}
-} // namespace
 
 class KeypadTest : public QObject
 {
@@ -69,33 +35,30 @@ private Q_SLOTS:
     void blinkGoesOnAfterRestoreWhenReopened();
 
 private:
-    void open(frmTerminale &w);
-    void type(frmTerminale &w, const QString &digits);
-    std::unique_ptr<SettingsSandbox> m_sandbox;
+    // A window whose keypad is open, as in a running poll.
+    frmTerminale &openWithKeypad();
+    PanelDriver &panel() { return *m_panel; }
+    std::unique_ptr<PanelDriver> m_panel;
 };
 
 void KeypadTest::init()
 {
-    m_sandbox = std::make_unique<SettingsSandbox>();
+    m_panel = std::make_unique<PanelDriver>();
 }
 
 void KeypadTest::cleanup()
 {
-    m_sandbox.reset();
+    m_panel.reset();
 }
 
-void KeypadTest::open(frmTerminale &w)
+frmTerminale &KeypadTest::openWithKeypad()
 {
+    frmTerminale &w = panel().openWindow();
     // The keys answer only while the poll runs; these tests stand in for it.
     w.PowerOn = true;
     w.setConnectionState(ConnectionState::Polling);
-    w.cmdSetFrequency_Click();
-}
-
-void KeypadTest::type(frmTerminale &w, const QString &digits)
-{
-    for (const QChar digit : digits)
-        w.cmdKey_Click(keyFor(digit));
+    panel().openKeypad();
+    return w;
 }
 
 void KeypadTest::rangeCheck_data()
@@ -163,17 +126,15 @@ void KeypadTest::rangeCheck()
     QFETCH(QString, typed);
     QFETCH(bool, accepted);
     if (!up.isEmpty())
-        m_sandbox->store(QStringLiteral("LimitUp"), up);
+        panel().store(QStringLiteral("LimitUp"), up);
     if (!down.isEmpty())
-        m_sandbox->store(QStringLiteral("LimitDown"), down);
-    frmTerminale w;
-    open(w);
-    type(w, typed);
+        panel().store(QStringLiteral("LimitDown"), down);
+    frmTerminale &w = openWithKeypad();
+    panel().type(typed);
     QVERIFY(w.cmdKey(Ok)->isEnabled());
-    BoxSeen seen;
-    if (!accepted)
-        closeNextBox(seen);
-    w.cmdKey_Click(Ok);
+    // Answered if it opens, so that one opened in error fails the test, not hangs it.
+    panel().answerNextBox();
+    panel().accept();
 
     QCOMPARE(w.cmdSend->isEnabled(), accepted);
     QCOMPARE(w.DigitPosition, qint16(1));
@@ -181,14 +142,15 @@ void KeypadTest::rangeCheck()
     QVERIFY(!w.cmdKey(Ok)->isEnabled());
     for (int i = 1; i <= 5; ++i)
         QCOMPARE(w.ledDigit(i)->ForeColor(), PanelColor::BrightRed);
+    const PanelDriver::Box &seen = panel().lastBox();
     if (accepted) {
-        QVERIFY(!seen.shown);
+        QCOMPARE(panel().messageBoxesAnswered(), 0);
         QVERIFY(!w.DisplayEnabled);
         QVERIFY(w.tmrPausa->isActive());
         QVERIFY(w.cmdKey(KeypadKey::First)->isEnabled());
         QVERIFY(w.cmdKey(Back)->isEnabled());
     } else {
-        QVERIFY(seen.shown);
+        QCOMPARE(panel().messageBoxesAnswered(), 1);
         QTEST(seen.text, "warning");
         QCOMPARE(seen.title, QStringLiteral("WARNING"));
         QCOMPARE(seen.icon, QMessageBox::Critical);
@@ -203,14 +165,13 @@ void KeypadTest::rangeCheck()
 
 void KeypadTest::cursorAndDigits()
 {
-    frmTerminale w;
-    open(w);
+    frmTerminale &w = openWithKeypad();
     w.cmdKey_Click(Back); // "<" at position 1 stays at 1
     QCOMPARE(w.DigitPosition, qint16(1));
-    type(w, QStringLiteral("10790"));
+    panel().type(QStringLiteral("10790"));
     QCOMPARE(w.DigitPosition, qint16(5));
     QVERIFY(w.cmdKey(Ok)->isEnabled());
-    type(w, QStringLiteral("5")); // a sixth digit replaces the fifth
+    panel().type(QStringLiteral("5")); // a sixth digit replaces the fifth
     QCOMPARE(w.DigitPosition, qint16(5));
     QCOMPARE(w.EnteredDigits[5], QStringLiteral("5"));
     QCOMPARE(w.ledDigit(5)->DigitValue(), 5);
@@ -222,15 +183,15 @@ void KeypadTest::cursorAndDigits()
     QCOMPARE(w.EnteredDigits[4], QStringLiteral("9"));
     QCOMPARE(w.ledDigit(4)->DigitValue(), 9);
     QVERIFY(w.cmdKey(Ok)->isEnabled());
-    type(w, QStringLiteral("8"));
+    panel().type(QStringLiteral("8"));
     QCOMPARE(w.EnteredDigits[4], QStringLiteral("8"));
     QCOMPARE(w.DigitPosition, qint16(5));
 }
 
 void KeypadTest::clicksIgnoredWhileNotConnected()
 {
-    frmTerminale w;
-    w.cmdSetFrequency_Click(); // keys enabled, but no connection
+    frmTerminale &w = panel().openWindow();
+    panel().openKeypad(); // keys enabled, but no connection
     QVERIFY(w.cmdKey(KeypadKey::First)->isEnabled());
     w.ledDigit(1)->setDigitValue(7);
     for (int index = KeypadKey::First; index <= KeypadKey::Last; ++index)
@@ -243,29 +204,26 @@ void KeypadTest::clicksIgnoredWhileNotConnected()
 
 void KeypadTest::digitAfterAcceptWithdrawsIt()
 {
-    m_sandbox->store(QStringLiteral("LimitUp"), QStringLiteral("108000"));
-    m_sandbox->store(QStringLiteral("LimitDown"), QStringLiteral("87500"));
-    frmTerminale w;
-    open(w);
-    type(w, QStringLiteral("10790"));
-    w.cmdKey_Click(Ok);
+    panel().store(QStringLiteral("LimitUp"), QStringLiteral("108000"));
+    panel().store(QStringLiteral("LimitDown"), QStringLiteral("87500"));
+    frmTerminale &w = openWithKeypad();
+    panel().type(QStringLiteral("10790"));
+    panel().accept();
     QVERIFY(w.cmdSend->isEnabled());
-    type(w, QStringLiteral("2")); // out of the band, never checked
+    panel().type(QStringLiteral("2")); // out of the band, never checked
     QVERIFY(!w.cmdSend->isEnabled());
     QCOMPARE(w.EnteredDigits[1], QStringLiteral("2"));
-    type(w, QStringLiteral("0000"));
+    panel().type(QStringLiteral("0000"));
     QVERIFY(!w.cmdSend->isEnabled());
-    BoxSeen seen;
-    closeNextBox(seen);
-    w.cmdKey_Click(Ok);
-    QVERIFY(seen.shown);
+    panel().answerNextBox();
+    panel().accept();
+    QCOMPARE(panel().messageBoxesAnswered(), 1);
     QVERIFY(!w.cmdSend->isEnabled());
 }
 
 void KeypadTest::blinkAndEntryLimit()
 {
-    frmTerminale w;
-    open(w);
+    frmTerminale &w = openWithKeypad();
     QCOMPARE(w.ledDigit(1)->ForeColor(), PanelColor::DarkRed);
     w.tmrTimeOut_Timer();
     QCOMPARE(w.ledDigit(1)->ForeColor(), PanelColor::BrightRed);
@@ -279,7 +237,7 @@ void KeypadTest::blinkAndEntryLimit()
     w.cmdSend->setEnabled(true);
     w.tmrPausa->setEnabled(true);
     w.tmrTimeOut->setInterval(1);
-    w.cmdSetFrequency_Click();
+    panel().openKeypad();
     QTRY_VERIFY_WITH_TIMEOUT(!w.tmrTimeOut->isActive(), 5000);
     QCOMPARE(w.TickCount, qint16(120));
     QCOMPARE(w.ledDigit(1)->ForeColor(), PanelColor::BrightRed);
@@ -291,11 +249,10 @@ void KeypadTest::blinkAndEntryLimit()
 
 void KeypadTest::setFrequencyAgainRestartsTheMinute()
 {
-    frmTerminale w;
-    open(w);
+    frmTerminale &w = openWithKeypad();
     for (int tick = 0; tick < 100; ++tick)
         w.tmrTimeOut_Timer();
-    w.cmdSetFrequency_Click();
+    panel().openKeypad();
     QCOMPARE(w.TickCount, qint16(0));
     for (int tick = 0; tick < 100; ++tick)
         w.tmrTimeOut_Timer();
@@ -304,15 +261,14 @@ void KeypadTest::setFrequencyAgainRestartsTheMinute()
 
 void KeypadTest::setFrequencyAgainStartsAtTheFirstDigit()
 {
-    frmTerminale w;
-    open(w);
-    type(w, QStringLiteral("107"));
+    frmTerminale &w = openWithKeypad();
+    panel().type(QStringLiteral("107"));
     w.ledDigit(4)->setForeColor(PanelColor::Black); // the cursor caught in its dark blink phase
-    w.cmdSetFrequency_Click();
+    panel().openKeypad();
     QCOMPARE(w.DigitPosition, qint16(1));
     QCOMPARE(w.ledDigit(4)->ForeColor(), PanelColor::BrightRed);
     // One digit of a new entry never offers OK on the old, hidden ones.
-    type(w, QStringLiteral("9"));
+    panel().type(QStringLiteral("9"));
     QVERIFY(!w.cmdKey(Ok)->isEnabled());
     QCOMPARE(w.DigitPosition, qint16(2));
     QCOMPARE(w.EnteredDigits[1], QStringLiteral("9"));
@@ -328,13 +284,12 @@ void KeypadTest::pauseWindowRestoresThePanel_data()
 void KeypadTest::pauseWindowRestoresThePanel()
 {
     QFETCH(bool, sendPressed);
-    frmTerminale w;
+    frmTerminale &w = openWithKeypad();
     w.tmrPausa->setInterval(30);
-    open(w);
-    type(w, QStringLiteral("10790"));
-    w.cmdKey_Click(Ok);
+    panel().type(QStringLiteral("10790"));
+    panel().accept();
     if (sendPressed) {
-        w.cmdSend_Click();
+        panel().send();
         QVERIFY(w.SendRequest);
         for (int i = KeypadKey::First; i <= KeypadKey::Last; ++i)
             QVERIFY(!w.cmdKey(i)->isEnabled());
@@ -349,12 +304,11 @@ void KeypadTest::pauseWindowRestoresThePanel()
 
 void KeypadTest::blinkGoesOnAfterRestoreWhenReopened()
 {
-    frmTerminale w;
+    frmTerminale &w = openWithKeypad();
     w.tmrPausa->setInterval(30);
-    open(w);
-    type(w, QStringLiteral("10790"));
-    w.cmdKey_Click(Ok);
-    w.cmdSetFrequency_Click();
+    panel().type(QStringLiteral("10790"));
+    panel().accept();
+    panel().openKeypad();
     QTRY_VERIFY(!w.tmrPausa->isActive());
     QVERIFY(w.DisplayEnabled);
     QVERIFY(w.tmrTimeOut->isActive());

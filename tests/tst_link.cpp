@@ -4,18 +4,23 @@
 // One command / reply exchange and one status cycle, over a real
 // pseudo-terminal to the simulated transmitter.
 #include "app/frmTerminale.h"
+#include "link/Commands.h"
 #include "link/MSComm.h"
 #include "link/TxReading.h"
 #include "panel/LedDigit.h"
 #include "panel/LedLamp.h"
+#include "panel/PanelColors.h"
 #include "panel/PanelTimer.h"
 #include "panel/ReadoutLabel.h"
 #include "panel/RibbonSwitch.h"
 #include "sim/TxSimulator.h"
-#include "support/PanelFixture.h"
+#include "support/LineBytes.h"
+#include "support/PanelDriver.h"
 
 #include <QTimer>
 #include <QtTest>
+
+using namespace TxCommand;
 
 class LinkTest : public QObject
 {
@@ -45,29 +50,29 @@ private Q_SLOTS:
     void readingFromACycle();
 
 private:
-    std::unique_ptr<SettingsSandbox> m_sandbox;
+    std::unique_ptr<PanelDriver> m_panel;
     std::unique_ptr<TxSimulator> m_sim;
-    std::unique_ptr<frmTerminale> m_w;
-    frmTerminale &w() { return *m_w; }
+    frmTerminale &w() { return m_panel->window(); }
     void connectPort() { QVERIFY(w().InitializeComPort(QStringLiteral("1"))); }
+    // Reply time-outs in a few hundred milliseconds, for the tests about them
+    // only; the others keep the full supervision a loaded machine never misses.
+    void shortenSupervision() { w().tmrTimeOutComm->setInterval(300); }
 };
 
 void LinkTest::init()
 {
-    m_sandbox = std::make_unique<SettingsSandbox>();
+    m_panel = std::make_unique<PanelDriver>();
     m_sim = std::make_unique<TxSimulator>();
     QVERIFY2(m_sim->start(), qPrintable(m_sim->lastError()));
     m_sim->setTemperature(150);
-    mapPort(1, m_sim->devicePath());
-    m_w = std::make_unique<frmTerminale>();
-    w().tmrTimeOutComm->setInterval(300);
+    PanelDriver::mapPort(1, m_sim->devicePath());
+    m_panel->openWindow();
 }
 
 void LinkTest::cleanup()
 {
-    m_w.reset();
+    m_panel.reset();
     m_sim.reset();
-    m_sandbox.reset();
 }
 
 void LinkTest::exchange_data()
@@ -95,21 +100,22 @@ void LinkTest::exchange()
     m_sim->setPacing(pacing);
     connectPort();
     w().AbortComm = true; // a stop asked before the command is forgotten
-    QCOMPARE(w().fncCommandMicro(6), firmware);
+    QCOMPARE(w().fncCommandMicro(CMD_READ_FIRMWARE), firmware);
     QVERIFY(!w().AbortComm);
     QVERIFY(!w().tmrTimeOutComm->isActive());
     // The next question gets its own answer, not what trailed the last one.
-    QCOMPARE(w().fncCommandMicro(4), QStringLiteral("12.5"));
-    QCOMPARE(m_sim->received(), QByteArray("\x06\x04"));
+    QCOMPARE(w().fncCommandMicro(CMD_READ_FORWARD), QStringLiteral("12.5"));
+    QCOMPARE(m_sim->received(), LineBytes::commands({CMD_READ_FIRMWARE, CMD_READ_FORWARD}));
 }
 
 void LinkTest::timeoutGivesEmptyAndStops()
 {
+    shortenSupervision();
     m_sim->setSilent(true);
     connectPort();
     QElapsedTimer clock;
     clock.start();
-    QCOMPARE(w().fncCommandMicro(6), QString());
+    QCOMPARE(w().fncCommandMicro(CMD_READ_FIRMWARE), QString());
     QVERIFY(clock.elapsed() >= 250);
     QVERIFY(w().AbortComm);
     QVERIFY(!w().ReplyTimedOut);
@@ -123,7 +129,7 @@ void LinkTest::closedPortAsksNothing()
     int ticks = 0;
     connect(&tick, &QTimer::timeout, [&] { ++ticks; });
     tick.start(0);
-    QCOMPARE(w().fncCommandMicro(4), QString());
+    QCOMPARE(w().fncCommandMicro(CMD_READ_FORWARD), QString());
     QCOMPARE(ticks, 0); // returned without serving events
     QVERIFY(w().AbortComm);
     QVERIFY(!w().tmrTimeOutComm->isActive());
@@ -133,21 +139,21 @@ void LinkTest::closedPortAsksNothing()
 
 void LinkTest::lateReplyNeverCreditedToTheNextCommand()
 {
+    shortenSupervision();
     m_sim->setReplyDelayMs(500);
     connectPort();
-    QCOMPARE(w().fncCommandMicro(6), QString()); // times out at 300 ms
-    QTest::qWait(300);                           // the late "V1.0" arrives now
+    QCOMPARE(w().fncCommandMicro(CMD_READ_FIRMWARE), QString()); // times out at 300 ms
+    QTest::qWait(300);                                           // the late "V1.0" arrives now
     m_sim->setReplyDelayMs(0);
-    QCOMPARE(w().fncCommandMicro(4), QStringLiteral("12.5"));
+    QCOMPARE(w().fncCommandMicro(CMD_READ_FORWARD), QStringLiteral("12.5"));
     QVERIFY(!w().AbortComm);
 }
 
 void LinkTest::endlessLineIsBounded()
 {
     m_sim->setNoiseBytes(5000);
-    w().tmrTimeOutComm->setInterval(5000);
     connectPort();
-    const QString reply = w().fncCommandMicro(6);
+    const QString reply = w().fncCommandMicro(CMD_READ_FIRMWARE);
     QVERIFY(reply.endsWith(QStringLiteral("V1.0")));
     QVERIFY2(reply.size() <= 1024, qPrintable(QString::number(reply.size())));
 }
@@ -163,7 +169,6 @@ void LinkTest::unplugMidWait_data()
 void LinkTest::unplugMidWait()
 {
     QFETCH(int, when);
-    w().tmrTimeOutComm->setInterval(15000);
     connectPort();
     if (when == 0) {
         m_sim->unplug();
@@ -177,7 +182,7 @@ void LinkTest::unplugMidWait()
     }
     QElapsedTimer clock;
     clock.start();
-    QCOMPARE(w().fncCommandMicro(6), QString());
+    QCOMPARE(w().fncCommandMicro(CMD_READ_FIRMWARE), QString());
     QVERIFY2(clock.elapsed() < 2000, "the exchange waited on a line that is gone");
     QVERIFY(w().AbortComm);
     QVERIFY(!w().tmrTimeOutComm->isActive());
@@ -202,7 +207,7 @@ void LinkTest::reopeningAnOpenPort()
     connectPort();
     QVERIFY(w().MSComm1->PortOpen());
     QCOMPARE(w().MSComm1->lineSettingsText(), QStringLiteral("4800,N,8,1"));
-    QCOMPARE(w().fncCommandMicro(6), QStringLiteral("V1.0"));
+    QCOMPARE(w().fncCommandMicro(CMD_READ_FIRMWARE), QStringLiteral("V1.0"));
 }
 
 void LinkTest::portThatCannotOpen_data()
@@ -222,8 +227,8 @@ void LinkTest::portThatCannotOpen()
 {
     QFETCH(QVariant, port);
     QFETCH(QString, reasonMentions);
-    mapPort(3, QStringLiteral("/nonexistent/ttyX"));
-    mapPort(4, QString());
+    PanelDriver::mapPort(3, QStringLiteral("/nonexistent/ttyX"));
+    PanelDriver::mapPort(4, QString());
     QVERIFY(!w().InitializeComPort(port));
     QVERIFY(!w().MSComm1->PortOpen());
     QVERIFY2(w().PortFailureReason.contains(reasonMentions), qPrintable(w().PortFailureReason));
@@ -234,11 +239,11 @@ void LinkTest::temperature_data()
     QTest::addColumn<int>("raw");
     QTest::addColumn<QString>("shown");
     QTest::addColumn<int>("lamp");
-    QTest::newRow("176 alarms") << 176 << "72" << 255;
-    QTest::newRow("175 does not") << 175 << "70" << 128;
-    QTest::newRow("130") << 130 << "-20" << 128;
-    QTest::newRow("000") << 0 << "-280" << 128;
-    QTest::newRow("999") << 999 << "1718" << 255;
+    QTest::newRow("176 alarms") << 176 << "72" << int(PanelColor::BrightRed);
+    QTest::newRow("175 does not") << 175 << "70" << int(PanelColor::DarkRed);
+    QTest::newRow("130") << 130 << "-20" << int(PanelColor::DarkRed);
+    QTest::newRow("000") << 0 << "-280" << int(PanelColor::DarkRed);
+    QTest::newRow("999") << 999 << "1718" << int(PanelColor::BrightRed);
 }
 
 void LinkTest::temperature()
@@ -246,7 +251,8 @@ void LinkTest::temperature()
     QFETCH(int, raw);
     m_sim->setTemperature(raw);
     connectPort();
-    w().ledTemp->setLampColor(raw > 175 ? 128 : 255);
+    // The lamp starts the other way, so the cycle has to set it.
+    w().ledTemp->setLampColor(raw > 175 ? PanelColor::DarkRed : PanelColor::BrightRed);
     w().ReadDataSerial();
     QTEST(w().lblTemp->text(), "shown");
     QTEST(w().ledTemp->LampColor(), "lamp");
@@ -260,10 +266,13 @@ void LinkTest::lockAndFrequencyQuestion_data()
     QTest::addColumn<bool>("locked");
     QTest::addColumn<bool>("displayEnabled");
     QTest::addColumn<QByteArray>("asked");
-    QTest::newRow("locked, display follows")
-        << true << true << QByteArray("\x04\x05\x07\x08\x09\x0a");
-    QTest::newRow("not locked") << false << true << QByteArray("\x04\x05\x07\x08\x0a");
-    QTest::newRow("keypad owns the digits") << true << false << QByteArray("\x04\x05\x07\x08\x0a");
+    // Without the frequency question: the cycle asks all but that.
+    const QByteArray noFrequency =
+        LineBytes::commands({CMD_READ_FORWARD, CMD_READ_REFLECTED, CMD_READ_TEMPERATURE,
+                             CMD_READ_LOCK, CMD_READ_RF_STATUS});
+    QTest::newRow("locked, display follows") << true << true << LineBytes::statusCycle();
+    QTest::newRow("not locked") << false << true << noFrequency;
+    QTest::newRow("keypad owns the digits") << true << false << noFrequency;
 }
 
 void LinkTest::lockAndFrequencyQuestion()
@@ -276,7 +285,7 @@ void LinkTest::lockAndFrequencyQuestion()
     w().DisplayEnabled = displayEnabled;
     w().ReadDataSerial();
     QTEST(m_sim->received(), "asked");
-    QCOMPARE(w().ledLock->LampColor(), locked ? 255 : 128);
+    QCOMPARE(w().ledLock->LampColor(), locked ? PanelColor::BrightRed : PanelColor::DarkRed);
     if (locked && displayEnabled) {
         QCOMPARE(w().ledDigit(2)->DigitValue(), 9);
         QCOMPARE(w().ledDigit(3)->DigitValue(), 8);
@@ -284,7 +293,7 @@ void LinkTest::lockAndFrequencyQuestion()
     } else {
         QCOMPARE(w().ledDigit(2)->DigitValue(), 0);
     }
-    QCOMPARE(w().ledRfInhibit->LampColor(), 49344);
+    QCOMPARE(w().ledRfInhibit->LampColor(), int(PanelColor::DarkYellow));
 }
 
 void LinkTest::rfSwitch_data()
@@ -292,8 +301,8 @@ void LinkTest::rfSwitch_data()
     QTest::addColumn<bool>("onAir");
     QTest::addColumn<char>("command");
     QTest::addColumn<int>("lamp");
-    QTest::newRow("off the air: RF on") << false << char(11) << 65535;
-    QTest::newRow("on the air: RF off") << true << char(12) << 49344;
+    QTest::newRow("off the air: RF on") << false << char(CMD_RF_ON) << int(PanelColor::Yellow);
+    QTest::newRow("on the air: RF off") << true << char(CMD_RF_OFF) << int(PanelColor::DarkYellow);
 }
 
 void LinkTest::rfSwitch()
@@ -351,7 +360,7 @@ void LinkTest::readingFromACycle()
     m_sim->setFrequencyKHz(98500);
     m_sim->setOnAir(true);
     connectPort();
-    QSignalSpy taken(m_w.get(), &frmTerminale::readingTaken);
+    QSignalSpy taken(&w(), &frmTerminale::readingTaken);
     const qint64 before = TxReading::nowMs();
     w().ReadDataSerial();
     QCOMPARE(taken.count(), 1);

@@ -3,8 +3,10 @@
 
 // How replies are gathered and commands written, on a port open on the
 // simulated transmitter's pseudo-terminal.
+#include "link/Commands.h"
 #include "link/LineGathering.h"
 #include "sim/TxSimulator.h"
+#include "support/LineBytes.h"
 
 #include <QElapsedTimer>
 #include <QSerialPort>
@@ -13,6 +15,9 @@
 #include <memory>
 #include <termios.h>
 #include <unistd.h>
+
+using namespace TxCommand;
+using LineBytes::commands;
 
 class LinkGatheringTest : public QObject
 {
@@ -94,13 +99,13 @@ void LinkGatheringTest::terminalSettings()
 
     // A quarter second after a command: byte by byte, nothing waited for.
     m_sim->setSilent(true);
-    m_gathering->send(QByteArray(1, '\x06'));
+    m_gathering->send(commands({CMD_READ_FIRMWARE}));
     QTRY_VERIFY(!(current().c_lflag & ICANON));
     tio = current();
     QCOMPARE(int(tio.c_cc[VMIN]), 0);
     QCOMPARE(int(tio.c_cc[VTIME]), 0);
 
-    m_gathering->send(QByteArray(1, '\x06'));
+    m_gathering->send(commands({CMD_READ_FIRMWARE}));
     QVERIFY(current().c_lflag & ICANON);
 }
 
@@ -135,12 +140,12 @@ void LinkGatheringTest::replyComesWhole()
     m_sim->setFirmware(QString::fromLatin1(firmware));
     m_sim->setPieces(pieces, 30);
     m_sim->setPacing(pacing);
-    QVERIFY(ask(QByteArray(1, '\x06')));
+    QVERIFY(ask(commands({CMD_READ_FIRMWARE})));
     QTest::qWait(50);
     // One wake-up for each whole line, every byte as it was sent.
     QCOMPARE(m_reads, reads);
     // Nothing was echoed back onto the line.
-    QCOMPARE(m_sim->received(), QByteArray(1, '\x06'));
+    QCOMPARE(m_sim->received(), commands({CMD_READ_FIRMWARE}));
 }
 
 void LinkGatheringTest::slowReplyComesAsItGrows()
@@ -149,7 +154,7 @@ void LinkGatheringTest::slowReplyComesAsItGrows()
     m_sim->setPieces(2, 1500);
     QElapsedTimer clock;
     clock.start();
-    m_gathering->send(QByteArray(1, '\x06'));
+    m_gathering->send(commands({CMD_READ_FIRMWARE}));
     // The first half is held back a while, then handed over well before the rest.
     QTRY_VERIFY_WITH_TIMEOUT(!m_reads.isEmpty(), 1200);
     QVERIFY2(clock.elapsed() >= 200, qPrintable(QString::number(clock.elapsed())));

@@ -2,100 +2,31 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #include "app/frmTerminale.h"
+#include "panel/PanelColors.h"
 #include "panel/PanelStatusBar.h"
 #include "panel/ReadoutLabel.h"
 #include "settings/ProgramValues.h"
 #include "settings/SettingsStore.h"
 #include "settings/frmCom.h"
+#include "support/PanelDriver.h"
 
 #include <QApplication>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRandomGenerator>
 #include <QSettings>
-#include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 
-#include <functional>
 #include <memory>
 
 #include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
-namespace {
-
-// What the operator does in the dialog once it is on screen.
-enum class Operator
-{
-    ClickOk,
-    ClickCancel,
-    CloseBox
-};
-
-QSettings seedStore()
-{
-    return QSettings(QSettings::NativeFormat, QSettings::UserScope, SettingsStore::Application);
-}
-
-void seed(const QString &key, const QString &value)
-{
-    QSettings store(QSettings::NativeFormat, QSettings::UserScope, SettingsStore::Application);
-    store.setValue(SettingsStore::Section + QLatin1Char('/') + key, value);
-    store.sync();
-}
-
-// A fresh reader, so what is checked is what reached the disk.
-QVariant stored(const QString &key)
-{
-    QSettings store(QSettings::NativeFormat, QSettings::UserScope, SettingsStore::Application);
-    return store.value(SettingsStore::Section + QLatin1Char('/') + key);
-}
-
-// Acts on the modal port dialog as soon as one shows up inside a nested event loop.
-class DialogDriver
-{
-public:
-    explicit DialogDriver(std::function<void(frmCom *)> action) : m_action(std::move(action))
-    {
-        m_poll.setInterval(5);
-        QObject::connect(&m_poll, &QTimer::timeout, &m_poll, [this]() {
-            auto *dialog = qobject_cast<frmCom *>(QApplication::activeModalWidget());
-            if (!dialog)
-                return;
-            m_poll.stop();
-            ++opened;
-            m_action(dialog);
-        });
-        m_poll.start();
-    }
-    int opened = 0;
-
-private:
-    std::function<void(frmCom *)> m_action;
-    QTimer m_poll;
-};
-
-void finish(frmCom *dialog, Operator how)
-{
-    switch (how) {
-    case Operator::ClickOk:
-        QTest::mouseClick(dialog->cmdOkCom, Qt::LeftButton);
-        break;
-    case Operator::ClickCancel:
-        QTest::mouseClick(dialog->cmdCancelCom, Qt::LeftButton);
-        break;
-    case Operator::CloseBox:
-        dialog->close();
-        break;
-    }
-}
-} // namespace
+using Answer = PanelDriver::Answer;
 
 class tst_PortDialog : public QObject
 {
@@ -131,15 +62,14 @@ private Q_SLOTS:
     void choiceNotSavedIsTold();
 
 private:
-    std::unique_ptr<QTemporaryDir> m_dir;
+    PanelDriver &panel() { return *m_panel; }
+    std::unique_ptr<PanelDriver> m_panel;
 };
 
 void tst_PortDialog::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_dir->isValid());
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_dir->path());
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_dir->path());
+    m_panel = std::make_unique<PanelDriver>();
+    QVERIFY(QFileInfo(panel().storeDir()).isDir());
     Comm = QVariant();
     LimitUp = QVariant();
     LimitDown = QVariant();
@@ -147,12 +77,12 @@ void tst_PortDialog::init()
 
 void tst_PortDialog::cleanup()
 {
-    m_dir.reset();
+    m_panel.reset();
 }
 
 void tst_PortDialog::firstRunDefaults()
 {
-    frmTerminale window;
+    frmTerminale &window = panel().openWindow();
     QCOMPARE(window.sbrStatus->panelText(3), QStringLiteral("Com: "));
     QCOMPARE(Comm.toString(), QString());
     // Numbers, not texts: the band check compares them as numbers.
@@ -178,18 +108,17 @@ void tst_PortDialog::preselection()
     QFETCH(QString, storedComm);
     QFETCH(bool, comm1Checked);
     if (!storedComm.isEmpty())
-        seed(QStringLiteral("Comm"), storedComm);
-    frmTerminale window;
+        panel().store(QStringLiteral("Comm"), storedComm);
+    frmTerminale &window = panel().openWindow();
 
     bool seen1 = false;
     bool seen2 = false;
-    DialogDriver driver([&](frmCom *dialog) {
-        seen1 = dialog->optCom1->isChecked();
-        seen2 = dialog->optCom2->isChecked();
-        finish(dialog, Operator::ClickCancel);
+    panel().answerNextPortDialog(Answer::Cancel, [&](frmCom &dialog) {
+        seen1 = dialog.optCom1->isChecked();
+        seen2 = dialog.optCom2->isChecked();
     });
     window.mnuFilePort_Click();
-    QCOMPARE(driver.opened, 1);
+    QCOMPARE(panel().portDialogsAnswered(), 1);
     QCOMPARE(seen1, comm1Checked);
     QCOMPARE(seen2, !comm1Checked);
 }
@@ -225,10 +154,10 @@ void tst_PortDialog::bandLimits()
     QFETCH(QString, expectedUp);
     QFETCH(QString, expectedDown);
     if (!up.isEmpty())
-        seed(QStringLiteral("LimitUp"), up);
+        panel().store(QStringLiteral("LimitUp"), up);
     if (!down.isEmpty())
-        seed(QStringLiteral("LimitDown"), down);
-    frmTerminale window;
+        panel().store(QStringLiteral("LimitDown"), down);
+    panel().openWindow();
     QCOMPARE(LimitUp.toString(), expectedUp);
     QCOMPARE(LimitDown.toString(), expectedDown);
 }
@@ -250,31 +179,26 @@ void tst_PortDialog::okStoresChoice()
     QFETCH(bool, pickComm1);
     QFETCH(QString, after);
     if (!before.isEmpty())
-        seed(QStringLiteral("Comm"), before);
+        panel().store(QStringLiteral("Comm"), before);
 
     {
-        frmTerminale window;
-        int result = -1;
-        frmCom *shown = nullptr;
-        DialogDriver driver([&](frmCom *dialog) {
-            shown = dialog;
-            QObject::connect(dialog, &QDialog::finished, dialog, [&](int r) { result = r; });
-            QTest::mouseClick(pickComm1 ? dialog->optCom1 : dialog->optCom2, Qt::LeftButton);
-            finish(dialog, Operator::ClickOk);
+        frmTerminale &window = panel().openWindow();
+        panel().answerNextPortDialog(Answer::Ok, [&](frmCom &dialog) {
+            QTest::mouseClick(pickComm1 ? dialog.optCom1 : dialog.optCom2, Qt::LeftButton);
         });
         window.mnuFilePort_Click();
-        QCOMPARE(driver.opened, 1);
-        QCOMPARE(result, int(QDialog::Accepted));
+        QCOMPARE(panel().portDialogsAnswered(), 1);
+        QCOMPARE(panel().lastBox().result, int(QDialog::Accepted));
         QCOMPARE(window.sbrStatus->panelText(3), QStringLiteral("Com: ") + after);
         QCOMPARE(Comm.toString(), after);
-        QCOMPARE(stored(QStringLiteral("Comm")).toString(), after);
+        QCOMPARE(panel().stored(QStringLiteral("Comm")).toString(), after);
         // The dialog lives only as long as the menu command.
         QVERIFY(QApplication::activeModalWidget() == nullptr);
     }
 
     // After a restart the choice is back, on the status bar and in the dialog.
     Comm = QVariant();
-    frmTerminale restarted;
+    frmTerminale &restarted = panel().openWindow();
     QCOMPARE(Comm.toString(), after);
     QCOMPARE(restarted.sbrStatus->panelText(3), QStringLiteral("Com: ") + after);
     frmCom dialog(&restarted);
@@ -284,37 +208,33 @@ void tst_PortDialog::okStoresChoice()
 void tst_PortDialog::leavingWithoutOk_data()
 {
     QTest::addColumn<QString>("before");
-    QTest::addColumn<Operator>("how");
-    QTest::newRow("first run, Cancel") << QString() << Operator::ClickCancel;
-    QTest::newRow("first run, close box") << QString() << Operator::CloseBox;
-    QTest::newRow("port 1, Cancel") << "1" << Operator::ClickCancel;
-    QTest::newRow("port 1, close box") << "1" << Operator::CloseBox;
+    QTest::addColumn<Answer>("how");
+    QTest::newRow("first run, Cancel") << QString() << Answer::Cancel;
+    QTest::newRow("first run, close box") << QString() << Answer::CloseBox;
+    QTest::newRow("port 1, Cancel") << "1" << Answer::Cancel;
+    QTest::newRow("port 1, close box") << "1" << Answer::CloseBox;
 }
 
 void tst_PortDialog::leavingWithoutOk()
 {
     QFETCH(QString, before);
-    QFETCH(Operator, how);
+    QFETCH(Answer, how);
     if (!before.isEmpty())
-        seed(QStringLiteral("Comm"), before);
-    frmTerminale window;
+        panel().store(QStringLiteral("Comm"), before);
+    frmTerminale &window = panel().openWindow();
 
-    int result = -1;
-    DialogDriver driver([&](frmCom *dialog) {
-        QObject::connect(dialog, &QDialog::finished, dialog, [&](int r) { result = r; });
+    panel().answerNextPortDialog(how, [&](frmCom &dialog) {
         // A different choice is made, then abandoned.
-        QTest::mouseClick(before == QLatin1String("1") ? dialog->optCom2 : dialog->optCom1,
+        QTest::mouseClick(before == QLatin1String("1") ? dialog.optCom2 : dialog.optCom1,
                           Qt::LeftButton);
-        finish(dialog, how);
     });
     window.mnuFilePort_Click();
-    QCOMPARE(driver.opened, 1);
-    QCOMPARE(result, int(QDialog::Rejected));
+    QCOMPARE(panel().portDialogsAnswered(), 1);
+    QCOMPARE(panel().lastBox().result, int(QDialog::Rejected));
     QCOMPARE(Comm.toString(), before);
     QCOMPARE(window.sbrStatus->panelText(3), QStringLiteral("Com: ") + before);
-    QSettings store = seedStore();
-    QCOMPARE(store.contains(QStringLiteral("Startup/Comm")), !before.isEmpty());
-    QCOMPARE(store.value(QStringLiteral("Startup/Comm")).toString(), before);
+    QCOMPARE(panel().stored(QStringLiteral("Comm")).isValid(), !before.isEmpty());
+    QCOMPARE(panel().stored(QStringLiteral("Comm")).toString(), before);
 }
 
 void tst_PortDialog::keyboardDoesNotEndDialog_data()
@@ -328,22 +248,19 @@ void tst_PortDialog::keyboardDoesNotEndDialog_data()
 void tst_PortDialog::keyboardDoesNotEndDialog()
 {
     QFETCH(int, key);
-    frmTerminale window;
+    frmTerminale &window = panel().openWindow();
     bool stillOpen = false;
-    int result = -1;
-    DialogDriver driver([&](frmCom *dialog) {
-        QObject::connect(dialog, &QDialog::finished, dialog, [&](int r) { result = r; });
+    panel().answerNextPortDialog(Answer::Cancel, [&](frmCom &dialog) {
         QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget()
-                                                    : static_cast<QWidget *>(dialog),
+                                                    : static_cast<QWidget *>(&dialog),
                         Qt::Key(key));
-        QTest::keyClick(dialog->cmdOkCom, Qt::Key(key));
-        stillOpen = dialog->isVisible() && result == -1;
-        finish(dialog, Operator::ClickCancel);
+        QTest::keyClick(dialog.cmdOkCom, Qt::Key(key));
+        stillOpen = dialog.isVisible() && panel().lastBox().result == -1;
     });
     window.mnuFilePort_Click();
     QVERIFY(stillOpen);
-    QCOMPARE(result, int(QDialog::Rejected));
-    QVERIFY(!seedStore().contains(QStringLiteral("Startup/Comm")));
+    QCOMPARE(panel().lastBox().result, int(QDialog::Rejected));
+    QVERIFY(!panel().stored(QStringLiteral("Comm")).isValid());
 }
 
 void tst_PortDialog::dialogLayout_data()
@@ -366,7 +283,7 @@ void tst_PortDialog::dialogLayout()
     QFETCH(QString, name);
     QFETCH(QString, caption);
     QFETCH(QRect, geometry);
-    frmTerminale window;
+    frmTerminale &window = panel().openWindow();
     frmCom dialog(&window);
     auto *control = dialog.findChild<QAbstractButton *>(name);
     QVERIFY(control);
@@ -376,7 +293,7 @@ void tst_PortDialog::dialogLayout()
 
 void tst_PortDialog::dialogLooks()
 {
-    frmTerminale window;
+    frmTerminale &window = panel().openWindow();
     frmCom dialog(&window);
     QCOMPARE(dialog.objectName(), QStringLiteral("frmCom"));
     QCOMPARE(dialog.windowTitle(), QStringLiteral("Menu Com Port"));
@@ -387,9 +304,12 @@ void tst_PortDialog::dialogLooks()
     QCOMPARE(dialog.minimumSize(), dialog.maximumSize());
     QVERIFY(!dialog.windowIcon().isNull());
     QVERIFY(dialog.autoFillBackground());
-    QCOMPARE(dialog.palette().color(QPalette::Window), QColor(0, 0, 128));
-    QCOMPARE(dialog.optCom1->palette().color(QPalette::WindowText), QColor(Qt::white));
-    QCOMPARE(dialog.optCom2->palette().color(QPalette::WindowText), QColor(Qt::white));
+    QCOMPARE(dialog.palette().color(QPalette::Window),
+             PanelColor::toQColor(PanelColor::DialogNavy));
+    QCOMPARE(dialog.optCom1->palette().color(QPalette::WindowText),
+             PanelColor::toQColor(PanelColor::White));
+    QCOMPARE(dialog.optCom2->palette().color(QPalette::WindowText),
+             PanelColor::toQColor(PanelColor::White));
 
     for (QPushButton *button : {dialog.cmdCancelCom, dialog.cmdOkCom}) {
         QVERIFY(!button->isDefault());
@@ -409,33 +329,33 @@ void tst_PortDialog::dialogLooks()
 void tst_PortDialog::askBeforePowerOn_data()
 {
     QTest::addColumn<QString>("before");
-    QTest::addColumn<Operator>("how");
+    QTest::addColumn<Answer>("how");
     QTest::addColumn<bool>("goAhead");
     QTest::addColumn<int>("dialogs");
     QTest::addColumn<QString>("after");
-    QTest::newRow("port stored") << "1" << Operator::ClickCancel << true << 0 << "1";
-    QTest::newRow("none, Ok") << QString() << Operator::ClickOk << true << 1 << "2";
-    QTest::newRow("none, Cancel") << QString() << Operator::ClickCancel << false << 1 << "";
-    QTest::newRow("none, close box") << QString() << Operator::CloseBox << false << 1 << "";
+    QTest::newRow("port stored") << "1" << Answer::Cancel << true << 0 << "1";
+    QTest::newRow("none, Ok") << QString() << Answer::Ok << true << 1 << "2";
+    QTest::newRow("none, Cancel") << QString() << Answer::Cancel << false << 1 << "";
+    QTest::newRow("none, close box") << QString() << Answer::CloseBox << false << 1 << "";
 }
 
 void tst_PortDialog::askBeforePowerOn()
 {
     QFETCH(QString, before);
-    QFETCH(Operator, how);
+    QFETCH(Answer, how);
     QFETCH(bool, goAhead);
     QFETCH(int, dialogs);
     QFETCH(QString, after);
     if (!before.isEmpty())
-        seed(QStringLiteral("Comm"), before);
-    frmTerminale window;
+        panel().store(QStringLiteral("Comm"), before);
+    frmTerminale &window = panel().openWindow();
 
-    DialogDriver driver([&](frmCom *dialog) { finish(dialog, how); });
+    panel().answerNextPortDialog(how);
     QCOMPARE(window.askForPortIfNone(), goAhead);
-    QCOMPARE(driver.opened, dialogs);
+    QCOMPARE(panel().portDialogsAnswered(), dialogs);
     QCOMPARE(Comm.toString(), after);
     QCOMPARE(window.sbrStatus->panelText(3), QStringLiteral("Com: ") + after);
-    QCOMPARE(stored(QStringLiteral("Comm")).toString(), after);
+    QCOMPARE(panel().stored(QStringLiteral("Comm")).toString(), after);
 }
 
 void tst_PortDialog::storeReadability_data()
@@ -452,13 +372,13 @@ void tst_PortDialog::storeReadability()
 {
     QFETCH(QString, what);
     QFETCH(bool, readable);
-    const QString path = seedStore().fileName();
+    const QString path = panel().storePath();
     if (what == QLatin1String("file")) {
-        seed(QStringLiteral("Comm"), QStringLiteral("1"));
+        panel().store(QStringLiteral("Comm"), QStringLiteral("1"));
     } else if (what == QLatin1String("directory")) {
         QVERIFY(QDir().mkpath(path));
     } else if (what == QLatin1String("locked")) {
-        seed(QStringLiteral("Comm"), QStringLiteral("1"));
+        panel().store(QStringLiteral("Comm"), QStringLiteral("1"));
         QVERIFY(QFile::setPermissions(path, QFileDevice::Permissions()));
         QFile probe(path);
         if (probe.open(QIODevice::ReadOnly))
@@ -470,18 +390,6 @@ void tst_PortDialog::storeReadability()
 }
 
 namespace {
-QString storePath(const QTemporaryDir &dir)
-{
-    return dir.path() + QStringLiteral("/Tx_Orvel.conf");
-}
-
-bool writeRaw(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-           file.write(bytes) == bytes.size();
-}
-
 // What the path holds, to prove nothing touched it: a file's checksum, or its kind.
 QByteArray fingerprint(const QString &path)
 {
@@ -503,17 +411,6 @@ QByteArray fingerprint(const QString &path)
     return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256).toHex();
 }
 
-// Answers the next message box from inside its own loop, noting its text.
-void answerNextBox(QString &text)
-{
-    QTimer::singleShot(10, [&text] {
-        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        if (!box)
-            return answerNextBox(text);
-        text = box->text();
-        box->button(QMessageBox::Ok)->click();
-    });
-}
 } // namespace
 
 void tst_PortDialog::storedLimitForms_data()
@@ -546,8 +443,8 @@ void tst_PortDialog::storedLimitForms()
 {
     QFETCH(QByteArray, lines);
     QFETCH(bool, accepts);
-    QVERIFY(writeRaw(storePath(*m_dir), "[Startup]\n" + lines));
-    frmTerminale window;
+    QVERIFY(panel().storeRaw("[Startup]\n" + lines));
+    panel().openWindow();
     QCOMPARE(Band.accepts(107900), accepts);
     // A limit that is not usable never reads as an open band either.
     if (!accepts) {
@@ -573,47 +470,45 @@ void tst_PortDialog::damagedStoreFailsClosed_data()
 void tst_PortDialog::damagedStoreFailsClosed()
 {
     QFETCH(QString, what);
-    const QString path = storePath(*m_dir);
+    const QString path = panel().storePath();
     if (what == QLatin1String("nul")) {
-        QVERIFY(writeRaw(path, QByteArray(512, '\0')));
+        QVERIFY(panel().storeRaw(QByteArray(512, '\0')));
     } else if (what == QLatin1String("random")) {
         QByteArray bytes;
         QRandomGenerator random(7);
         for (int i = 0; i < 512; ++i)
             bytes.append(char(random.bounded(256)));
-        QVERIFY(writeRaw(path, "[Startup]\nLimitUp=108000\n" + bytes));
+        QVERIFY(panel().storeRaw("[Startup]\nLimitUp=108000\n" + bytes));
     } else if (what == QLatin1String("empty")) {
-        QVERIFY(writeRaw(path, QByteArray()));
+        QVERIFY(panel().storeRaw(QByteArray()));
     } else if (what == QLatin1String("nosection")) {
-        QVERIFY(writeRaw(path, "LimitUp=108000\nLimitDown=87500\n"));
+        QVERIFY(panel().storeRaw("LimitUp=108000\nLimitDown=87500\n"));
     } else if (what == QLatin1String("fifo")) {
         QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
     } else if (what == QLatin1String("device")) {
         QVERIFY(QFile::link(QStringLiteral("/dev/zero"), path));
     } else if (what == QLatin1String("dangling")) {
-        QVERIFY(QFile::link(m_dir->path() + QStringLiteral("/nowhere"), path));
+        QVERIFY(QFile::link(panel().storeDir() + QStringLiteral("/nowhere"), path));
     } else {
         QVERIFY(QDir().mkpath(path));
     }
     const QByteArray before = fingerprint(path);
 
     // A FIFO nobody writes to would hold start-up for ever if it were opened.
-    frmTerminale window;
+    frmTerminale &window = panel().openWindow();
     QCOMPARE(window.lblCommunications(0)->text(), QStringLiteral("SETTINGS DAMAGED - BAND CLOSED"));
     QVERIFY(!Band.usable());
     QVERIFY(!Band.accepts(98500));
     QCOMPARE(Comm.toString(), QString());
 
     // Ok keeps the choice for this run, says it was not saved, writes nothing.
-    QString told;
-    DialogDriver driver([&](frmCom *dialog) {
-        answerNextBox(told);
-        QTest::mouseClick(dialog->optCom1, Qt::LeftButton);
-        finish(dialog, Operator::ClickOk);
-    });
+    panel().answerNextPortDialog(
+        Answer::Ok, [](frmCom &dialog) { QTest::mouseClick(dialog.optCom1, Qt::LeftButton); });
+    panel().answerNextBox();
     window.mnuFilePort_Click();
     QCOMPARE(Comm.toString(), QStringLiteral("1"));
     QCOMPARE(window.sbrStatus->panelText(3), QStringLiteral("Com: 1"));
+    const QString told = panel().lastBox().text;
     QVERIFY2(told.contains(QLatin1String("could not be saved")), qPrintable(told));
     QCOMPARE(fingerprint(path), before);
     // Through a link, the device it names is left a device.
@@ -626,8 +521,8 @@ void tst_PortDialog::damagedStoreFailsClosed()
 
 void tst_PortDialog::misspeltKeyIsToldAndNotUsed()
 {
-    QVERIFY(writeRaw(storePath(*m_dir), "[Startup]\nLimitup=108000\nLimitDown=87500\n"));
-    frmTerminale window;
+    QVERIFY(panel().storeRaw("[Startup]\nLimitup=108000\nLimitDown=87500\n"));
+    frmTerminale &window = panel().openWindow();
     QCOMPARE(window.lblCommunications(0)->text(), QStringLiteral("SETTING Limitup NOT USED"));
     // Not read as the upper limit: only the lower one stands.
     QVERIFY(Band.accepts(999990));
@@ -647,28 +542,27 @@ void tst_PortDialog::choiceNotSavedIsTold()
     rlimit saved{};
     if (how == QLatin1String("notdir")) {
         // A file where the store's folder should be: as root too, nothing can be made there.
-        const QString blocker = m_dir->path() + QStringLiteral("/blocker");
-        QVERIFY(writeRaw(blocker, "x"));
+        QFile blocker(panel().storeDir() + QStringLiteral("/blocker"));
+        QVERIFY(blocker.open(QIODevice::WriteOnly) && blocker.write("x") == 1);
+        blocker.close();
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
-                           blocker + QStringLiteral("/config"));
+                           blocker.fileName() + QStringLiteral("/config"));
     } else {
-        seed(QStringLiteral("Comm"), QStringLiteral("2"));
+        panel().store(QStringLiteral("Comm"), QStringLiteral("2"));
         std::signal(SIGXFSZ, SIG_IGN);
         QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
         rlimit tiny = saved;
         tiny.rlim_cur = 8;
         QCOMPARE(::setrlimit(RLIMIT_FSIZE, &tiny), 0);
     }
-    frmTerminale window;
-    QString told;
-    DialogDriver driver([&](frmCom *dialog) {
-        answerNextBox(told);
-        QTest::mouseClick(dialog->optCom1, Qt::LeftButton);
-        finish(dialog, Operator::ClickOk);
-    });
+    frmTerminale &window = panel().openWindow();
+    panel().answerNextPortDialog(
+        Answer::Ok, [](frmCom &dialog) { QTest::mouseClick(dialog.optCom1, Qt::LeftButton); });
+    panel().answerNextBox();
     window.mnuFilePort_Click();
     if (how == QLatin1String("full"))
         ::setrlimit(RLIMIT_FSIZE, &saved);
+    const QString told = panel().lastBox().text;
     QVERIFY2(told.contains(QLatin1String("Comm1 is used until the panel is closed")),
              qPrintable(told));
     QCOMPARE(Comm.toString(), QStringLiteral("1"));

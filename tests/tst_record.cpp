@@ -15,7 +15,7 @@
 #include "record/Station.h"
 #include "record/StationWindow.h"
 #include "sim/TxSimulator.h"
-#include "support/PanelFixture.h"
+#include "support/PanelDriver.h"
 
 #include <QApplication>
 #include <QDirIterator>
@@ -442,13 +442,13 @@ void RecordTest::recordThatCannotOpenIsToldOnce()
 
 static int runChild(const QString &how)
 {
-    SettingsSandbox sandbox;
+    PanelDriver sandbox;
     sandbox.store(QStringLiteral("Comm"), QStringLiteral("1"));
     TxSimulator sim;
     if (!sim.start())
         return 3;
     sim.setPacing(true);
-    mapPort(1, sim.devicePath());
+    PanelDriver::mapPort(1, sim.devicePath());
     frmTerminale w;
     // The time each sample is taken at, so the child can say which second it
     // handed to the record.

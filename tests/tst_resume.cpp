@@ -5,35 +5,36 @@
 // again until it answers, on the same port name, with nothing carried over
 // from the connection that was lost; and live changes of the transmitter.
 #include "app/frmTerminale.h"
+#include "link/Commands.h"
 #include "panel/LedLamp.h"
 #include "panel/PanelColors.h"
 #include "panel/PanelTimer.h"
 #include "panel/ReadoutLabel.h"
 #include "panel/RibbonSwitch.h"
-#include "settings/SettingsStore.h"
 #include "sim/TxSimulator.h"
-#include "support/PanelFixture.h"
+#include "support/LineBytes.h"
+#include "support/PanelDriver.h"
 #include "support/Scenario.h"
 #include "support/SimProcess.h"
 
 #include <QApplication>
 #include <QFile>
 #include <QPushButton>
-#include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
+
+using namespace TxCommand;
 
 namespace {
 const QString Resuming = QStringLiteral(" LINK DOWN - RETRYING ");
 const QString InProgress = QStringLiteral("COMMUNICATIONS IN PROGRESS");
-int keyFor(QChar digit)
-{
-    return digit == QLatin1Char('0') ? 10 : digit.unicode() - '1';
-}
+// What the operator asked for: RF switched, a frequency programmed, its digits.
 bool forbiddenBytes(const QByteArray &line)
 {
     for (const char byte : line) {
-        if (byte == '\x0b' || byte == '\x0c' || byte == '\x0e' || (byte >= '0' && byte <= '9'))
+        if (byte == char(CMD_RF_ON) || byte == char(CMD_RF_OFF) ||
+            byte == char(CMD_SET_FREQUENCY) ||
+            (byte >= char(DIGIT_ZERO) && byte <= char(DIGIT_ZERO + 9)))
             return true;
     }
     return false;
@@ -57,28 +58,28 @@ private:
     void makePanel(bool resume);
     // The port's device is a link the test points at whichever line is plugged in.
     void pointLineAt(const QString &device);
-    void endConnectionNow();
-    frmTerminale &w() { return *m_w; }
+    // Reply time-outs in a few hundred milliseconds, for the test about them only.
+    void shortenSupervision() { w().tmrTimeOutComm->setInterval(300); }
+    PanelDriver &panel() { return *m_panel; }
+    frmTerminale &w() { return m_panel->window(); }
 
-    std::unique_ptr<SettingsSandbox> m_sandbox;
+    std::unique_ptr<PanelDriver> m_panel;
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<TxSimulator> m_first;
     std::unique_ptr<TxSimulator> m_second;
-    std::unique_ptr<frmTerminale> m_w;
     QString m_link;
     QList<ConnectionState> m_states;
     QStringList m_labels;
     QTimer m_labelWatch;
-    QTimer m_ender;
 };
 
 void ResumeTest::init()
 {
-    m_sandbox = std::make_unique<SettingsSandbox>();
-    m_sandbox->store(QStringLiteral("Comm"), QStringLiteral("1"));
+    m_panel = std::make_unique<PanelDriver>();
+    panel().store(QStringLiteral("Comm"), QStringLiteral("1"));
     m_dir = std::make_unique<QTemporaryDir>();
     m_link = m_dir->filePath(QStringLiteral("by-id-transmitter"));
-    mapPort(1, m_link);
+    PanelDriver::mapPort(1, m_link);
     m_first = std::make_unique<TxSimulator>();
     m_second = std::make_unique<TxSimulator>();
     m_states.clear();
@@ -89,24 +90,20 @@ void ResumeTest::cleanup()
 {
     m_labelWatch.stop();
     m_labelWatch.disconnect();
-    m_ender.stop();
-    m_ender.disconnect();
-    m_w.reset();
+    m_panel.reset();
     m_first.reset();
     m_second.reset();
     m_dir.reset();
-    m_sandbox.reset();
 }
 
 void ResumeTest::makePanel(bool resume)
 {
-    QSettings(QSettings::NativeFormat, QSettings::UserScope, SettingsStore::Application)
-        .setValue(QStringLiteral("Link/Resume"),
+    panel().store(QStringLiteral("Link"), QStringLiteral("Resume"),
                   resume ? QStringLiteral("true") : QStringLiteral("false"));
-    m_w = std::make_unique<frmTerminale>();
-    w().tmrResume->setInterval(200);
-    w().tmrTimeOutComm->setInterval(300);
-    connect(m_w.get(), &frmTerminale::connectionStateChanged, this,
+    panel().openWindow();
+    if (resume)
+        w().tmrResume->setInterval(200);
+    connect(&w(), &frmTerminale::connectionStateChanged, this,
             [this](ConnectionState state) { m_states << state; });
     // Every text the label shows, in order, as the operator would have read it.
     m_labelWatch.setInterval(1);
@@ -128,37 +125,20 @@ void ResumeTest::pointLineAt(const QString &device)
             0);
 }
 
-void ResumeTest::endConnectionNow()
-{
-    m_ender.setInterval(20);
-    connect(&m_ender, &QTimer::timeout, this, [this] {
-        if (w().PowerOn && !w().cmdPower->isEnabled())
-            w().cmdDisconnect_Click();
-        else
-            m_ender.stop();
-    });
-    m_ender.start();
-}
-
 void ResumeTest::resumesOnANewLineAtTheSamePath()
 {
     QVERIFY(m_first->start());
     pointLineAt(m_first->devicePath());
     makePanel(true);
-    Scenario scenario(30000);
-    scenario.otherwise([this] { endConnectionNow(); });
+    Scenario &scenario = panel().scenario(30000);
     scenario
-        .when([&] { return m_first->received().count('\x0a') >= 2; },
+        .when([&] { return m_first->received().count(char(CMD_READ_RF_STATUS)) >= 2; },
               [&] {
                   // An RF press and a SEND just before the line goes: neither
                   // may act in the connection that comes back.
                   w().ssRfSwitch->click();
                   QVERIFY(w().ssRfSwitch->Pressed());
-                  w().cmdSetFrequency_Click();
-                  for (const QChar digit : QStringLiteral("10790"))
-                      w().cmdKey_Click(keyFor(digit));
-                  w().cmdKey_Click(11);
-                  w().cmdSend_Click();
+                  panel().typeAcceptAndSend(QStringLiteral("10790"));
                   m_first->unplug();
               })
         .when([&] { return w().connectionState() == ConnectionState::Resuming; },
@@ -167,7 +147,7 @@ void ResumeTest::resumesOnANewLineAtTheSamePath()
                   QVERIFY(m_second->start());
                   pointLineAt(m_second->devicePath());
               })
-        .when([&] { return m_second->received().count('\x0a') >= 3; },
+        .when([&] { return m_second->received().count(char(CMD_READ_RF_STATUS)) >= 3; },
               [&] { w().cmdDisconnect_Click(); });
     scenario.start();
     w().cmdPower_Click();
@@ -184,7 +164,7 @@ void ResumeTest::resumesOnANewLineAtTheSamePath()
     // The new line: the firmware question first, then status cycles, and
     // nothing the operator asked for in the lost connection.
     const QByteArray line = m_second->received();
-    QVERIFY2(line.startsWith("\x06\x04\x05\x07\x08\x09\x0a"), line.toHex().constData());
+    QVERIFY2(line.startsWith(LineBytes::connectionOpening()), line.toHex().constData());
     QVERIFY2(!forbiddenBytes(line), line.toHex().constData());
     QVERIFY(!m_second->onAir());
     QCOMPARE(m_second->frequencyKHz(), 107900);
@@ -198,19 +178,19 @@ void ResumeTest::silentTransmitterAnswersAgain()
     QVERIFY(m_first->start());
     pointLineAt(m_first->devicePath());
     makePanel(true);
-    Scenario scenario(30000);
-    scenario.otherwise([this] { endConnectionNow(); });
+    shortenSupervision();
+    Scenario &scenario = panel().scenario(30000);
     scenario
-        .when([&] { return m_first->received().count('\x0a') >= 1; },
+        .when([&] { return m_first->received().count(char(CMD_READ_RF_STATUS)) >= 1; },
               [&] { m_first->setSilent(true); })
         .when([&] { return w().connectionState() == ConnectionState::Resuming; },
               [&] { m_first->clearReceived(); })
         // Two questions tried in vain, then the transmitter is back.
-        .when([&] { return m_first->received().count('\x06') >= 2; },
+        .when([&] { return m_first->received().count(char(CMD_READ_FIRMWARE)) >= 2; },
               [&] { m_first->setSilent(false); })
         .when([&] { return w().connectionState() == ConnectionState::Polling; },
               [&] { QCOMPARE(w().lblCommunications(0)->text(), InProgress); })
-        .when([&] { return m_first->received().count('\x0a') >= 2; },
+        .when([&] { return m_first->received().count(char(CMD_READ_RF_STATUS)) >= 2; },
               [&] { w().cmdDisconnect_Click(); });
     scenario.start();
     w().cmdPower_Click();
@@ -225,10 +205,10 @@ void ResumeTest::disconnectStopsTheRetries()
     QVERIFY(m_first->start());
     pointLineAt(m_first->devicePath());
     makePanel(true);
-    Scenario scenario(30000);
-    scenario.otherwise([this] { endConnectionNow(); });
+    Scenario &scenario = panel().scenario(30000);
     scenario
-        .when([&] { return m_first->received().count('\x0a') >= 1; }, [&] { m_first->unplug(); })
+        .when([&] { return m_first->received().count(char(CMD_READ_RF_STATUS)) >= 1; },
+              [&] { m_first->unplug(); })
         .when([&] { return w().connectionState() == ConnectionState::Resuming; },
               [&] {
                   QVERIFY(w().cmdDisconnect->isEnabled());
@@ -254,9 +234,8 @@ void ResumeTest::withoutResumeALostLinkEnds()
     QVERIFY(m_first->start());
     pointLineAt(m_first->devicePath());
     makePanel(false);
-    Scenario scenario(30000);
-    scenario.otherwise([this] { endConnectionNow(); });
-    scenario.when([&] { return m_first->received().count('\x0a') >= 1; },
+    Scenario &scenario = panel().scenario(30000);
+    scenario.when([&] { return m_first->received().count(char(CMD_READ_RF_STATUS)) >= 1; },
                   [&] { m_first->unplug(); });
     scenario.start();
     w().cmdPower_Click();
@@ -275,19 +254,18 @@ void ResumeTest::powerOnBeforeTheAdapterIsThere()
     pointLineAt(m_dir->filePath(QStringLiteral("not-plugged-yet")));
     makePanel(true);
     bool boxSeen = false;
-    Scenario scenario(30000);
-    scenario.otherwise([this] { endConnectionNow(); });
+    Scenario &scenario = panel().scenario(30000);
     scenario
         .when([&] { return w().connectionState() == ConnectionState::Resuming; },
               [&] {
                   boxSeen = QApplication::activeModalWidget() != nullptr;
-                  QVERIFY2(w().lblCommunications(0)->toolTip().contains(
-                               QLatin1String("No such file")),
-                           qPrintable(w().lblCommunications(0)->toolTip()));
+                  QVERIFY2(
+                      w().lblCommunications(0)->toolTip().contains(QLatin1String("No such file")),
+                      qPrintable(w().lblCommunications(0)->toolTip()));
                   QVERIFY(m_first->start());
                   pointLineAt(m_first->devicePath());
               })
-        .when([&] { return m_first->received().count('\x0a') >= 1; },
+        .when([&] { return m_first->received().count(char(CMD_READ_RF_STATUS)) >= 1; },
               [&] { w().cmdDisconnect_Click(); });
     scenario.start();
     w().cmdPower_Click();
@@ -298,7 +276,8 @@ void ResumeTest::powerOnBeforeTheAdapterIsThere()
     QCOMPARE(m_states.mid(0, 3),
              QList<ConnectionState>({ConnectionState::Connecting, ConnectionState::PortNotAvailable,
                                      ConnectionState::Resuming}));
-    QVERIFY(m_first->received().startsWith("\x06\x04"));
+    QVERIFY(
+        m_first->received().startsWith(LineBytes::commands({CMD_READ_FIRMWARE, CMD_READ_FORWARD})));
 }
 
 void ResumeTest::liveChangesShowOnTheLamps()
@@ -308,10 +287,8 @@ void ResumeTest::liveChangesShowOnTheLamps()
     QVERIFY(sim.start({QStringLiteral("--temperature"), QStringLiteral("150")}));
     pointLineAt(sim.device());
     makePanel(false);
-    w().tmrTimeOutComm->setInterval(15000);
     QString lockReply, temperatureReply;
-    Scenario scenario(30000);
-    scenario.otherwise([this] { endConnectionNow(); });
+    Scenario &scenario = panel().scenario(30000);
     scenario
         .when([&] { return w().ledLock->LampColor() == PanelColor::BrightRed; },
               [&] {

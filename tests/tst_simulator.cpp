@@ -1,10 +1,12 @@
 // SPDX-FileCopyrightText: 2026 The txpanel developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
+#include "link/Commands.h"
 #include "link/MSComm.h"
 #include "sim/LineReader.h"
 #include "sim/LiveCommands.h"
 #include "sim/TxSimulator.h"
+#include "support/LineBytes.h"
 #include "support/RawTerminal.h"
 #include "support/SimProcess.h"
 
@@ -19,6 +21,10 @@
 
 #include <memory>
 #include <optional>
+
+using namespace TxCommand;
+using LineBytes::commands;
+using LineBytes::programming;
 
 namespace {
 // The device's settings as the terminal driver holds them, read through a
@@ -142,15 +148,15 @@ void TestSimulator::replies_data()
     QTest::addColumn<quint8>("command");
     QTest::addColumn<bool>("unlocked");
     QTest::addColumn<QByteArray>("reply");
-    QTest::newRow("forward") << quint8(4) << false << QByteArray("12.5\r");
-    QTest::newRow("reflected") << quint8(5) << false << QByteArray("0.3\r");
-    QTest::newRow("firmware") << quint8(6) << false << QByteArray("V1.0\r");
-    QTest::newRow("temperature") << quint8(7) << false << QByteArray("150\r");
-    QTest::newRow("locked") << quint8(8) << false << QByteArray("9\r");
-    QTest::newRow("unlocked") << quint8(8) << true << QByteArray("0\r");
-    QTest::newRow("frequency") << quint8(9) << false << QByteArray("107900\r");
-    QTest::newRow("rf status off") << quint8(10) << false << QByteArray("0\r");
-    QTest::newRow("start programming") << quint8(14) << false << QByteArray("OK\r");
+    QTest::newRow("forward") << CMD_READ_FORWARD << false << QByteArray("12.5\r");
+    QTest::newRow("reflected") << CMD_READ_REFLECTED << false << QByteArray("0.3\r");
+    QTest::newRow("firmware") << CMD_READ_FIRMWARE << false << QByteArray("V1.0\r");
+    QTest::newRow("temperature") << CMD_READ_TEMPERATURE << false << QByteArray("150\r");
+    QTest::newRow("locked") << CMD_READ_LOCK << false << QByteArray("9\r");
+    QTest::newRow("unlocked") << CMD_READ_LOCK << true << QByteArray("0\r");
+    QTest::newRow("frequency") << CMD_READ_FREQUENCY << false << QByteArray("107900\r");
+    QTest::newRow("rf status off") << CMD_READ_RF_STATUS << false << QByteArray("0\r");
+    QTest::newRow("start programming") << CMD_SET_FREQUENCY << false << QByteArray("OK\r");
 }
 
 void TestSimulator::replies()
@@ -167,8 +173,8 @@ void TestSimulator::replies()
 
 void TestSimulator::unknownByteGetsNoReply()
 {
-    send(QByteArray("\x63\x00\x0d", 3));
-    send(QByteArray(1, '\x06'));
+    send(QByteArray("\x63\x00\x0d", 3)); // no command among them
+    send(commands({CMD_READ_FIRMWARE}));
     QTRY_COMPARE(line(), QByteArray("V1.0\r"));
     QTest::qWait(50);
     QCOMPARE(line(), QByteArray("V1.0\r"));
@@ -190,27 +196,26 @@ void TestSimulator::receivedKeepsEveryByte()
             all += arrival.at(0).toByteArray();
         return all;
     };
-    const QByteArray sent("\x04\x63\x0e"
-                          "12\x09",
-                          6);
+    // 0x63 is no command; the programming is cut short by a question.
+    const QByteArray sent =
+        commands({CMD_READ_FORWARD, 0x63}) + programming("12") + commands({CMD_READ_FREQUENCY});
     send(sent);
     QTRY_COMPARE(arrivedSoFar(), sent);
     QCOMPARE(exchangesAtArrival, QList<int>(exchangesAtArrival.size(), 0));
     QTRY_COMPARE(m_sim->received(), sent);
     m_sim->clearReceived();
-    send(QByteArray(1, '\x05'));
-    QTRY_COMPARE(m_sim->received(), QByteArray(1, '\x05'));
-    QTRY_COMPARE(arrivedSoFar(), sent + '\x05');
+    send(commands({CMD_READ_REFLECTED}));
+    QTRY_COMPARE(m_sim->received(), commands({CMD_READ_REFLECTED}));
+    QTRY_COMPARE(arrivedSoFar(), sent + commands({CMD_READ_REFLECTED}));
 }
 
 void TestSimulator::programmingTakesSixDigitsAfterStart()
 {
     m_sim->setFrequencyKHz(88000);
-    send(QByteArray("\x0e"
-                    "107900"));
+    send(programming("107900"));
     QTRY_COMPARE(line(), QByteArray("OK\r1\r0\r7\r9\r0\r\r"));
     QCOMPARE(m_sim->frequencyKHz(), 107900);
-    send(QByteArray(1, '\x09'));
+    send(commands({CMD_READ_FREQUENCY}));
     QTRY_COMPARE(line(), QByteArray("OK\r1\r0\r7\r9\r0\r\r107900\r"));
 }
 
@@ -219,16 +224,14 @@ void TestSimulator::programmingRejected_data()
     QTest::addColumn<QByteArray>("sent");
     QTest::addColumn<QByteArray>("reply");
     QTest::newRow("digits without start") << QByteArray("107900") << QByteArray();
-    QTest::newRow("command inside digits") << QByteArray("\x0e"
-                                                         "107\x06"
-                                                         "900")
-                                           << QByteArray("OK\r1\r0\r7\rV1.0\r");
-    QTest::newRow("unknown byte inside digits") << QByteArray("\x0e"
-                                                              "10x7900")
-                                                << QByteArray("OK\r1\r0\r");
-    QTest::newRow("five digits then a read") << QByteArray("\x0e"
-                                                           "10790\x09")
-                                             << QByteArray("OK\r1\r0\r7\r9\r0\r088000\r");
+    QTest::newRow("command inside digits")
+        << programming("107") + commands({CMD_READ_FIRMWARE}) + "900"
+        << QByteArray("OK\r1\r0\r7\rV1.0\r");
+    QTest::newRow("unknown byte inside digits")
+        << programming("10x7900") << QByteArray("OK\r1\r0\r");
+    QTest::newRow("five digits then a read")
+        << programming("10790") + commands({CMD_READ_FREQUENCY})
+        << QByteArray("OK\r1\r0\r7\r9\r0\r088000\r");
 }
 
 void TestSimulator::programmingRejected()
@@ -247,18 +250,17 @@ void TestSimulator::programmingRejected()
 void TestSimulator::wrongEchoShowsOnTheLine()
 {
     m_sim->setWrongEcho(true);
-    send(QByteArray("\x0e"
-                    "107900"));
+    send(programming("107900"));
     QTRY_COMPARE(line(), QByteArray("OK\r1\r0\r8\r9\r0\r\r"));
     QVERIFY(m_sim->frequencyKHz() != 107900);
 }
 
 void TestSimulator::rfOnAndOff()
 {
-    send(QByteArray("\x0b\x0a"));
+    send(commands({CMD_RF_ON, CMD_READ_RF_STATUS}));
     QTRY_COMPARE(line(), QByteArray("9\r9\r"));
     QVERIFY(m_sim->onAir());
-    send(QByteArray("\x0c\x0a"));
+    send(commands({CMD_RF_OFF, CMD_READ_RF_STATUS}));
     QTRY_COMPARE(line(), QByteArray("9\r9\r0\r0\r"));
     QVERIFY(!m_sim->onAir());
 }
@@ -293,8 +295,8 @@ void TestSimulator::lineFaults()
 
     QElapsedTimer clock;
     clock.start();
-    send(QByteArray(2, '\x06'));
-    QTRY_COMPARE(m_sim->received(), QByteArray(2, '\x06'));
+    send(commands({CMD_READ_FIRMWARE, CMD_READ_FIRMWARE}));
+    QTRY_COMPARE(m_sim->received(), commands({CMD_READ_FIRMWARE, CMD_READ_FIRMWARE}));
     QTRY_COMPARE(line(), reply);
     QVERIFY2(clock.elapsed() >= minMs, qPrintable(QString::number(clock.elapsed())));
     QTest::qWait(60);
@@ -307,7 +309,7 @@ void TestSimulator::pacingTakesLineTime()
     m_sim->setFirmware(QStringLiteral("123456789"));
     QElapsedTimer clock;
     clock.start();
-    send(QByteArray(1, '\x06'));
+    send(commands({CMD_READ_FIRMWARE}));
     QTRY_COMPARE(line(), QByteArray("123456789\r"));
     // One command byte in and ten out, each ten bits at 4800 baud.
     QVERIFY2(clock.elapsed() >= 20, qPrintable(QString::number(clock.elapsed())));
@@ -316,19 +318,19 @@ void TestSimulator::pacingTakesLineTime()
 void TestSimulator::reopenDropsStaleReply()
 {
     // The reply arrives while nobody has the port open and waits in the device.
-    send(QByteArray(1, '\x06'));
+    send(commands({CMD_READ_FIRMWARE}));
     QVERIFY(m_comm->setPortOpen(false));
     // The command was on the line before the close.
-    QTRY_COMPARE(m_sim->received(), QByteArray(1, '\x06'));
+    QTRY_COMPARE(m_sim->received(), commands({CMD_READ_FIRMWARE}));
     QTRY_COMPARE(m_sim->exchanges(), 1);
     QVERIFY(m_comm->setPortOpen(true));
-    send(QByteArray(1, '\x04'));
+    send(commands({CMD_READ_FORWARD}));
     QTRY_COMPARE(line(), QByteArray("12.5\r"));
 
     QVERIFY(m_comm->setPortOpen(false));
     QVERIFY(!m_comm->PortOpen());
     QVERIFY(m_comm->setPortOpen(true));
-    send(QByteArray(1, '\x05'));
+    send(commands({CMD_READ_REFLECTED}));
     QTRY_COMPARE(line(), QByteArray("12.5\r0.3\r"));
 }
 
@@ -352,7 +354,7 @@ void TestSimulator::unplugClosesPortWithOneReport()
 void TestSimulator::unplugAfterExchanges()
 {
     m_sim->setUnplugAfter(2);
-    send(QByteArray("\x04\x05\x06"));
+    send(commands({CMD_READ_FORWARD, CMD_READ_REFLECTED, CMD_READ_FIRMWARE}));
     QTRY_VERIFY(!m_comm->PortOpen());
     QVERIFY2(m_comm->lastError().contains(m_sim->devicePath()), qPrintable(m_comm->lastError()));
     QCOMPARE(m_sim->exchanges(), 2);
@@ -363,7 +365,7 @@ void TestSimulator::unplugAfterExchanges()
     qputenv("TXPANEL_COM1", m_sim->devicePath().toLocal8Bit());
     QVERIFY2(m_comm->setPortOpen(true), qPrintable(m_comm->lastError()));
     m_got.clear();
-    send(QByteArray("\x04\x05\x06"));
+    send(commands({CMD_READ_FORWARD, CMD_READ_REFLECTED, CMD_READ_FIRMWARE}));
     QTRY_COMPARE(line(), QByteArray("12.5\r0.3\rV1.0\r"));
     QVERIFY(m_sim->isPlugged());
 }
@@ -445,7 +447,7 @@ void TestSimulator::settingsReachOpenPort()
     QVERIFY(tio);
     QCOMPARE(::cfgetospeed(&*tio), speed_t(B4800));
     QVERIFY(!(tio->c_cflag & CSTOPB));
-    send(QByteArray(1, '\x06'));
+    send(commands({CMD_READ_FIRMWARE}));
     QTRY_COMPARE(line(), QByteArray("V1.0\r"));
     QVERIFY(m_comm->PortOpen());
 }
@@ -573,11 +575,11 @@ void TestSimulator::answersAgain()
         m_sim->setSilentAfter(1);
     else
         m_sim->setSilent(true);
-    send(QByteArray(2, '\x06'));
-    QTRY_COMPARE(m_sim->received(), QByteArray(2, '\x06'));
+    send(commands({CMD_READ_FIRMWARE, CMD_READ_FIRMWARE}));
+    QTRY_COMPARE(m_sim->received(), commands({CMD_READ_FIRMWARE, CMD_READ_FIRMWARE}));
     QVERIFY(!m_sim->isAnswering());
     m_sim->setSilent(false);
-    send(QByteArray(1, '\x04'));
+    send(commands({CMD_READ_FORWARD}));
     QTRY_COMPARE(line(), beforeAnswer + "12.5\r");
 }
 
@@ -648,14 +650,14 @@ void TestSimulator::processTakesCommandsLive()
     QVERIFY(txsim.start({QStringLiteral("--record"), record}));
     RawTerminal line(txsim.device());
     QVERIFY(line.isOpen());
-    QCOMPARE(line.ask("\x08"), QByteArray("9\r"));
+    QCOMPARE(line.ask(commands({CMD_READ_LOCK})), QByteArray("9\r"));
     QCOMPARE(txsim.command(QStringLiteral("lock off")), QStringLiteral("OK lock off"));
-    QCOMPARE(line.ask("\x08"), QByteArray("0\r"));
+    QCOMPARE(line.ask(commands({CMD_READ_LOCK})), QByteArray("0\r"));
     QVERIFY(txsim.command(QStringLiteral("lock sideways")).startsWith(QLatin1String("ERROR ")));
-    QCOMPARE(line.ask("\x08"), QByteArray("0\r"));
+    QCOMPARE(line.ask(commands({CMD_READ_LOCK})), QByteArray("0\r"));
 
     QCOMPARE(txsim.command(QStringLiteral("silent")), QStringLiteral("OK silent"));
-    QVERIFY(line.write("\x07"));
+    QVERIFY(line.write(commands({CMD_READ_TEMPERATURE})));
     // Answering again only once the question is in, or it would be answered late.
     const auto recorded = [&record] {
         QFile file(record);
@@ -664,7 +666,7 @@ void TestSimulator::processTakesCommandsLive()
     QTRY_COMPARE(recorded(), QByteArray("8\n8\n8\n7\n"));
     QCOMPARE(txsim.command(QStringLiteral("answer")), QStringLiteral("OK answer"));
     // Replies come in order: the silent question's would have come first.
-    QCOMPARE(line.ask("\x06"), QByteArray("V1.0\r"));
+    QCOMPARE(line.ask(commands({CMD_READ_FIRMWARE})), QByteArray("V1.0\r"));
 
     QCOMPARE(txsim.command(QStringLiteral("quit")), QStringLiteral("OK quit"));
     QTRY_COMPARE(txsim.process().state(), QProcess::NotRunning);
@@ -688,7 +690,7 @@ void TestSimulator::processUnplugAndPlug()
              QStringLiteral("ERROR plug: the line is already plugged in, on ") + txsim.device());
     RawTerminal after(txsim.device());
     QVERIFY(after.isOpen());
-    QCOMPARE(after.ask("\x09"), QByteArray("088000\r"));
+    QCOMPARE(after.ask(commands({CMD_READ_FREQUENCY})), QByteArray("088000\r"));
     QVERIFY(txsim.stop());
 }
 
@@ -718,7 +720,7 @@ void TestSimulator::processServesWithoutInput()
     RawTerminal line(txsim.device());
     QVERIFY(line.isOpen());
     for (int i = 0; i < 3; ++i)
-        QCOMPARE(line.ask("\x08"), lock);
+        QCOMPARE(line.ask(commands({CMD_READ_LOCK})), lock);
     QVERIFY(txsim.stop());
     // The end of the input is no command: nothing more was printed.
     QCOMPARE(txsim.linesPrinted(), nullDevice ? 1 : 2);

@@ -6,12 +6,14 @@
 #include "app/frmTerminale.h"
 #include "link/MSComm.h"
 #include "panel/Key3D.h"
+#include "panel/KeypadKeys.h"
 #include "panel/LedDigit.h"
 #include "panel/PanelStatusBar.h"
 #include "panel/PanelTimer.h"
 #include "panel/ReadoutLabel.h"
 #include "sim/TxSimulator.h"
-#include "support/PanelFixture.h"
+#include "support/LineBytes.h"
+#include "support/PanelDriver.h"
 
 #include <QApplication>
 #include <QEventLoop>
@@ -21,6 +23,12 @@
 #include <QtTest>
 
 #include <cstdio>
+
+namespace {
+// The settings folder a child process works in: its parent's, which the
+// parent removes, as the child ends without unwinding.
+const QString StoreDirVariable = QStringLiteral("TXPANEL_TEST_STORE");
+} // namespace
 
 class StartupTest : public QObject
 {
@@ -44,8 +52,8 @@ private Q_SLOTS:
 
 void StartupTest::firstRunUsesDefaults()
 {
-    SettingsSandbox sandbox;
-    frmTerminale w;
+    PanelDriver panel;
+    frmTerminale &w = panel.openWindow();
     QCOMPARE(w.sbrStatus->panelText(3), QStringLiteral("Com: "));
     QCOMPARE(LimitUp, QVariant(qint32(1000000)));
     QCOMPARE(LimitDown.toInt(), 0);
@@ -92,14 +100,14 @@ void StartupTest::storedValues()
     QFETCH(QString, comm);
     QFETCH(QString, up);
     QFETCH(QString, down);
-    SettingsSandbox sandbox;
+    PanelDriver panel;
     if (!comm.isEmpty())
-        sandbox.store(QStringLiteral("Comm"), comm);
+        panel.store(QStringLiteral("Comm"), comm);
     if (!up.isEmpty())
-        sandbox.store(QStringLiteral("LimitUp"), up);
+        panel.store(QStringLiteral("LimitUp"), up);
     if (!down.isEmpty())
-        sandbox.store(QStringLiteral("LimitDown"), down);
-    frmTerminale w;
+        panel.store(QStringLiteral("LimitDown"), down);
+    frmTerminale &w = panel.openWindow();
     QTEST(w.sbrStatus->panelText(3), "panel3");
     QTEST(LimitUp.toString(), "expectUp");
     QTEST(LimitDown.toString(), "expectDown");
@@ -108,13 +116,13 @@ void StartupTest::storedValues()
 
 void StartupTest::startsIdleAndClosed()
 {
-    SettingsSandbox sandbox;
-    frmTerminale w;
+    PanelDriver panel;
+    frmTerminale &w = panel.openWindow();
     QVERIFY(w.DisplayEnabled);
     QCOMPARE(w.DigitPosition, qint16(1));
     QVERIFY(!w.PowerOn);
     QVERIFY(!w.AbortComm);
-    for (int i = 0; i <= 11; ++i)
+    for (int i = KeypadKey::First; i <= KeypadKey::Last; ++i)
         QVERIFY2(!w.cmdKey(i)->isEnabled(), qPrintable(w.cmdKey(i)->objectName()));
     QVERIFY(!w.cmdSend->isEnabled());
     QVERIFY(w.cmdPower->isEnabled());
@@ -126,19 +134,18 @@ void StartupTest::startsIdleAndClosed()
 
 void StartupTest::unreadableStoreFailsClosed()
 {
-    SettingsSandbox sandbox;
+    PanelDriver panel;
     // A directory where the settings file should be: nothing can be read.
-    QVERIFY(QDir(sandbox.path()).mkpath(QStringLiteral("Tx_Orvel.conf")));
-    frmTerminale w;
+    QVERIFY(QDir().mkpath(panel.storePath()));
+    frmTerminale &w = panel.openWindow();
     QCOMPARE(w.sbrStatus->panelText(3), QStringLiteral("Com: "));
     // Defaults for the port, never for the band: nothing can be sent.
     QVERIFY(!Band.accepts(98500));
     QCOMPARE(w.lblCommunications(0)->text(), QStringLiteral("SETTINGS DAMAGED - BAND CLOSED"));
-    QVERIFY(QFileInfo(sandbox.path() + QStringLiteral("/Tx_Orvel.conf")).isDir());
+    QVERIFY(QFileInfo(panel.storeDir() + QStringLiteral("/Tx_Orvel.conf")).isDir());
 
-    SettingsSandbox healthy;
-    frmTerminale fine;
-    QVERIFY(fine.lblCommunications(0)->text().isEmpty());
+    PanelDriver healthy;
+    QVERIFY(healthy.openWindow().lblCommunications(0)->text().isEmpty());
 }
 
 void StartupTest::displayFrequency_data()
@@ -165,36 +172,33 @@ void StartupTest::displayFrequency()
 {
     QFETCH(QString, report);
     QFETCH(QString, shown);
-    SettingsSandbox sandbox;
-    frmTerminale w;
+    PanelDriver panel;
+    frmTerminale &w = panel.openWindow();
     for (int i = 1; i <= 6; ++i)
         w.ledDigit(i)->setDigitValue(9);
     w.DisplayFrequency(report);
-    QString actual;
-    for (int i = 1; i <= 6; ++i)
-        actual += QString::number(w.ledDigit(i)->DigitValue());
-    QCOMPARE(actual, shown);
+    QCOMPARE(panel.digitsShown(6), shown);
 }
 
 void StartupTest::setFrequencyOpensAndRipristinaCloses()
 {
-    SettingsSandbox sandbox;
-    frmTerminale w;
+    PanelDriver panel;
+    frmTerminale &w = panel.openWindow();
     w.TickCount = 37;
-    w.cmdSetFrequency_Click();
+    panel.openKeypad();
     QVERIFY(!w.DisplayEnabled);
     QVERIFY(w.tmrTimeOut->isActive());
     QCOMPARE(w.TickCount, qint16(0));
-    for (int i = 0; i <= 10; ++i)
+    for (int i = KeypadKey::First; i <= KeypadKey::Zero; ++i)
         QVERIFY(w.cmdKey(i)->isEnabled());
-    QVERIFY(!w.cmdKey(11)->isEnabled());
+    QVERIFY(!w.cmdKey(KeypadKey::Ok)->isEnabled());
     QCOMPARE(w.DigitPosition, qint16(1));
 
     w.cmdSend->setEnabled(true);
     w.Ripristina();
     QVERIFY(w.DisplayEnabled);
     QVERIFY(!w.cmdSend->isEnabled());
-    for (int i = 0; i <= 11; ++i)
+    for (int i = KeypadKey::First; i <= KeypadKey::Last; ++i)
         QVERIFY(!w.cmdKey(i)->isEnabled());
     // Closing the keypad leaves the entry blink running until its own limit.
     QVERIFY(w.tmrTimeOut->isActive());
@@ -218,8 +222,8 @@ void StartupTest::centring()
     QFETCH(QSize, window);
     QTEST(frmTerminale::centredPosition(screen, window), "topLeft");
 
-    SettingsSandbox sandbox;
-    frmTerminale w;
+    PanelDriver panel;
+    frmTerminale &w = panel.openWindow();
     const QRect available = QGuiApplication::primaryScreen()->geometry();
     const QPoint expected = frmTerminale::centredPosition(available, w.frameGeometry().size());
     QCOMPARE(w.pos(), expected);
@@ -236,11 +240,10 @@ void StartupTest::endingTheProgram_data()
 // does, and ends the program from inside it: the handler must never resume.
 static int runChild(const QString &how)
 {
-    SettingsSandbox sandbox;
+    PanelDriver panel(qEnvironmentVariable(qPrintable(StoreDirVariable)));
+    frmTerminale &w = panel.openWindow();
     if (how.startsWith(QLatin1String("connected")) ||
         how.startsWith(QLatin1String("programming"))) {
-        sandbox.store(QStringLiteral("Comm"), QStringLiteral("1"));
-        frmTerminale w;
         const bool byClose = how.endsWith(QLatin1String("close"));
         auto endProgram = [&] {
             if (byClose)
@@ -258,13 +261,8 @@ static int runChild(const QString &how)
                 QObject::connect(watch, &QTimer::timeout, &w, [&, watch] {
                     if (w.connectionState() == ConnectionState::Polling && !w.SendRequest &&
                         w.lblCommunications(0)->text().isEmpty() == false &&
-                        w.EnteredDigits[5].isEmpty()) {
-                        w.cmdSetFrequency_Click();
-                        for (const int key : {0, 10, 6, 8, 10}) // 1 0 7 9 0
-                            w.cmdKey_Click(key);
-                        w.cmdKey_Click(11);
-                        w.cmdSend_Click();
-                    }
+                        w.EnteredDigits[5].isEmpty())
+                        panel.typeAcceptAndSend(QStringLiteral("10790"));
                     if (w.lblCommunications(0)->text() ==
                         QLatin1String("SEND FREQUENCY TO TRANSMITTER")) {
                         watch->stop();
@@ -283,7 +281,6 @@ static int runChild(const QString &how)
         });
         return qApp->exec() == 0 ? 8 : 9;
     }
-    frmTerminale w;
     w.show();
     QTimer::singleShot(0, &w, [&] {
         QEventLoop nested;
@@ -305,9 +302,11 @@ static int runChild(const QString &how)
 void StartupTest::endingTheProgram()
 {
     QFETCH(QString, how);
+    const PanelDriver settings;
     QProcess child;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("TXPANEL_TEST_CHILD"), how);
+    env.insert(StoreDirVariable, settings.storeDir());
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     child.setProcessEnvironment(env);
     QElapsedTimer clock;
@@ -338,9 +337,12 @@ void StartupTest::exitWhileConnected()
     // Slow enough that the end is asked for in the middle of the programming.
     if (how.startsWith(QLatin1String("programming")))
         sim.setReplyDelayMs(40);
+    PanelDriver settings;
+    settings.store(QStringLiteral("Comm"), QStringLiteral("1"));
     QProcess child;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("TXPANEL_TEST_CHILD"), how);
+    env.insert(StoreDirVariable, settings.storeDir());
     env.insert(QStringLiteral("TXPANEL_COM1"), sim.devicePath());
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     child.setProcessEnvironment(env);
@@ -351,12 +353,14 @@ void StartupTest::exitWhileConnected()
     const QByteArray output = child.readAllStandardOutput();
     QVERIFY(!output.contains("RESUMED"));
     QCOMPARE(child.exitCode(), 0);
-    QVERIFY2(sim.received().startsWith("\x06\x04\x05"), sim.received().toHex().constData());
+    QVERIFY2(sim.received().startsWith(
+                 LineBytes::commands({TxCommand::CMD_READ_FIRMWARE, TxCommand::CMD_READ_FORWARD,
+                                      TxCommand::CMD_READ_REFLECTED})),
+             sim.received().toHex().constData());
     if (how.startsWith(QLatin1String("programming"))) {
         QVERIFY(output.contains("ASKED"));
         // The whole sequence went out and took; nothing after it.
-        QVERIFY2(sim.received().endsWith(QByteArray("\x0e"
-                                                    "107900")),
+        QVERIFY2(sim.received().endsWith(LineBytes::programming("107900")),
                  sim.received().toHex().constData());
         QCOMPARE(sim.frequencyKHz(), 107900);
     }
@@ -364,7 +368,7 @@ void StartupTest::exitWhileConnected()
     QString lockName = sim.devicePath().mid(int(qstrlen("/dev/")));
     lockName.replace(QLatin1Char('/'), QLatin1Char('_'));
     QVERIFY(!QFile::exists(QStringLiteral("/var/lock/LCK..") + lockName));
-    mapPort(1, sim.devicePath());
+    PanelDriver::mapPort(1, sim.devicePath());
     MSComm next;
     next.setCommPort(1);
     QVERIFY2(next.setPortOpen(true), qPrintable(next.lastError()));

@@ -20,7 +20,7 @@
 #include "record/StationWindow.h"
 #include "settings/SettingsStore.h"
 #include "sim/TxSimulator.h"
-#include "support/PanelFixture.h"
+#include "support/PanelDriver.h"
 #include "support/Scenario.h"
 
 #include <QApplication>
@@ -90,7 +90,7 @@ private:
     frmTerminale &w() { return *m_w; }
     QString recordPath() const { return m_dir.filePath(QStringLiteral("record.sqlite")); }
 
-    std::unique_ptr<SettingsSandbox> m_sandbox;
+    std::unique_ptr<PanelDriver> m_sandbox;
     std::unique_ptr<TxSimulator> m_sim;
     std::unique_ptr<frmTerminale> m_w;
     Station *m_station = nullptr;
@@ -100,11 +100,11 @@ private:
 
 void StationTest::init()
 {
-    m_sandbox = std::make_unique<SettingsSandbox>();
+    m_sandbox = std::make_unique<PanelDriver>();
     m_sandbox->store(QStringLiteral("Comm"), QStringLiteral("1"));
     m_sim = std::make_unique<TxSimulator>();
     QVERIFY2(m_sim->start(), qPrintable(m_sim->lastError()));
-    mapPort(1, m_sim->devicePath());
+    PanelDriver::mapPort(1, m_sim->devicePath());
 }
 
 void StationTest::cleanup()
@@ -363,7 +363,7 @@ void StationTest::linkLostUntilTheOperatorStops()
     QCOMPARE(w().windowTitle(), Title);
     // DISCONNECT is no lost link.
     QVERIFY(m_sim->start());
-    mapPort(1, m_sim->devicePath());
+    PanelDriver::mapPort(1, m_sim->devicePath());
     Scenario again(30000);
     again.otherwise([this] { endConnectionNow(); });
     again.when([&] { return w().statusCycles() >= 2; }, [&] { w().cmdDisconnect_Click(); });
