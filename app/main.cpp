@@ -18,8 +18,10 @@ int main(int argc, char *argv[])
     StatusFeed feed(panel);
     feed.start(FeedSettings::fromStore());
     // Alarms, the transmitter log and the Station window, when the settings
-    // ask for them; owned by the panel.
-    new Station(panel);
+    // ask for them; owned by the panel. The feed publishes the alarms (none
+    // while they are off).
+    const Station *station = new Station(panel);
+    feed.setAlarmBook(station->alarmBook());
     panel.show();
     return app.exec();
 }

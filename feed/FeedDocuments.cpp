@@ -3,6 +3,7 @@
 
 #include "feed/FeedDocuments.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonValue>
@@ -161,6 +162,32 @@ constexpr ReadingMetric ReadingMetrics[] = {
      "frequency_khz", 1000},
 };
 
+QJsonArray alarmArray(const std::vector<AlarmEntry> &alarms)
+{
+    QJsonArray array;
+    for (const AlarmEntry &alarm : alarms)
+        array.append(alarm.toJson());
+    return array;
+}
+
+struct AlarmMetric
+{
+    const char *name;
+    const char *type;
+    const char *help;
+    double (*value)(const AlarmEntry &);
+};
+constexpr AlarmMetric AlarmMetrics[] = {
+    {"txpanel_alarm_active", "gauge",
+     "1 while the alarm is active (raised, not cleared yet), else 0; labelled with its id.",
+     [](const AlarmEntry &a) { return a.active() ? 1.0 : 0.0; }},
+    {"txpanel_alarm_unacknowledged", "gauge",
+     "1 while the alarm waits for an operator's acknowledgement (active or cleared), else 0.",
+     [](const AlarmEntry &a) { return a.acknowledged() ? 0.0 : 1.0; }},
+    {"txpanel_alarm_raises_total", "counter", "Times the alarm was raised since the panel started.",
+     [](const AlarmEntry &a) { return double(a.raises); }},
+};
+
 } // namespace
 
 namespace FeedDocuments {
@@ -193,7 +220,7 @@ QByteArray statusJson(const FeedSnapshot &snapshot)
             entry.insert(QStringLiteral("text"), *reading.text);
         readings.insert(reading.key, entry);
     }
-    const QJsonObject root{
+    QJsonObject root{
         {QStringLiteral("name"), snapshot.name},
         {QStringLiteral("state"), snapshot.state},
         {QStringLiteral("port"), snapshot.port},
@@ -204,6 +231,19 @@ QByteArray statusJson(const FeedSnapshot &snapshot)
                                             : QJsonValue(QJsonValue::Null)},
         {QStringLiteral("cycles"), double(snapshot.cycles)},
         {QStringLiteral("readings"), readings},
+    };
+    if (snapshot.alarms)
+        root.insert(QStringLiteral("alarms"), alarmArray(*snapshot.alarms));
+    return QJsonDocument(root).toJson(QJsonDocument::Compact);
+}
+
+std::optional<QByteArray> alarmsJson(const FeedSnapshot &snapshot)
+{
+    if (!snapshot.alarms)
+        return std::nullopt;
+    const QJsonObject root{
+        {QStringLiteral("name"), snapshot.name},
+        {QStringLiteral("alarms"), alarmArray(*snapshot.alarms)},
     };
     return QJsonDocument(root).toJson(QJsonDocument::Compact);
 }
@@ -239,6 +279,14 @@ QByteArray metricsText(const FeedSnapshot &snapshot)
     for (const Reading &reading : readings)
         out.sample("txpanel_reading_age_seconds", ageSeconds(reading, snapshot.nowMs),
                    label("reading", reading.key));
+    if (snapshot.alarms) {
+        for (const AlarmMetric &metric : AlarmMetrics) {
+            out.family(metric.name, metric.type, metric.help);
+            for (const AlarmEntry &alarm : *snapshot.alarms)
+                out.sample(metric.name, metric.value(alarm),
+                           label("alarm", AlarmKinds::id(alarm.kind)));
+        }
+    }
     return out.text();
 }
 

@@ -58,9 +58,10 @@ bool FeedHttpServer::handleRequest(const QHttpServerRequest &request, QTcpSocket
     }
     // The query is not looked at: nothing a client sends reaches the panel.
     const QString path = request.url().path();
-    const Document document = path == QLatin1String("/status.json") ? Document::Status
-                              : path == QLatin1String("/metrics")   ? Document::Metrics
-                                                                    : Document::None;
+    const Document document = path == QLatin1String("/status.json")   ? Document::Status
+                              : path == QLatin1String("/metrics")     ? Document::Metrics
+                              : path == QLatin1String("/alarms.json") ? Document::Alarms
+                                                                      : Document::None;
     const bool headOnly = method == QHttpServerRequest::Method::Head;
     if (m_waiting.empty() && m_turns.take(TokenBucket::nowMs())) {
         answer(*connection, document, headOnly);
@@ -107,9 +108,18 @@ void FeedHttpServer::answer(FeedConnection &connection, Document document, bool 
         response.contentType = FeedDocuments::MetricsType;
         response.body = FeedDocuments::metricsText(m_source());
         break;
+    case Document::Alarms:
+        if (std::optional<QByteArray> alarms = FeedDocuments::alarmsJson(m_source())) {
+            response.contentType = FeedDocuments::JsonType;
+            response.body = std::move(*alarms);
+        } else {
+            response.status = 404;
+            response.body = "Not Found: alarms are off ([Alarms] Enabled=true turns them on)\n";
+        }
+        break;
     case Document::None:
         response.status = 404;
-        response.body = "Not Found: the feed serves /status.json and /metrics\n";
+        response.body = "Not Found: the feed serves /status.json, /metrics and /alarms.json\n";
         break;
     }
     response.headOnly = headOnly;

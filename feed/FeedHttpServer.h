@@ -19,10 +19,11 @@ class FeedConnection;
 class FeedTcpServer;
 
 // Serves the feed's documents over Qt's HTTP server, read-only: GET and HEAD
-// of /status.json and /metrics; any other path is 404, any other method 405
-// (see RequestHead). Each answer is built from the snapshot at the moment it
-// goes out. Answers are paced (FeedLimits): one that is over the rate waits
-// for its turn, its client with it.
+// of /status.json, /metrics and /alarms.json (404 while alarms are off); any
+// other path is 404, any other method 405 (see RequestHead). Each answer is
+// built from the snapshot at the moment it goes out. Answers are paced
+// (FeedLimits): one that is over the rate waits for its turn, its client with
+// it.
 class FeedHttpServer : public QAbstractHttpServer
 {
     Q_OBJECT
@@ -48,6 +49,7 @@ private:
     {
         Status,
         Metrics,
+        Alarms,
         None
     };
     struct Waiting

@@ -4,11 +4,13 @@
 #pragma once
 
 #include "link/TxReading.h"
+#include "record/AlarmEntry.h"
 
 #include <QString>
 #include <QtGlobal>
 
 #include <optional>
+#include <vector>
 
 // What the feed tells about one panel at one moment: taken from the panel
 // when a request is answered, so every answer is as fresh as the last status
@@ -24,4 +26,7 @@ struct FeedSnapshot
     quint64 cycles = 0;
     TxReading reading;
     qint64 nowMs = 0; // on TxReading::nowMs()'s clock, for the readings' ages
+    // Every alarm of the panel's alarm book, in AlarmKinds::All order (normal
+    // ones included); absent while alarms are off.
+    std::optional<std::vector<AlarmEntry>> alarms;
 };

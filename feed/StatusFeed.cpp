@@ -6,6 +6,7 @@
 #include "app/frmTerminale.h"
 #include "feed/FeedHttpServer.h"
 #include "link/MSComm.h"
+#include "record/AlarmBook.h"
 #include "settings/ProgramValues.h"
 
 #include <QDateTime>
@@ -48,6 +49,11 @@ quint16 StatusFeed::port() const
     return m_server ? m_server->port() : 0;
 }
 
+void StatusFeed::setAlarmBook(const AlarmBook *book)
+{
+    m_alarms = book;
+}
+
 quint64 StatusFeed::answered() const
 {
     return m_server ? m_server->answered() : 0;
@@ -77,6 +83,15 @@ FeedSnapshot StatusFeed::snapshot() const
         if (m_panel.ConnectionStart.isValid())
             s.connectedSeconds =
                 std::max<qint64>(0, m_panel.ConnectionStart.secsTo(QDateTime::currentDateTime()));
+    }
+    // The alarms outlast a connection: a link lost or a cleared alarm not
+    // yet acknowledged is what the station must hear of after it.
+    if (m_alarms) {
+        std::vector<AlarmEntry> alarms;
+        alarms.reserve(AlarmKinds::All.size());
+        for (const AlarmKind kind : AlarmKinds::All)
+            alarms.push_back(m_alarms->entry(kind));
+        s.alarms = std::move(alarms);
     }
     return s;
 }

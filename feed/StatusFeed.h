@@ -11,16 +11,19 @@
 #include <QPointer>
 #include <QString>
 
+class AlarmBook;
 class frmTerminale;
 class FeedHttpServer;
 
 // The panel's status feed: the transmitter's last reading and the link's
 // state, served read-only over HTTP for the station's monitoring
-// (/status.json for txpanel-snmp and scripts, /metrics for Prometheus).
+// (/status.json for txpanel-snmp and scripts, /metrics for Prometheus, and
+// /alarms.json while alarms are on).
 //
 // It only reads the panel (its reading, state, cycles, firmware, connection
-// start and port) and never writes to the serial line; it is served in the
-// panel's own event loop, inside the status poll's waits, within FeedLimits.
+// start and port) and the station's alarm book, and never writes to the
+// serial line; it is served in the panel's own event loop, inside the status
+// poll's waits, within FeedLimits.
 class StatusFeed : public QObject
 {
     Q_OBJECT
@@ -40,11 +43,16 @@ public:
     // Answers written since the start.
     quint64 answered() const;
 
+    // The alarms to publish (Station::alarmBook()); null, as while alarms are
+    // off, publishes none. Read at each answer, never changed.
+    void setAlarmBook(const AlarmBook *book);
+
     // What an answer made now would tell.
     FeedSnapshot snapshot() const;
 
 private:
     frmTerminale &m_panel;
+    QPointer<const AlarmBook> m_alarms;
     FeedSettings m_settings;
     QPointer<FeedHttpServer> m_server;
     QString m_problem;

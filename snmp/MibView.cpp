@@ -12,6 +12,7 @@ constexpr quint32 ObjectsArc = 1;
 constexpr quint32 NotificationsArc = 0;
 constexpr quint32 PanelCountArc = 1;
 constexpr quint32 TableArc = 2;
+constexpr quint32 AlarmTableArc = 3;
 constexpr quint32 EntryArc = 1;
 // A DisplayString holds at most 255 octets.
 constexpr int DisplayStringMax = 255;
@@ -74,6 +75,33 @@ Oid MibView::cell(Column column, int index)
            std::initializer_list<quint32>{TableArc, EntryArc, column, static_cast<quint32>(index)};
 }
 
+Oid MibView::alarmCell(AlarmColumn column, int index, AlarmStatus::Kind kind)
+{
+    return objects() + std::initializer_list<quint32>{AlarmTableArc, EntryArc, column,
+                                                      static_cast<quint32>(index),
+                                                      static_cast<quint32>(kind)};
+}
+
+QByteArray MibView::dateAndTime(const QDateTime &utc)
+{
+    const QDateTime t = utc.toUTC();
+    const QDate date = t.date();
+    const QTime time = t.time();
+    const int year = date.year();
+    const char octets[] = {static_cast<char>((year >> 8) & 0xFF),
+                           static_cast<char>(year & 0xFF),
+                           static_cast<char>(date.month()),
+                           static_cast<char>(date.day()),
+                           static_cast<char>(time.hour()),
+                           static_cast<char>(time.minute()),
+                           static_cast<char>(time.second()),
+                           static_cast<char>(time.msec() / 100),
+                           '+',
+                           0,
+                           0};
+    return QByteArray(octets, sizeof octets);
+}
+
 Oid MibView::notification(quint32 number)
 {
     return root() + std::initializer_list<quint32>{NotificationsArc, number};
@@ -118,6 +146,31 @@ MibView::MibView(const std::vector<PanelRow> &rows, qint64 nowMs)
             const qint64 tenths = std::max<qint64>(0, nowMs - *row.lastAnswerMs) / 100;
             put(FeedAge, integer(std::min<qint64>(tenths, 0x7FFFFFFF)));
         }
+        for (const AlarmStatus &alarm : s.alarms) {
+            auto putAlarm = [&](AlarmColumn column, const MibValue &value) {
+                instances_.emplace(alarmCell(column, index, alarm.kind), value);
+            };
+            auto putTime = [&](AlarmColumn column, const std::optional<QDateTime> &time) {
+                // DateAndTime has two octets for the year: a time it cannot
+                // hold is left out rather than wrapped.
+                if (time && time->isValid() && time->date().year() >= 0 &&
+                    time->date().year() <= 65535)
+                    putAlarm(column, {MibValue::Kind::Text, 0, dateAndTime(*time)});
+            };
+            auto putText = [&](AlarmColumn column, const std::optional<QString> &text) {
+                if (text)
+                    putAlarm(column, displayString(*text));
+            };
+            putAlarm(AlarmName, displayString(alarm.name));
+            putAlarm(AlarmState, integer(static_cast<int>(alarm.state)));
+            putText(AlarmRaisedValue, alarm.raisedValue);
+            putTime(AlarmRaisedTime, alarm.raisedUtc);
+            putText(AlarmClearedValue, alarm.clearedValue);
+            putTime(AlarmClearedTime, alarm.clearedUtc);
+            putText(AlarmAcknowledgedBy, alarm.acknowledgedBy);
+            putTime(AlarmAcknowledgedTime, alarm.acknowledgedUtc);
+            putAlarm(AlarmRaises, unsignedValue(alarm.raises));
+        }
     }
 }
 
@@ -141,6 +194,9 @@ bool MibView::isObjectInstance(const Oid &instance)
     const Oid rest(instance.begin() + static_cast<std::ptrdiff_t>(base.size()), instance.end());
     if (rest.size() >= 1 && rest[0] == PanelCountArc)
         return rest.size() >= 2;
+    if (rest.size() >= 1 && rest[0] == AlarmTableArc)
+        return rest.size() >= 5 && rest[1] == EntryArc && rest[2] >= FirstAlarmColumn &&
+               rest[2] <= LastAlarmColumn;
     return rest.size() >= 4 && rest[0] == TableArc && rest[1] == EntryArc &&
            rest[2] >= FirstColumn && rest[2] <= LastColumn;
 }

@@ -5,6 +5,7 @@
 #include "snmp/PanelRow.h"
 
 #include <QByteArray>
+#include <QDateTime>
 
 #include <map>
 #include <vector>
@@ -32,7 +33,8 @@ struct MibValue
 // Every instance TXPANEL-MIB has at one moment, in SNMP order. Requests are
 // answered from such a snapshot: Get is a lookup, GetNext the first instance
 // past the one asked for, so the walk order cannot go wrong however sparse the
-// rows are (absent readings are simply not in it).
+// rows are (absent readings are simply not in it). The panel table comes
+// first, then the alarm table (indexed by panel and alarm).
 class MibView
 {
 public:
@@ -58,6 +60,21 @@ public:
     };
     static constexpr quint32 FirstColumn = Name;
     static constexpr quint32 LastColumn = FeedAge;
+    // Sub-identifiers under txpanelAlarmEntry.
+    enum AlarmColumn : quint32
+    {
+        AlarmName = 2,
+        AlarmState = 3,
+        AlarmRaisedValue = 4,
+        AlarmRaisedTime = 5,
+        AlarmClearedValue = 6,
+        AlarmClearedTime = 7,
+        AlarmAcknowledgedBy = 8,
+        AlarmAcknowledgedTime = 9,
+        AlarmRaises = 10
+    };
+    static constexpr quint32 FirstAlarmColumn = AlarmName;
+    static constexpr quint32 LastAlarmColumn = AlarmRaises;
 
     MibView(const std::vector<PanelRow> &rows, qint64 nowMs);
 
@@ -67,6 +84,7 @@ public:
     static Oid objects();
     static Oid panelCount();
     static Oid cell(Column column, int index);
+    static Oid alarmCell(AlarmColumn column, int index, AlarmStatus::Kind kind);
     static Oid notification(quint32 number);
 
     const MibValue *get(const Oid &instance) const;
@@ -75,6 +93,9 @@ public:
     // Whether `instance` names an instance of an object the MIB defines, so a
     // Get of it that finds nothing answers noSuchInstance, not noSuchObject.
     static bool isObjectInstance(const Oid &instance);
+    // A UTC time as a DateAndTime: the eleven-octet form, to the tenth of a
+    // second, '+' 0:0 from UTC.
+    static QByteArray dateAndTime(const QDateTime &utc);
 
     const std::map<Oid, MibValue> &instances() const { return instances_; }
 

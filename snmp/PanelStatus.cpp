@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "snmp/PanelStatus.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonValue>
@@ -148,6 +149,14 @@ std::optional<PanelStatus> PanelStatus::fromJson(const QByteArray &document, QSt
         const double tenths = std::round(*scan.oldestAge * 10);
         status.readingAgeTenthsS =
             static_cast<qint32>(std::min<double>(tenths, std::numeric_limits<qint32>::max()));
+    }
+    // Each alarm once: a second object for the same one is not the panel's.
+    const QJsonArray alarms = root.value(QLatin1String("alarms")).toArray();
+    for (const QJsonValue &entry : alarms) {
+        const std::optional<AlarmStatus> alarm = AlarmStatus::fromJson(entry.toObject());
+        if (alarm && std::none_of(status.alarms.begin(), status.alarms.end(),
+                                  [&](const AlarmStatus &a) { return a.kind == alarm->kind; }))
+            status.alarms.push_back(*alarm);
     }
     return status;
 }

@@ -2,10 +2,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "snmp/AlarmStatus.h"
+
 #include <QByteArray>
 #include <QString>
 
 #include <optional>
+#include <vector>
 
 // What one panel's status feed says, reduced to what the MIB serves. Every
 // reading is optional: the panel leaves out those not read in its current
@@ -44,6 +47,10 @@ struct PanelStatus
     std::optional<quint32> frequencyKhz;
     // The oldest age among the readings above that are present.
     std::optional<qint32> readingAgeTenthsS;
+    // The panel's alarms, in its order; none while its alarms are off (the
+    // feed has no "alarms" then) or its feed does not answer. Alarms this
+    // agent does not know are left out.
+    std::vector<AlarmStatus> alarms;
 
     // Parses the feed's JSON document; on failure returns nothing and says why
     // in *error, so the operator learns what the feed sent instead.
@@ -51,7 +58,7 @@ struct PanelStatus
 
     static std::optional<State> stateFromFeed(const QString &text);
 
-    // Forgets the readings and the connection time (the feed no longer tells
-    // them) but keeps what identifies the panel.
+    // Forgets the readings, the connection time and the alarms (the feed no
+    // longer tells them) but keeps what identifies the panel.
     void markUnread(State why);
 };

@@ -226,9 +226,6 @@ void SnmpAgent::masterLost()
 
 void SnmpAgent::notify(NotificationTracker::Event event, int index, const MibView &view)
 {
-    if (!connected_)
-        return;
-    const auto number = static_cast<quint32>(event);
     MibView::Column subject = MibView::State;
     switch (event) {
     case NotificationTracker::Event::LinkUp:
@@ -247,12 +244,41 @@ void SnmpAgent::notify(NotificationTracker::Event event, int index, const MibVie
         subject = MibView::OnAir;
         break;
     }
+    sendNotification(static_cast<quint32>(event),
+                     {MibView::cell(MibView::Name, index), MibView::cell(subject, index)}, view);
+}
+
+void SnmpAgent::notifyAlarm(AlarmTracker::Event event, int index, AlarmStatus::Kind kind,
+                            const MibView &view)
+{
+    std::vector<Oid> objects{MibView::cell(MibView::Name, index),
+                             MibView::alarmCell(MibView::AlarmName, index, kind),
+                             MibView::alarmCell(MibView::AlarmState, index, kind)};
+    switch (event) {
+    case AlarmTracker::Event::Raised:
+        objects.push_back(MibView::alarmCell(MibView::AlarmRaisedValue, index, kind));
+        break;
+    case AlarmTracker::Event::Cleared:
+        objects.push_back(MibView::alarmCell(MibView::AlarmClearedValue, index, kind));
+        break;
+    case AlarmTracker::Event::Acknowledged:
+        objects.push_back(MibView::alarmCell(MibView::AlarmRaisedValue, index, kind));
+        objects.push_back(MibView::alarmCell(MibView::AlarmAcknowledgedBy, index, kind));
+        break;
+    }
+    sendNotification(static_cast<quint32>(event), objects, view);
+}
+
+void SnmpAgent::sendNotification(quint32 number, const std::vector<Oid> &objects,
+                                 const MibView &view)
+{
+    if (!connected_)
+        return;
     netsnmp_variable_list *vars = nullptr;
     const std::vector<oid> trapOid = toNetSnmp(MibView::notification(number));
     snmp_varlist_add_variable(&vars, SnmpTrapOid, OID_LENGTH(SnmpTrapOid), ASN_OBJECT_ID,
                               trapOid.data(), trapOid.size() * sizeof(oid));
-    for (MibView::Column column : {MibView::Name, subject}) {
-        const Oid instance = MibView::cell(column, index);
+    for (const Oid &instance : objects) {
         const MibValue *value = view.get(instance);
         if (!value)
             continue;

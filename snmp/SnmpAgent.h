@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "snmp/AlarmTracker.h"
 #include "snmp/MibView.h"
 #include "snmp/NotificationTracker.h"
 
@@ -46,6 +47,9 @@ public:
     // Sends the notification for `event` about panel `index` (1-based), its
     // objects taken from `view`.
     void notify(NotificationTracker::Event event, int index, const MibView &view);
+    // Sends the notification for `event` about that alarm of panel `index`.
+    void notifyAlarm(AlarmTracker::Event event, int index, AlarmStatus::Kind kind,
+                     const MibView &view);
 
     // For net-snmp's C callbacks.
     MibView snapshot() const { return snapshot_(); }
@@ -53,6 +57,10 @@ public:
     void masterLost();
 
 private:
+    // snmpTrapOID.0 the notification `number`, then each of `objects` that
+    // `view` has (an instance the panel has not told is left out).
+    void sendNotification(quint32 number, const std::vector<Oid> &objects, const MibView &view);
+
     QString socket_;
     QString debugTokens_;
     int reconnectSeconds_;

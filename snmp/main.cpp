@@ -1,6 +1,7 @@
 // SPDX-FileCopyrightText: 2026 The txpanel developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "snmp/AgentOptions.h"
+#include "snmp/AlarmTracker.h"
 #include "snmp/FeedPoller.h"
 #include "snmp/MibView.h"
 #include "snmp/NotificationTracker.h"
@@ -58,6 +59,7 @@ int main(int argc, char *argv[])
     for (const QUrl &url : options.feeds)
         rows.push_back(PanelRow{url.toString(), PanelStatus{}, std::nullopt});
     std::vector<NotificationTracker> trackers(rows.size());
+    std::vector<AlarmTracker> alarmTrackers(rows.size());
     // What was last told on stderr about each feed, so a feed that stays
     // down is reported once, not at every poll.
     std::vector<QString> lastTold(rows.size());
@@ -85,11 +87,15 @@ int main(int argc, char *argv[])
         auto settle = [&, i, index] {
             const std::vector<NotificationTracker::Event> events =
                 trackers[i].update(rows[i].status);
-            if (events.empty())
+            const std::vector<AlarmTracker::Notice> alarms =
+                alarmTrackers[i].update(rows[i].status);
+            if (events.empty() && alarms.empty())
                 return;
             const MibView view(rows, clock.elapsed());
             for (NotificationTracker::Event event : events)
                 agent.notify(event, index, view);
+            for (const AlarmTracker::Notice &notice : alarms)
+                agent.notifyAlarm(notice.event, index, notice.kind, view);
         };
         QObject::connect(poller.get(), &FeedPoller::answered, &app,
                          [&, i, index, settle](const PanelStatus &status) {

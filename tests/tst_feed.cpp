@@ -1,7 +1,7 @@
 // SPDX-FileCopyrightText: 2026 The txpanel developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-// The status feed: its two documents for given readings and states, the
+// The status feed: its documents for given readings, states and alarms, the
 // checks on requests as they arrive, its settings, and the feed served by a
 // panel polling the simulator, as the station's monitoring sees it: what it
 // answers, where it listens (or does not), and that no client, however
@@ -13,6 +13,7 @@
 #include "feed/StatusFeed.h"
 #include "link/ReplyDecoding.h"
 #include "panel/ReadoutLabel.h"
+#include "record/AlarmBook.h"
 #include "settings/SettingsStore.h"
 #include "sim/TxSimulator.h"
 #include "support/PanelDriver.h"
@@ -22,9 +23,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHostAddress>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QSysInfo>
 #include <QTcpServer>
@@ -208,6 +211,50 @@ QStringList samples(const QByteArray &exposition)
     return lines;
 }
 
+// An alarm book taken through steps as the station takes it, one a line:
+// "raise KIND VALUE @TIME", "clear KIND VALUE @TIME", "ack KIND USER @TIME",
+// times ISO 8601 UTC with milliseconds. Each step must be one the book
+// allows.
+bool apply(AlarmBook &book, const QStringList &steps)
+{
+    for (const QString &step : steps) {
+        const qsizetype at = step.lastIndexOf(QLatin1String(" @"));
+        const QStringList words = step.left(at).split(QLatin1Char(' '));
+        const QDateTime when = QDateTime::fromString(step.mid(at + 2), Qt::ISODateWithMs);
+        const std::optional<AlarmKind> kind = AlarmKinds::fromId(words.value(1));
+        const QString text = words.mid(2).join(QLatin1Char(' '));
+        if (!kind || !when.isValid())
+            return false;
+        const QString verb = words.value(0);
+        const bool done = verb == QLatin1String("raise")   ? book.raise(*kind, text, when)
+                          : verb == QLatin1String("clear") ? book.clear(*kind, text, when)
+                          : verb == QLatin1String("ack")   ? book.acknowledge(*kind, text, when)
+                                                           : false;
+        if (!done)
+            return false;
+    }
+    return true;
+}
+
+std::vector<AlarmEntry> entriesOf(const AlarmBook &book)
+{
+    std::vector<AlarmEntry> entries;
+    for (const AlarmKind kind : AlarmKinds::All)
+        entries.push_back(book.entry(kind));
+    return entries;
+}
+
+// The alarm samples of an exposition.
+QStringList alarmSamples(const QByteArray &exposition)
+{
+    return samples(exposition).filter(QRegularExpression(QStringLiteral("^txpanel_alarm_")));
+}
+
+QJsonObject jsonObject(const QByteArray &text)
+{
+    return QJsonDocument::fromJson(text).object();
+}
+
 constexpr char Readings[] = R"("readings":{
     "forward_w":{"value":12.5,"text":"12.5","age_s":0.25},
     "reflected_w":{"value":0.3,"text":"0.3","age_s":0.25},
@@ -235,6 +282,8 @@ private Q_SLOTS:
     void metrics();
     void labelValuesAreEscaped_data();
     void labelValuesAreEscaped();
+    void alarmDocuments_data();
+    void alarmDocuments();
     void requestHeads_data();
     void requestHeads();
     void settings_data();
@@ -243,6 +292,7 @@ private Q_SLOTS:
     void answers_data();
     void answers();
     void keptAliveForTheNextRequest();
+    void alarmsFollowTheBook();
     void answersOverTheRateWaitTheirTurn();
     void listensOnlyWhereAsked_data();
     void listensOnlyWhereAsked();
@@ -485,6 +535,98 @@ void FeedTest::labelValuesAreEscaped()
              name);
 }
 
+void FeedTest::alarmDocuments_data()
+{
+    QTest::addColumn<bool>("alarmsOn");
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QString>("state");   // reflected-high's
+    QTest::addColumn<QStringList>("lit"); // the alarm samples that are not 0
+
+    const QString raise = QStringLiteral("raise reflected-high 2.5 W @2026-12-08T14:03:22.500Z");
+    const QString ack = QStringLiteral("ack reflected-high alice @2026-12-08T14:05:00.000Z");
+    const QString clear = QStringLiteral("clear reflected-high 1.0 W @2026-12-08T14:04:10.250Z");
+    const QString active = QStringLiteral("txpanel_alarm_active{alarm=\"reflected-high\"} 1");
+    const QString waiting =
+        QStringLiteral("txpanel_alarm_unacknowledged{alarm=\"reflected-high\"} 1");
+    const QString once = QStringLiteral("txpanel_alarm_raises_total{alarm=\"reflected-high\"} 1");
+
+    QTest::newRow("alarms off: no alarm anywhere, /alarms.json not served")
+        << false << QStringList() << QString() << QStringList();
+    QTest::newRow("never raised: all normal, every sample 0")
+        << true << QStringList() << QStringLiteral("normal") << QStringList();
+    QTest::newRow("raised") << true << QStringList{raise} << QStringLiteral("active-unacknowledged")
+                            << QStringList{active, waiting, once};
+    QTest::newRow("acknowledged while active")
+        << true << QStringList{raise, ack} << QStringLiteral("active-acknowledged")
+        << QStringList{active, once};
+    QTest::newRow("cleared before anyone acknowledged it")
+        << true << QStringList{raise, clear} << QStringLiteral("cleared-unacknowledged")
+        << QStringList{waiting, once};
+    QTest::newRow("cleared, then acknowledged")
+        << true << QStringList{raise, clear, ack} << QStringLiteral("normal") << QStringList{once};
+    QTest::newRow("raised again, and another alarm")
+        << true
+        << QStringList{raise, ack, clear,
+                       QStringLiteral("raise reflected-high 3.1 W @2026-12-08T15:00:00.000Z"),
+                       QStringLiteral(
+                           "raise link-lost the line was lost @2026-12-08T15:00:01.000Z")}
+        << QStringLiteral("active-unacknowledged")
+        << QStringList{active,
+                       QStringLiteral("txpanel_alarm_active{alarm=\"link-lost\"} 1"),
+                       waiting,
+                       QStringLiteral("txpanel_alarm_unacknowledged{alarm=\"link-lost\"} 1"),
+                       QStringLiteral("txpanel_alarm_raises_total{alarm=\"reflected-high\"} 2"),
+                       QStringLiteral("txpanel_alarm_raises_total{alarm=\"link-lost\"} 1")};
+}
+
+void FeedTest::alarmDocuments()
+{
+    QFETCH(bool, alarmsOn);
+    QFETCH(QStringList, steps);
+    QFETCH(QString, state);
+    QFETCH(QStringList, lit);
+    AlarmBook book;
+    QVERIFY(apply(book, steps));
+    FeedSnapshot snapshot = polling();
+    if (alarmsOn)
+        snapshot.alarms = entriesOf(book);
+
+    // /status.json: the readings as ever, and the alarms beside them while on.
+    QJsonObject status = jsonObject(FeedDocuments::statusJson(snapshot));
+    QCOMPARE(status.contains(QStringLiteral("alarms")), alarmsOn);
+    const QJsonValue inStatus = status.take(QStringLiteral("alarms"));
+    QCOMPARE(status, jsonObject(FeedDocuments::statusJson(polling())));
+    const QByteArray metrics = FeedDocuments::metricsText(snapshot);
+    const std::optional<QByteArray> alarms = FeedDocuments::alarmsJson(snapshot);
+    if (!alarmsOn) {
+        QVERIFY(!alarms);
+        QCOMPARE(metrics, FeedDocuments::metricsText(polling()));
+        return;
+    }
+
+    // /alarms.json: the panel's name and the book's snapshot; the same array
+    // in /status.json.
+    QVERIFY(alarms);
+    const QJsonObject document = jsonObject(*alarms);
+    QCOMPARE(document, (QJsonObject{{QStringLiteral("name"), QStringLiteral("site-a")},
+                                    {QStringLiteral("alarms"), book.toJson()}}));
+    QCOMPARE(inStatus, document.value(QStringLiteral("alarms")));
+    QCOMPARE(document[QStringLiteral("alarms")][1][QStringLiteral("state")].toString(), state);
+
+    // /metrics: after the readings' families, three more, each declared with
+    // its type and with a sample per alarm, 0 but for those lit.
+    const QStringList all = alarmSamples(metrics);
+    QCOMPARE(all.size(), 3 * int(AlarmKinds::All.size()));
+    QCOMPARE(all.filter(QRegularExpression(QStringLiteral(" (?!0$)\\S+$"))), lit);
+    QCOMPARE(samples(metrics), samples(FeedDocuments::metricsText(polling())) + all);
+    for (const char *family : {"txpanel_alarm_active gauge", "txpanel_alarm_unacknowledged gauge",
+                               "txpanel_alarm_raises_total counter"}) {
+        const QByteArray name = QByteArray(family).split(' ').constFirst();
+        QVERIFY2(metrics.contains("\n# HELP " + name + ' '), family);
+        QVERIFY2(metrics.contains(QByteArray("\n# TYPE ") + family + '\n'), family);
+    }
+}
+
 void FeedTest::requestHeads_data()
 {
     QTest::addColumn<QByteArray>("bytes");
@@ -656,6 +798,9 @@ void FeedTest::answers_data()
     QTest::newRow("root") << get("/") << 404 << plain << QByteArray("Not Found") << false;
     QTest::newRow("a path below") << get("/status.json/x") << 404 << plain << QByteArray() << false;
     QTest::newRow("favicon") << get("/favicon.ico") << 404 << plain << QByteArray() << false;
+    QTest::newRow("alarms while they are off")
+        << get("/alarms.json") << 404 << plain
+        << QByteArray("Not Found: alarms are off ([Alarms] Enabled=true turns them on)") << false;
     for (const char *method : {"POST", "PUT", "DELETE", "PATCH", "OPTIONS", "BREW"}) {
         QTest::addRow("%s", method)
             << QByteArray(method) + " /status.json HTTP/1.1\r\nContent-Length: 2\r\n\r\n{}" << 405
@@ -707,6 +852,29 @@ void FeedTest::keptAliveForTheNextRequest()
     QTRY_VERIFY(client.received().size() > first + 100 &&
                 client.received().endsWith(R"("state":"off"})"));
     QVERIFY(!client.closed());
+}
+
+void FeedTest::alarmsFollowTheBook()
+{
+    // Each answer reads the book as it stands; a book gone is alarms off.
+    auto book = std::make_unique<AlarmBook>();
+    StatusFeed feed(w());
+    feed.setAlarmBook(book.get());
+    QVERIFY(startFeed(feed));
+    QVERIFY(book->raise(AlarmKind::ReflectedHigh, QStringLiteral("2.5 W"),
+                        QDateTime::currentDateTimeUtc()));
+    RawClient raised(feed.port(), get("/alarms.json"));
+    QTRY_VERIFY(raised.answered());
+    QCOMPARE(raised.status(), 200);
+    QCOMPARE(raised.header("Content-Type"), QByteArray("application/json"));
+    QCOMPARE(raised.json().value(QStringLiteral("alarms")).toArray(), book->toJson());
+    QCOMPARE(book->toJson().at(1)[QStringLiteral("state")].toString(),
+             QStringLiteral("active-unacknowledged"));
+
+    book.reset();
+    RawClient gone(feed.port(), get("/alarms.json"));
+    QTRY_VERIFY(gone.answered());
+    QCOMPARE(gone.status(), 404);
 }
 
 void FeedTest::answersOverTheRateWaitTheirTurn()

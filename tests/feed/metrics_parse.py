@@ -4,7 +4,8 @@
 """The feed's /metrics read by Prometheus's own parser (Debian's
 python3-prometheus-client), from the real panel polling txsim: every family
 parses with its type and help, the values are the transmitter's, a reading
-that is not a number has no sample, and label values survive escaping.
+that is not a number has no sample, and label values survive escaping. With
+the panel's alarms on, the alarm families parse too, one sample per alarm.
 
 usage: metrics_parse.py TXPANEL TXSIM
 Exit 77 (CTest's skip) only when python3-prometheus-client is missing.
@@ -20,6 +21,10 @@ SKIP = 77
 # As QSettings reads it from the .conf line below: quotes and a backslash.
 NAME = 'north "A" \\ mast'
 NAME_INI = '"north \\"A\\" \\\\ mast"'
+
+ALARM_IDS = ["forward-low", "reflected-high", "vswr-high", "temperature-high", "lock-lost",
+             "link-lost", "rf-off"]
+ALARMS = "[Alarms]\nEnabled=true\nNotify=false\n"
 
 GAUGES = ["txpanel_up", "txpanel_state", "txpanel_info", "txpanel_connected_seconds",
           "txpanel_forward_power_watts", "txpanel_reflected_power_watts", "txpanel_vswr",
@@ -95,6 +100,26 @@ def run(stack):
     expect(value(parsed, "txpanel_reflected_power_watts") == 0.3, "reflected power kept")
     print("PASS a reading that is not a number has no sample (and no VSWR), not 0")
 
+    check_alarms(stack)
+
+
+def check_alarms(stack):
+    parsed = families(stack.metrics()[1])
+    for name, kind in [("txpanel_alarm_active", "gauge"),
+                       ("txpanel_alarm_unacknowledged", "gauge"),
+                       ("txpanel_alarm_raises", "counter")]:
+        expect(name in parsed and parsed[name].type == kind and parsed[name].documentation,
+               f"{name}: missing, not a {kind} or without help: {parsed.get(name)}")
+    expect(all(s.name == "txpanel_alarm_raises_total"
+               for s in parsed["txpanel_alarm_raises"].samples),
+           f"the raises counter's samples: {parsed['txpanel_alarm_raises'].samples}")
+    for family in ["txpanel_alarm_active", "txpanel_alarm_unacknowledged",
+                   "txpanel_alarm_raises"]:
+        values = [(s.labels, s.value) for s in parsed[family].samples]
+        expect(values == [({"alarm": alarm_id}, 0) for alarm_id in ALARM_IDS],
+               f"{family}: one sample per alarm, in order, all 0: {values}")
+    print("PASS the alarm families parse: two gauges and a counter, a sample per alarm")
+
 
 def main():
     if len(sys.argv) != 3:
@@ -105,7 +130,7 @@ def main():
         print("SKIP: python3-prometheus-client is not installed")
         return SKIP
     stack = PanelStack(sys.argv[1], sys.argv[2], name=NAME, name_ini=NAME_INI,
-                       sim_options=["--temperature", "150"])
+                       sim_options=["--temperature", "150"], extra_settings=ALARMS)
     try:
         stack.start()
         run(stack)

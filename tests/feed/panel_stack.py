@@ -8,8 +8,9 @@ PanelStack starts txsim on a pseudo-terminal with its standard input a pipe
 (so the test can type live commands at it and read its answers), then the
 built txpanel under QT_QPA_PLATFORM=offscreen with a settings directory of
 its own ([Startup] Comm=1, [Link] ConnectAtStart=true, [Feed] Enabled=true on
-a free loopback port) and TXPANEL_COM1 pointing at txsim's device. Every
-process it starts it stops, by its own process id.
+a free loopback port, and any further sections the test gives, such as
+[Alarms]) and TXPANEL_COM1 pointing at txsim's device. Every process it
+starts it stops, by its own process id.
 """
 
 import json
@@ -56,13 +57,14 @@ def wait_until(what, probe, timeout=20.0):
 
 class PanelStack:
     def __init__(self, panel, txsim, name="site-a", name_ini=None, sim_options=(),
-                 resume=False):
+                 resume=False, extra_settings=""):
         self.tmp = tempfile.mkdtemp(prefix="txpanel-feed-test-")
         self.panel_binary = os.path.abspath(panel)
         self.txsim_binary = os.path.abspath(txsim)
         self.name = name
         self.name_ini = name_ini if name_ini is not None else name
         self.sim_options = list(sim_options)
+        self.extra_settings = extra_settings
         self.port = free_port()
         self.url = f"http://127.0.0.1:{self.port}"
         self.sim = None
@@ -104,6 +106,8 @@ Address=127.0.0.1
 Port={self.port}
 Name={self.name_ini}
 """)
+            if self.extra_settings:
+                conf.write("\n" + self.extra_settings)
         if self.resume:
             os.symlink(self.device, self.link)
         env = dict(os.environ, QT_QPA_PLATFORM="offscreen", XDG_CONFIG_HOME=config,
@@ -189,6 +193,16 @@ Name={self.name_ini}
         if code != 200:
             raise Failure(f"/status.json answered {code}")
         return json.loads(body)
+
+    def alarms(self):
+        """/alarms.json's alarms by id (the panel's alarms must be on)."""
+        code, _, body = self.fetch("/alarms.json")
+        if code != 200:
+            raise Failure(f"/alarms.json answered {code}: {body!r}")
+        document = json.loads(body)
+        if document.get("name") != self.name:
+            raise Failure(f"/alarms.json names another panel: {document}")
+        return {alarm["id"]: alarm for alarm in document["alarms"]}
 
     def metrics(self):
         code, headers, body = self.fetch("/metrics")

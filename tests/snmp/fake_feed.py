@@ -33,6 +33,14 @@ POLLING = {
 }
 
 
+# The alarms a panel with alarms on publishes, in its order.
+ALARM_TITLES = {
+    "forward-low": "FORWARD POWER LOW", "reflected-high": "REFLECTED POWER HIGH",
+    "vswr-high": "VSWR HIGH", "temperature-high": "TEMPERATURE HIGH", "lock-lost": "LOCK LOST",
+    "link-lost": "LINK LOST", "rf-off": "RF OFF THE AIR",
+}
+
+
 def polling_document(**changes):
     """A copy of POLLING with top-level fields replaced."""
     document = copy.deepcopy(POLLING)
@@ -40,9 +48,26 @@ def polling_document(**changes):
     return document
 
 
+def alarm(alarm_id, state="normal", raised=None, raised_value=None, cleared=None,
+          cleared_value=None, acknowledged_at=None, acknowledged_by=None, raises=0):
+    """One alarm as the panel's feed gives it (times ISO 8601 UTC)."""
+    return {"id": alarm_id, "title": ALARM_TITLES[alarm_id], "state": state,
+            "active": state.startswith("active-"),
+            "acknowledged": state in ("normal", "active-acknowledged"),
+            "raised": raised, "raisedValue": raised_value, "cleared": cleared,
+            "clearedValue": cleared_value, "acknowledgedAt": acknowledged_at,
+            "acknowledgedBy": acknowledged_by, "raises": raises}
+
+
+def alarm_list(*changed):
+    """Every alarm normal, but for those given (alarm() objects)."""
+    given = {entry["id"]: entry for entry in changed}
+    return [given.get(alarm_id, alarm(alarm_id)) for alarm_id in ALARM_TITLES]
+
+
 class _Handler(http.server.BaseHTTPRequestHandler):
     def do_GET(self):  # noqa: N802 (the name http.server calls)
-        body = self.server.feed.body() if self.path == "/status.json" else None
+        body = self.server.feed.answer() if self.path == "/status.json" else None
         if body is None:
             self.send_error(404)
             return
@@ -72,6 +97,7 @@ class FakeFeed:
         self._path = path
         self._server = None
         self._thread = None
+        self._requests = 0
         if document is not None:
             self.set(document)
 
@@ -80,6 +106,16 @@ class FakeFeed:
         body = document if isinstance(document, bytes) else json.dumps(document).encode()
         with self._lock:
             self._body = body
+
+    def requests(self):
+        """How many times the document has been asked for."""
+        with self._lock:
+            return self._requests
+
+    def answer(self):
+        with self._lock:
+            self._requests += 1
+        return self.body()
 
     def body(self):
         if self._path is not None:

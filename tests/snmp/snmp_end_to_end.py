@@ -20,7 +20,8 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from fake_feed import FakeFeed, StalledFeed, polling_document  # noqa: E402
+from fake_feed import (FakeFeed, StalledFeed, alarm, alarm_list,  # noqa: E402
+                       polling_document)
 
 SKIP = 77
 TOOLS = ["snmpd", "snmptrapd", "snmpget", "snmpwalk", "snmpset"]
@@ -201,6 +202,77 @@ def trap_seen(stack, notification, *varbinds):
     return probe
 
 
+def alarm_traps(stack, notification):
+    """The notifications of that name received so far."""
+    sent = re.compile(rf"OID: TXPANEL-MIB::{notification}\b")
+    return [t for t in stack.traps() if sent.search(t)]
+
+
+def check_alarms(stack, site_a):
+    """Panel 1 turns its alarms on; its reflected-power alarm is raised,
+    cleared and acknowledged: rows in the walk and one notification each."""
+    before = len(stack.traps())
+    document = polling_document(alarms=alarm_list())
+    site_a.set(document)
+    wait_until("panel 1's alarms in the walk", row_has(stack, {
+        "txpanelAlarmState.1.reflectedHigh": "normal",
+        "txpanelAlarmName.1.reflectedHigh": "REFLECTED POWER HIGH",
+        "txpanelAlarmRaises.1.reflectedHigh": "0"}))
+
+    raised = alarm("reflected-high", "active-unacknowledged", "2026-12-08T14:03:22.570Z", "2.5 W",
+                   raises=1)
+    document["alarms"] = alarm_list(raised)
+    site_a.set(document)
+    wait_until("txpanelAlarmRaised", trap_seen(
+        stack, "txpanelAlarmRaised", "txpanelPanelName.1 = STRING: site-a",
+        "txpanelAlarmName.1.reflectedHigh = STRING: REFLECTED POWER HIGH",
+        "txpanelAlarmState.1.reflectedHigh = INTEGER: activeUnacknowledged",
+        "txpanelAlarmRaisedValue.1.reflectedHigh = STRING: 2.5 W"))
+    expect(len(stack.traps()) == before + 1,
+           f"turning alarms on was a baseline; the raise one trap: {stack.traps()[before:]}")
+    wait_until("the raised alarm in the walk", row_has(stack, {
+        "txpanelAlarmState.1.reflectedHigh": "activeUnacknowledged",
+        "txpanelAlarmRaisedTime.1.reflectedHigh": "2026-12-8,14:3:22.5,+0:0",
+        "txpanelAlarmRaises.1.reflectedHigh": "1"}))
+    print("PASS an alarm raised: in the walk and a txpanelAlarmRaised trap")
+
+    cleared = dict(raised, state="cleared-unacknowledged", active=False, acknowledged=False,
+                   cleared="2026-12-08T14:04:10.000Z", clearedValue="1.0 W")
+    document["alarms"] = alarm_list(cleared)
+    site_a.set(document)
+    wait_until("txpanelAlarmCleared", trap_seen(
+        stack, "txpanelAlarmCleared", "txpanelPanelName.1 = STRING: site-a",
+        "txpanelAlarmName.1.reflectedHigh = STRING: REFLECTED POWER HIGH",
+        "txpanelAlarmState.1.reflectedHigh = INTEGER: clearedUnacknowledged",
+        "txpanelAlarmClearedValue.1.reflectedHigh = STRING: 1.0 W"))
+    print("PASS the alarm cleared: a txpanelAlarmCleared trap, state clearedUnacknowledged")
+
+    acknowledged = dict(cleared, state="normal", acknowledged=True,
+                        acknowledgedAt="2026-12-08T14:05:00.000Z", acknowledgedBy="alice")
+    document["alarms"] = alarm_list(acknowledged)
+    site_a.set(document)
+    wait_until("txpanelAlarmAcknowledged", trap_seen(
+        stack, "txpanelAlarmAcknowledged", "txpanelPanelName.1 = STRING: site-a",
+        "txpanelAlarmState.1.reflectedHigh = INTEGER: normal",
+        "txpanelAlarmRaisedValue.1.reflectedHigh = STRING: 2.5 W",
+        "txpanelAlarmAcknowledgedBy.1.reflectedHigh = STRING: alice"))
+    wait_until("the occurrence in the walk", row_has(stack, {
+        "txpanelAlarmState.1.reflectedHigh": "normal",
+        "txpanelAlarmClearedTime.1.reflectedHigh": "2026-12-8,14:4:10.0,+0:0",
+        "txpanelAlarmAcknowledgedBy.1.reflectedHigh": "alice",
+        "txpanelAlarmAcknowledgedTime.1.reflectedHigh": "2026-12-8,14:5:0.0,+0:0"}))
+    # Three more reads of the unchanged feed: nothing more is sent.
+    reads = site_a.requests()
+    wait_until("three more reads of the feed", lambda: site_a.requests() >= reads + 3)
+    for notification in ["txpanelAlarmRaised", "txpanelAlarmCleared",
+                         "txpanelAlarmAcknowledged"]:
+        sent = alarm_traps(stack, notification)
+        expect(len(sent) == 1 and ".1.reflectedHigh" in sent[0],
+               f"{notification}: once, for panel 1's alarm only: {sent}")
+    print("PASS the alarm acknowledged: normal in the walk and a txpanelAlarmAcknowledged trap; "
+          "each step told once")
+
+
 def check_command_line(agent):
     """Errors on the command line are told on stderr, with a non-zero exit."""
     for argv, wanted in [
@@ -221,8 +293,13 @@ def check_command_line(agent):
 
 def run(stack):
     site_a = FakeFeed(free_port(socket.SOCK_STREAM), polling_document())
+    # Panel 2 has alarms on, one of them active before the agent starts: a
+    # baseline, not a notification.
+    site_b_alarms = alarm_list(alarm("link-lost", "active-unacknowledged",
+                                     "2026-12-08T13:59:00.000Z", "the line was lost", raises=4))
     site_b = FakeFeed(free_port(socket.SOCK_STREAM),
-                      polling_document(name="site-b", device="/dev/ttyUSB1", firmware=""))
+                      polling_document(name="site-b", device="/dev/ttyUSB1", firmware="",
+                                       alarms=site_b_alarms))
     stalled = StalledFeed(free_port(socket.SOCK_STREAM))
     stack.feeds += [site_a, site_b, stalled]
     site_a.start()
@@ -264,6 +341,14 @@ def run(stack):
         "txpanelPanelState.3": "unreachable",
         "txpanelPanelFeedUrl.3": dead_url,
         "txpanelPanelState.4": "unreachable",
+        "txpanelAlarmName.2.linkLost": "LINK LOST",
+        "txpanelAlarmState.2.linkLost": "activeUnacknowledged",
+        "txpanelAlarmRaisedValue.2.linkLost": "the line was lost",
+        "txpanelAlarmRaisedTime.2.linkLost": "2026-12-8,13:59:0.0,+0:0",
+        "txpanelAlarmRaises.2.linkLost": "4",
+        "txpanelAlarmState.2.forwardLow": "normal",
+        "txpanelAlarmState.2.rfOff": "normal",
+        "txpanelAlarmRaises.2.forwardLow": "0",
     }))
     expect("txpanelPanelFeedAge.1" in walk and "txpanelPanelFeedAge.3" not in walk,
            f"feed age: answered feeds have one, never-answered ones none: {walk}")
@@ -271,6 +356,15 @@ def run(stack):
         expect(f"txpanelPanel{column}.3" not in walk,
                f"an unreachable panel shows no {column}: {walk}")
     print("PASS the walk reads the feeds' values; dead and stalled feeds are unreachable rows")
+    alarm_rows = sorted(name for name in walk if name.startswith("txpanelAlarm"))
+    expect(len([n for n in alarm_rows if n.startswith("txpanelAlarmState.")]) == 7 and
+           all(".2." in name for name in alarm_rows),
+           f"panel 2's seven alarms, and none for the panels with alarms off: {alarm_rows}")
+    expect("txpanelAlarmClearedTime.2.linkLost" not in walk and
+           "txpanelAlarmAcknowledgedBy.2.linkLost" not in walk and
+           "txpanelAlarmRaisedTime.2.forwardLow" not in walk,
+           f"what has not happened is not instantiated: {alarm_rows}")
+    print("PASS the alarm table: a row per alarm of the panel with alarms on, none for others")
 
     # The stalled feed holds a fetch open all the time: requests are still
     # answered at once from the last values.
@@ -289,8 +383,8 @@ def run(stack):
            f"a set was not refused as notWritable: {result.stdout!r} {result.stderr!r}")
     print("PASS sets are refused (notWritable)")
 
-    # No traps for the baseline: the first trap the sink gets is the one
-    # caused below, after start-up.
+    # No traps for the baseline (panel 2's active alarm included): the first
+    # trap the sink gets is the one caused below, after start-up.
     document = polling_document()
     document["readings"]["locked"]["value"] = False
     site_a.set(document)
@@ -354,11 +448,16 @@ def run(stack):
     expect("No Such Instance" in answer, f"Get of an absent reading: {answer}")
     print("PASS absent and non-numeric readings are not instantiated")
 
+    check_alarms(stack, site_a)
+
     # A feed that stops answering: unreachable, its name kept, a link-down
     # trap; a feed answering nonsense: invalidFeed.
     site_b.stop()
     wait_until("panel 2 unreachable", row_has(stack, {"txpanelPanelState.2": "unreachable",
                                                       "txpanelPanelName.2": "site-b"}))
+    walk = stack.walk()
+    expect(not any(name.startswith("txpanelAlarm") and ".2." in name for name in walk),
+           f"the alarms of a panel whose feed is gone are not known: {walk}")
     wait_until("txpanelLinkDown for panel 2", trap_seen(
         stack, "txpanelLinkDown", "txpanelPanelName.2", "txpanelPanelState.2 = INTEGER: unreachable"))
     site_b.set(b"<html>not a panel</html>")

@@ -1,6 +1,7 @@
 // SPDX-FileCopyrightText: 2026 The txpanel developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "snmp/AgentOptions.h"
+#include "snmp/AlarmTracker.h"
 #include "snmp/MibView.h"
 #include "snmp/NotificationTracker.h"
 #include "snmp/PanelStatus.h"
@@ -9,6 +10,7 @@
 #include <QTest>
 
 using Event = NotificationTracker::Event;
+using Kind = AlarmStatus::Kind;
 
 namespace {
 
@@ -33,6 +35,46 @@ PanelStatus parsed(const QByteArray &json)
     return *status;
 }
 
+// The reflected-power alarm as a panel's feed tells it; times are minutes
+// and seconds past 14:00 on 2026-12-08 ("03:22.5"), nullptr for null.
+QByteArray reflected(const char *state, const char *raised, const char *cleared = nullptr,
+                     const char *acknowledged = nullptr, int raises = 1)
+{
+    const auto time = [](const char *minutes) {
+        if (!minutes)
+            return QByteArray("null");
+        const QTime t = QTime::fromString(QString::fromLatin1(minutes), QStringLiteral("mm:ss.z"));
+        return '"' +
+               QDateTime(QDate(2026, 12, 8), QTime(14, t.minute(), t.second(), t.msec()), Qt::UTC)
+                   .toString(Qt::ISODateWithMs)
+                   .toLatin1() +
+               '"';
+    };
+    return QByteArray(R"({"id":"reflected-high","title":"REFLECTED POWER HIGH","state":")") +
+           state + R"(","raised":)" + time(raised) + R"(,"raisedValue":)" +
+           (raised ? R"("2.5 W")" : "null") + R"(,"cleared":)" + time(cleared) +
+           R"(,"clearedValue":)" + (cleared ? R"("1.0 W")" : "null") + R"(,"acknowledgedAt":)" +
+           time(acknowledged) + R"(,"acknowledgedBy":)" + (acknowledged ? R"("alice")" : "null") +
+           R"(,"raises":)" + QByteArray::number(raises) + '}';
+}
+
+PanelStatus withAlarms(const QByteArray &alarms)
+{
+    return parsed(R"({"name":"site-a","state":"polling","alarms":[)" + alarms + "]}");
+}
+
+QStringList named(const std::vector<AlarmTracker::Notice> &notices)
+{
+    QStringList names;
+    for (const AlarmTracker::Notice &notice : notices) {
+        const char *event = notice.event == AlarmTracker::Event::Raised    ? "raised"
+                            : notice.event == AlarmTracker::Event::Cleared ? "cleared"
+                                                                           : "acknowledged";
+        names << QStringLiteral("%1 %2").arg(QLatin1String(event)).arg(int(notice.kind));
+    }
+    return names;
+}
+
 Oid under(const Oid &base, std::initializer_list<quint32> arcs)
 {
     Oid result = base;
@@ -54,6 +96,11 @@ private Q_SLOTS:
     void getTellsMissingInstanceFromUnknownObject();
     void feedAgeCountsFromTheLastAnswer();
     void longTextIsCutOnACharacterBoundary();
+    void alarmsFromTheFeed();
+    void alarmRowsFollowThePanelTable();
+    void alarmNotifications_data();
+    void alarmNotifications();
+    void alarmsUnknownMeanwhileAreToldWhenKnownAgain();
     void firstValuesAreABaselineWithoutNotifications();
     void changesNotifyOnceAndSurviveAnOutage();
     void optionsTakeCommandLineThenConfigFile();
@@ -243,6 +290,188 @@ void TestSnmpModel::longTextIsCutOnACharacterBoundary()
     const QByteArray name = view.get(MibView::cell(MibView::Name, 1))->text;
     QCOMPARE(name.size(), 254);
     QCOMPARE(QString::fromUtf8(name), QString(254, QLatin1Char('x')));
+}
+
+void TestSnmpModel::alarmsFromTheFeed()
+{
+    const PanelStatus s =
+        withAlarms(reflected("cleared-unacknowledged", "03:22.5", "04:10.25") + ',' +
+                   R"({"id":"link-lost","title":"LINK LOST","state":"active-acknowledged",
+            "raised":"2026-12-08T15:00:00.000+01:00","raisedValue":"the line was lost",
+            "cleared":null,"clearedValue":null,"acknowledgedAt":"2026-12-08T14:01:00.000Z",
+            "acknowledgedBy":"bob","raises":3},
+           {"id":"smoke-detected","state":"normal","raises":0},
+           {"id":"lock-lost","state":"flashing","raises":0},
+           "lock-lost", 7,
+           )" + reflected("normal", nullptr, nullptr, nullptr, 0));
+    // Unknown alarms and states, things that are not alarms, and a second
+    // object for the same alarm are left out.
+    QCOMPARE(s.alarms.size(), std::size_t(2));
+    const AlarmStatus &high = s.alarms[0];
+    QCOMPARE(high.kind, Kind::ReflectedHigh);
+    QCOMPARE(high.name, QStringLiteral("REFLECTED POWER HIGH"));
+    QCOMPARE(high.state, AlarmStatus::State::ClearedUnacknowledged);
+    QCOMPARE(high.raisedValue, std::optional<QString>(QStringLiteral("2.5 W")));
+    QCOMPARE(high.raisedUtc, std::optional<QDateTime>(
+                                 QDateTime(QDate(2026, 12, 8), QTime(14, 3, 22, 500), Qt::UTC)));
+    QCOMPARE(high.clearedValue, std::optional<QString>(QStringLiteral("1.0 W")));
+    QVERIFY(!high.acknowledgedBy);
+    QVERIFY(!high.acknowledgedUtc);
+    QCOMPARE(high.raises, quint32(1));
+    const AlarmStatus &link = s.alarms[1];
+    QCOMPARE(link.kind, Kind::LinkLost);
+    QCOMPARE(link.state, AlarmStatus::State::ActiveAcknowledged);
+    // A time with an offset is the same moment in UTC.
+    QCOMPARE(link.raisedUtc->toUTC().time(), QTime(14, 0));
+    QVERIFY(!link.clearedValue);
+    QCOMPARE(link.acknowledgedBy, std::optional<QString>(QStringLiteral("bob")));
+    QCOMPARE(link.raises, quint32(3));
+
+    // Alarms off: no "alarms" at all. Feed gone: the alarms are unknown.
+    QVERIFY(parsed(Polling).alarms.empty());
+    PanelStatus unread = s;
+    unread.markUnread(PanelStatus::State::Unreachable);
+    QVERIFY(unread.alarms.empty());
+}
+
+void TestSnmpModel::alarmRowsFollowThePanelTable()
+{
+    const std::vector<PanelRow> rows{
+        {QStringLiteral("http://a/status.json"), parsed(Polling), 0},
+        {QStringLiteral("http://b/status.json"),
+         withAlarms(reflected("active-acknowledged", "03:22.57", nullptr, "05:00.0") + ',' +
+                    R"({"id":"forward-low","title":"FORWARD POWER LOW","state":"normal",
+                        "raised":null,"raisedValue":null,"cleared":null,"clearedValue":null,
+                        "acknowledgedAt":null,"acknowledgedBy":null,"raises":0})"),
+         0}};
+    const MibView view(rows, 0);
+    std::vector<Oid> alarmTable;
+    const Oid table = under(MibView::objects(), {3});
+    for (const auto &[oid, value] : view.instances()) {
+        if (oid.size() > table.size() && std::equal(table.begin(), table.end(), oid.begin()))
+            alarmTable.push_back(oid);
+    }
+    // Column by column, then by panel and alarm: row 2's forward-low (1)
+    // before its reflected-high (2); nothing for panel 1, whose alarms are off.
+    using A = MibView::AlarmColumn;
+    const std::vector<Oid> expected{
+        MibView::alarmCell(A::AlarmName, 2, Kind::ForwardLow),
+        MibView::alarmCell(A::AlarmName, 2, Kind::ReflectedHigh),
+        MibView::alarmCell(A::AlarmState, 2, Kind::ForwardLow),
+        MibView::alarmCell(A::AlarmState, 2, Kind::ReflectedHigh),
+        MibView::alarmCell(A::AlarmRaisedValue, 2, Kind::ReflectedHigh),
+        MibView::alarmCell(A::AlarmRaisedTime, 2, Kind::ReflectedHigh),
+        MibView::alarmCell(A::AlarmAcknowledgedBy, 2, Kind::ReflectedHigh),
+        MibView::alarmCell(A::AlarmAcknowledgedTime, 2, Kind::ReflectedHigh),
+        MibView::alarmCell(A::AlarmRaises, 2, Kind::ForwardLow),
+        MibView::alarmCell(A::AlarmRaises, 2, Kind::ReflectedHigh),
+    };
+    QCOMPARE(alarmTable, expected);
+    // The alarm table follows the whole panel table.
+    QCOMPARE(view.next(MibView::cell(MibView::FeedAge, 2))->first, expected.front());
+    QVERIFY(!view.next(expected.back()));
+    QCOMPARE(expected[1], under(MibView::objects(), {3, 1, 2, 2, 2}));
+
+    QCOMPARE(view.get(expected[1])->text, QByteArray("REFLECTED POWER HIGH"));
+    QCOMPARE(view.get(expected[3])->number, 3); // activeAcknowledged
+    QCOMPARE(view.get(expected[2])->number, 1); // normal
+    QCOMPARE(view.get(expected[4])->text, QByteArray("2.5 W"));
+    // DateAndTime: 2026 (0x07EA), 12, 8, 14:03:22 and 5 tenths (the 70 ms
+    // dropped), '+' 0:0 from UTC.
+    QCOMPARE(view.get(expected[5])->text,
+             QByteArray("\x07\xEA\x0C\x08\x0E\x03\x16\x05+\x00\x00", 11));
+    QCOMPARE(view.get(expected[5])->kind, MibValue::Kind::Text);
+    QCOMPARE(view.get(expected[9])->kind, MibValue::Kind::Unsigned);
+    QCOMPARE(view.get(expected[9])->number, 1);
+
+    // A missing instance of a defined column is noSuchInstance; past the
+    // columns, or without the whole index, no such object.
+    QVERIFY(MibView::isObjectInstance(MibView::alarmCell(A::AlarmClearedTime, 2, Kind::RfOff)));
+    QVERIFY(MibView::isObjectInstance(MibView::alarmCell(A::AlarmName, 9, Kind::LockLost)));
+    QVERIFY(!MibView::isObjectInstance(under(MibView::objects(), {3, 1, 1, 2, 2}))); // the index
+    QVERIFY(!MibView::isObjectInstance(under(MibView::objects(), {3, 1, 11, 2, 2})));
+    QVERIFY(!MibView::isObjectInstance(under(MibView::objects(), {3, 1, 2, 2})));
+}
+
+void TestSnmpModel::alarmNotifications_data()
+{
+    QTest::addColumn<QByteArray>("before"); // reflected-high at one read of the feed
+    QTest::addColumn<QByteArray>("after");  // and at the next
+    QTest::addColumn<QStringList>("sent");
+    const QByteArray never = reflected("normal", nullptr, nullptr, nullptr, 0);
+    const QByteArray active = reflected("active-unacknowledged", "03:22.5");
+    const QByteArray acked = reflected("active-acknowledged", "03:22.5", nullptr, "05:00.0");
+    const QByteArray cleared = reflected("cleared-unacknowledged", "03:22.5", "04:10.2");
+    const QByteArray over = reflected("normal", "03:22.5", "04:10.2", "05:00.0");
+    const QByteArray overAckedFirst = reflected("normal", "03:22.5", "06:00.0", "05:00.0");
+    const QString raised = QStringLiteral("raised 2");
+    const QString clearedNow = QStringLiteral("cleared 2");
+    const QString acknowledged = QStringLiteral("acknowledged 2");
+
+    QTest::newRow("unchanged") << active << active << QStringList();
+    QTest::newRow("raised") << never << active << QStringList{raised};
+    QTest::newRow("acknowledged while active") << active << acked << QStringList{acknowledged};
+    QTest::newRow("cleared unacknowledged") << active << cleared << QStringList{clearedNow};
+    QTest::newRow("cleared once acknowledged")
+        << acked << overAckedFirst << QStringList{clearedNow};
+    QTest::newRow("acknowledged once cleared") << cleared << over << QStringList{acknowledged};
+    QTest::newRow("raised again before anyone acknowledged")
+        << cleared << reflected("active-unacknowledged", "07:00.0", nullptr, nullptr, 2)
+        << QStringList{raised};
+    QTest::newRow("raised again after the last was over")
+        << over << reflected("active-unacknowledged", "07:00.0", nullptr, nullptr, 2)
+        << QStringList{raised};
+    QTest::newRow("raised and cleared between two reads")
+        << never << cleared << QStringList{raised, clearedNow};
+    QTest::newRow("raised, cleared, acknowledged between two reads")
+        << never << over << QStringList{raised, clearedNow, acknowledged};
+    QTest::newRow("raised, acknowledged, cleared between two reads")
+        << never << overAckedFirst << QStringList{raised, acknowledged, clearedNow};
+    QTest::newRow("acknowledged, cleared and raised again between two reads")
+        << active << reflected("active-unacknowledged", "07:00.0", nullptr, nullptr, 2)
+        << QStringList{raised};
+    QTest::newRow("the panel restarted: its alarms start over, nothing to tell")
+        << acked << never << QStringList();
+}
+
+void TestSnmpModel::alarmNotifications()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(QByteArray, after);
+    QFETCH(QStringList, sent);
+    AlarmTracker tracker;
+    // The first state seen is the baseline, whatever it is.
+    QCOMPARE(named(tracker.update(withAlarms(before))), QStringList());
+    QCOMPARE(named(tracker.update(withAlarms(after))), sent);
+    // Told once.
+    QCOMPARE(named(tracker.update(withAlarms(after))), QStringList());
+}
+
+void TestSnmpModel::alarmsUnknownMeanwhileAreToldWhenKnownAgain()
+{
+    AlarmTracker tracker;
+    const QByteArray link = R"({"id":"link-lost","title":"LINK LOST","state":"normal",
+        "raised":null,"raisedValue":null,"cleared":null,"clearedValue":null,
+        "acknowledgedAt":null,"acknowledgedBy":null,"raises":0})";
+    QVERIFY(tracker.update(withAlarms(reflected("active-unacknowledged", "03:22.5") + ',' + link))
+                .empty());
+    // The feed stops answering: nothing known, nothing told, nothing forgotten.
+    PanelStatus gone = withAlarms(link);
+    gone.markUnread(PanelStatus::State::Unreachable);
+    QVERIFY(tracker.update(gone).empty());
+    // Back: the clear that happened meanwhile is told, the alarm that stayed
+    // normal is not; an alarm first told now is a baseline.
+    const QByteArray lock = R"({"id":"lock-lost","title":"LOCK LOST",
+        "state":"active-unacknowledged","raised":"2026-12-08T14:20:00.000Z",
+        "raisedValue":"unlocked","raises":1})";
+    QCOMPARE(
+        named(tracker.update(withAlarms(reflected("cleared-unacknowledged", "03:22.5", "09:00.0") +
+                                        ',' + link + ',' + lock))),
+        QStringList{QStringLiteral("cleared 2")});
+    // A panel with alarms off never sends any.
+    AlarmTracker off;
+    QVERIFY(off.update(parsed(Polling)).empty());
+    QVERIFY(off.update(parsed(Polling)).empty());
 }
 
 void TestSnmpModel::firstValuesAreABaselineWithoutNotifications()

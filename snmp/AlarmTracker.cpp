@@ -1,0 +1,35 @@
+// SPDX-FileCopyrightText: 2026 The txpanel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "snmp/AlarmTracker.h"
+
+std::vector<AlarmTracker::Notice> AlarmTracker::update(const PanelStatus &status)
+{
+    std::vector<Notice> notices;
+    for (const AlarmStatus &alarm : status.alarms) {
+        const Known now{alarm.raisedUtc, alarm.clearedUtc, alarm.acknowledgedUtc};
+        const auto found = known_.find(alarm.kind);
+        if (found == known_.end()) {
+            known_.emplace(alarm.kind, now);
+            continue;
+        }
+        const Known before = found->second;
+        found->second = now;
+        // A raise starts a new occurrence: its clear and acknowledgement are
+        // new with it, whatever their times.
+        const bool raised = now.raised && now.raised != before.raised;
+        const bool cleared = now.cleared && (raised || now.cleared != before.cleared);
+        const bool acknowledged =
+            now.acknowledged && (raised || now.acknowledged != before.acknowledged);
+        if (raised)
+            notices.push_back({Event::Raised, alarm.kind});
+        const bool acknowledgedFirst =
+            acknowledged && (!cleared || *now.acknowledged < *now.cleared);
+        if (acknowledgedFirst)
+            notices.push_back({Event::Acknowledged, alarm.kind});
+        if (cleared)
+            notices.push_back({Event::Cleared, alarm.kind});
+        if (acknowledged && !acknowledgedFirst)
+            notices.push_back({Event::Acknowledged, alarm.kind});
+    }
+    return notices;
+}
