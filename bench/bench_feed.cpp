@@ -25,6 +25,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -236,6 +237,13 @@ void report(const char *what, const Bench::Run &run, const Bench::Run *baseline 
 }
 } // namespace
 
+// "--minutes N": how many minutes the memory part runs (0: six floods in a row).
+static int floodMinutes(const QStringList &arguments)
+{
+    const qsizetype at = arguments.indexOf(QStringLiteral("--minutes"));
+    return at >= 0 && at + 1 < arguments.size() ? std::max(0, arguments.at(at + 1).toInt()) : 0;
+}
+
 int main(int argc, char *argv[])
 {
     // Each figure as soon as it is measured, also into a pipe.
@@ -365,16 +373,27 @@ int main(int argc, char *argv[])
                                  QStringLiteral("-c64"),      QStringLiteral("-d3s"),
                                  QStringLiteral("--timeout"), QStringLiteral("5s"),
                                  bench->url("/metrics")};
+    // Quick by default: six floods one after the other. "--minutes N" spreads
+    // N floods over N minutes of polling, one at the start of each minute,
+    // for the long look at memory a station would see.
+    const int minutes = floodMinutes(app.arguments());
     std::printf("memory: %ld KiB resident before the floods;", residentKiB());
-    for (int round = 1; round <= 6; ++round) {
+    for (int round = 1; round <= (minutes > 0 ? minutes : 6); ++round) {
+        QElapsedTimer minute;
+        minute.start();
         Child again;
         again.start(shortFlood, wrkOut, bench->haveOtherCores ? &bench->otherCores : nullptr);
         bench->poll(0, &again);
         bench->poll(4); // the closed connections' deferred deletions run meanwhile
+        while (minutes > 0 && minute.elapsed() < 60'000)
+            bench->poll(4);
         std::printf(" %ld", residentKiB());
         std::fflush(stdout);
     }
-    std::printf(" KiB after each of six 3 s floods\n");
+    if (minutes > 0)
+        std::printf(" KiB after each minute, each begun with a 3 s flood\n");
+    else
+        std::printf(" KiB after each of six 3 s floods\n");
     bench->panel.MSComm1->setPortOpen(false);
     txsim.stop();
     return 0;
