@@ -6,6 +6,7 @@
 // status cycles per second against the line-rate bound and the CPU share;
 // then the simulator's own CPU share while idle with its input closed.
 #include "app/frmTerminale.h"
+#include "bench/SpawnedTxsim.h"
 #include "link/MSComm.h"
 #include "sim/TxSimulator.h"
 
@@ -17,19 +18,11 @@
 #include <QTemporaryDir>
 
 #include <chrono>
-#include <csignal>
 #include <cstdio>
-#include <cstring>
-#include <fcntl.h>
-#include <initializer_list>
 #include <memory>
 #include <sched.h>
-#include <spawn.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
-#include <vector>
 
 namespace {
 double seconds(const timeval &t)
@@ -51,61 +44,7 @@ CpuTime cpuTime()
     getrusage(RUSAGE_SELF, &usage);
     return {seconds(usage.ru_utime), seconds(usage.ru_stime), usage.ru_nvcsw};
 }
-pid_t simulator = -1;
-int simulatorOutput = -1;
-
-// Starts txsim with these options; returns the device it opened, or an empty
-// text (reason printed) when it could not. Its standard input is /dev/null:
-// keys typed at the benchmark's terminal are no commands for it.
-QByteArray startSimulator(std::initializer_list<const char *> options)
-{
-    int out[2];
-    if (::pipe(out) != 0)
-        return {};
-    const QByteArray program = QCoreApplication::applicationDirPath().toLocal8Bit() + "/../txsim";
-    std::vector<char *> args{const_cast<char *>(program.constData())};
-    for (const char *option : options)
-        args.push_back(const_cast<char *>(option));
-    args.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, out[0]);
-    const int failed =
-        posix_spawn(&simulator, program.constData(), &actions, nullptr, args.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(out[1]);
-    if (failed != 0) {
-        std::fprintf(stderr, "txsim: %s\n", std::strerror(failed));
-        ::close(out[0]);
-        simulator = -1;
-        return {};
-    }
-    // The first line names the device; the pipe then stays open and unread
-    // until the simulator stops, so it never meets a closed output.
-    simulatorOutput = out[0];
-    QByteArray line;
-    char c = 0;
-    while (::read(out[0], &c, 1) == 1 && c != '\n')
-        line.append(c);
-    if (!line.startsWith("DEVICE ")) {
-        std::fprintf(stderr, "txsim: %s\n", line.constData());
-        return {};
-    }
-    return line.mid(7).trimmed();
-}
-
-void stopSimulator()
-{
-    if (simulator <= 0)
-        return;
-    ::kill(simulator, SIGTERM);
-    ::waitpid(simulator, nullptr, 0);
-    simulator = -1;
-    ::close(simulatorOutput);
-    simulatorOutput = -1;
-}
+SpawnedTxsim simulator;
 
 // Time a process has run so far, in seconds, summed over its threads. Taken
 // from the scheduler's own nanosecond count: the tick-sampled user and system
@@ -126,19 +65,19 @@ double runSeconds(pid_t pid)
 // start it: a reader that kept polling a closed input would show here.
 bool idleRun()
 {
-    if (startSimulator({"--temperature", "150"}).isEmpty()) {
-        stopSimulator();
+    if (simulator.start({"--temperature", "150"}).isEmpty()) {
+        simulator.stop();
         return false;
     }
     // Past its start-up, which is not what is measured.
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    const double before = runSeconds(simulator);
+    const double before = runSeconds(simulator.pid());
     QElapsedTimer wall;
     wall.start();
     std::this_thread::sleep_for(std::chrono::seconds(2));
-    const double ran = runSeconds(simulator) - before;
+    const double ran = runSeconds(simulator.pid()) - before;
     const double elapsed = double(wall.nsecsElapsed()) / 1e9;
-    stopSimulator();
+    simulator.stop();
     std::printf("idle, input closed: txsim CPU %.3f %% of one core\n", 100.0 * ran / elapsed);
     return true;
 }
@@ -175,14 +114,14 @@ bool pacedRun(frmTerminale &panel, const char *placement, bool oneCore)
     // It is started outside the event loop, so the panel waits on nothing a
     // real panel would not (QProcess would add its pipes and process handle
     // to every wait).
-    const QByteArray device = startSimulator({"--pace", "--temperature", "150"});
+    const QByteArray device = simulator.start({"--pace", "--temperature", "150"});
     if (device.isEmpty()) {
-        stopSimulator();
+        simulator.stop();
         return false;
     }
     qputenv("TXPANEL_COM1", device);
     if (!panel.InitializeComPort(QStringLiteral("1"))) {
-        stopSimulator();
+        simulator.stop();
         return false;
     }
 
@@ -200,7 +139,7 @@ bool pacedRun(frmTerminale &panel, const char *placement, bool oneCore)
     const double system = after.system - before.system;
     const bool answered = !panel.AbortComm;
     panel.MSComm1->setPortOpen(false);
-    stopSimulator();
+    simulator.stop();
     if (!answered) {
         std::fprintf(stderr, "paced, %s: the simulator stopped answering\n", placement);
         return false;

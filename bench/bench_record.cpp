@@ -9,6 +9,7 @@
 //
 // Usage: bench_record [ROUNDS [CYCLES]]   (default 3 rounds of 160 status cycles each way)
 #include "app/frmTerminale.h"
+#include "bench/SpawnedTxsim.h"
 #include "link/MSComm.h"
 #include "record/Recorder.h"
 #include "record/Station.h"
@@ -23,18 +24,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <fcntl.h>
 #include <sched.h>
-#include <spawn.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-#include <vector>
 
 namespace {
-pid_t simulator = -1;
-int simulatorOutput = -1;
+SpawnedTxsim simulator;
 
 double cpuSeconds()
 {
@@ -42,48 +36,6 @@ double cpuSeconds()
     getrusage(RUSAGE_SELF, &usage);
     auto seconds = [](const timeval &t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
-// txsim paced, its input /dev/null; the device it opened, or empty.
-QByteArray startSimulator()
-{
-    int out[2];
-    if (::pipe(out) != 0)
-        return {};
-    const QByteArray program = QCoreApplication::applicationDirPath().toLocal8Bit() + "/../txsim";
-    std::vector<char *> args{const_cast<char *>(program.constData()), const_cast<char *>("--pace"),
-                             const_cast<char *>("--temperature"), const_cast<char *>("150"),
-                             nullptr};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, out[0]);
-    const int failed =
-        posix_spawn(&simulator, program.constData(), &actions, nullptr, args.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(out[1]);
-    if (failed != 0) {
-        std::fprintf(stderr, "txsim: %s\n", std::strerror(failed));
-        ::close(out[0]);
-        return {};
-    }
-    simulatorOutput = out[0];
-    QByteArray line;
-    char c = 0;
-    while (::read(out[0], &c, 1) == 1 && c != '\n')
-        line.append(c);
-    return line.startsWith("DEVICE ") ? line.mid(7).trimmed() : QByteArray();
-}
-
-void stopSimulator()
-{
-    if (simulator > 0) {
-        ::kill(simulator, SIGTERM);
-        ::waitpid(simulator, nullptr, 0);
-        ::close(simulatorOutput);
-    }
-    simulator = -1;
 }
 
 struct Round
@@ -128,7 +80,7 @@ int main(int argc, char *argv[])
     CPU_ZERO(&one);
     CPU_SET(sched_getcpu(), &one);
     sched_setaffinity(0, sizeof one, &one);
-    const QByteArray device = startSimulator();
+    const QByteArray device = simulator.start({"--pace", "--temperature", "150"});
     if (device.isEmpty())
         return 1;
     qputenv("TXPANEL_COM1", device);
@@ -173,7 +125,7 @@ int main(int argc, char *argv[])
         ok = ok && poll(watched, cycles, on);
         recorder->flush();
     }
-    stopSimulator();
+    simulator.stop();
     if (!ok) {
         std::fprintf(stderr, "the simulator stopped answering\n");
         return 1;

@@ -64,8 +64,8 @@ int main(int argc, char *argv[])
     QProcess sim;
     sim.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     const QString txsim = QCoreApplication::applicationDirPath() + QStringLiteral("/../txsim");
-    sim.start(txsim, {QStringLiteral("--pace"), QStringLiteral("--temperature"),
-                      QStringLiteral("150")});
+    sim.start(txsim,
+              {QStringLiteral("--pace"), QStringLiteral("--temperature"), QStringLiteral("150")});
     auto nextDevice = [&sim]() -> QString {
         QElapsedTimer waited;
         waited.start();

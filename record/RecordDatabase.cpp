@@ -88,6 +88,18 @@ QString RecordDatabase::utcText(const QDateTime &time)
     return time.toUTC().toString(Qt::ISODateWithMs);
 }
 
+// Commits what went well, or leaves the file as it was: a half-written
+// second or a half-made schema is never kept.
+bool RecordDatabase::endTransaction(QSqlDatabase &db, bool ok)
+{
+    if (ok && db.commit())
+        return true;
+    if (ok)
+        fail(db.lastError(), m_path);
+    db.rollback();
+    return false;
+}
+
 bool RecordDatabase::fail(const QSqlError &error, const QString &what)
 {
     const int code = error.nativeErrorCode().toInt();
@@ -209,14 +221,11 @@ bool RecordDatabase::setUp()
     // The whole schema at once: a damaged page found here moves the file aside.
     if (!db.transaction())
         return fail(db.lastError(), m_path);
-    for (const char *statement : Schema) {
-        if (!exec(QString::fromLatin1(statement))) {
-            db.rollback();
-            return false;
-        }
-    }
-    if (!db.commit())
-        return fail(db.lastError(), m_path);
+    bool created = true;
+    for (const char *statement : Schema)
+        created = created && exec(QString::fromLatin1(statement));
+    if (!endTransaction(db, created))
+        return false;
 
     // Where summarising goes on from: after the last minute summarised, or
     // the first sample when none is.
@@ -324,15 +333,8 @@ bool RecordDatabase::write(const QList<RecordEvent> &events, const QList<RecordS
         q.bindValue(8, orNull(s.frequencyKHz));
         ok = exec(q, m_path);
     }
-    if (!ok) {
-        db.rollback();
+    if (!endTransaction(db, ok))
         return false;
-    }
-    if (!db.commit()) {
-        fail(db.lastError(), m_path);
-        db.rollback();
-        return false;
-    }
     if (m_summarisedUntil < 0 && !samples.isEmpty())
         m_summarisedUntil = samples.constFirst().utcSeconds / 60 * 60;
     return true;
@@ -382,16 +384,8 @@ bool RecordDatabase::prune(qint64 nowUtcSeconds, int rawDays, int keepDays)
     QSqlQuery events(db);
     events.prepare(QStringLiteral("DELETE FROM events WHERE utc < ?"));
     events.bindValue(0, utcText(QDateTime::fromSecsSinceEpoch(keepLimit, Qt::UTC)));
-    if (!exec(samples, m_path) || !exec(minutes, m_path) || !exec(events, m_path)) {
-        db.rollback();
-        return false;
-    }
-    if (!db.commit()) {
-        fail(db.lastError(), m_path);
-        db.rollback();
-        return false;
-    }
-    return true;
+    return endTransaction(db,
+                          exec(samples, m_path) && exec(minutes, m_path) && exec(events, m_path));
 }
 
 namespace {

@@ -14,6 +14,7 @@
 #include <memory>
 #include <vector>
 
+class QSqlDatabase;
 class QSqlQuery;
 class QSqlError;
 
@@ -103,6 +104,7 @@ private:
     bool setUp();
     bool moveAside(const QDateTime &nowUtc);
     bool fail(const QSqlError &error, const QString &what);
+    bool endTransaction(QSqlDatabase &db, bool ok);
     bool exec(QSqlQuery &query, const QString &what);
     bool exec(const QString &statement);
     void prepareWrites();
