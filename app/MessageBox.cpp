@@ -9,3 +9,11 @@ void showCriticalMessage(QWidget *owner, const QString &title, const QString &te
     box.setObjectName(QStringLiteral("WarningBox"));
     box.exec();
 }
+
+void showCriticalMessageLater(QWidget *owner, const QString &title, const QString &text)
+{
+    auto *box = new QMessageBox(QMessageBox::Critical, title, text, QMessageBox::Ok, owner);
+    box->setObjectName(QStringLiteral("WarningBox"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}

@@ -3,7 +3,7 @@
 
 #include "app/frmTerminale.h"
 
-#include "app/ProgramEnd.h"
+#include "link/LinkEngine.h"
 #include "link/MSComm.h"
 #include "panel/Key3D.h"
 #include "panel/KeypadKeys.h"
@@ -23,13 +23,24 @@
 #include <QScreen>
 #include <QTimer>
 
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+// An end that has not come this long after the engine's own supervision
+// would have given up on the transmitter never will: the process ends.
+constexpr int EndGraceMs = 5000;
+} // namespace
+
 frmTerminale::frmTerminale(QWidget *parent) : QMainWindow(parent)
 {
     setObjectName(QStringLiteral("frmTerminale"));
-    // The line is the window's, not the layout's: it exists before any control.
-    MSComm1 = new MSComm(this);
+    // The link is the window's, not the layout's: it exists before any control.
+    m_engine = new LinkEngine(this);
+    MSComm1 = m_engine->port();
     buildFrontPanel();
     connectHandlers();
+    connectEngine();
     Form_Load();
 }
 
@@ -43,13 +54,11 @@ void frmTerminale::connectHandlers()
     connect(cmdDisconnect, &QPushButton::clicked, this, &frmTerminale::cmdDisconnect_Click);
     connect(cmdSend, &QPushButton::clicked, this, &frmTerminale::cmdSend_Click);
     connect(cmdSetFrequency, &QPushButton::clicked, this, &frmTerminale::cmdSetFrequency_Click);
-    connect(ssRfSwitch, &RibbonSwitch::PressedChanged, this,
-            &frmTerminale::refuseRfPressOutsidePoll);
+    connect(ssRfSwitch, &RibbonSwitch::PressedChanged, this, &frmTerminale::rfSwitchChanged);
     connect(mnuFilePort, &QAction::triggered, this, &frmTerminale::mnuFilePort_Click);
     connect(mnuFileExit, &QAction::triggered, this, &frmTerminale::mnuFileExit_Click);
 
     connect(timer1, &QTimer::timeout, this, &frmTerminale::timer1_Timer);
-    connect(tmrTimeOutComm, &QTimer::timeout, this, &frmTerminale::tmrTimeOutComm_Timer);
     connect(tmrTimeOut, &QTimer::timeout, this, &frmTerminale::tmrTimeOut_Timer);
     connect(tmrPausa, &QTimer::timeout, this, &frmTerminale::tmrPausa_Timer);
     connect(tmrPausaLabel, &QTimer::timeout, this, &frmTerminale::tmrPausaLabel_Timer);
@@ -75,8 +84,10 @@ void frmTerminale::Form_Load()
                      SettingsStore::value(SettingsStore::Section, QStringLiteral("LimitDown")))
                : BandLimits::closed(QStringLiteral("the settings file cannot be used (") +
                                     SettingsStore::problem() + QLatin1Char(')'));
+    m_engine->setBand(Band);
+    m_engine->setLine(lineFor(Comm));
 
-    DisplayEnabled = true;
+    setDisplayEnabled(true);
     cmdKey(KeypadKey::Ok)->setEnabled(false);
     DigitPosition = 1;
     Ripristina();
@@ -179,27 +190,44 @@ void frmTerminale::closeEvent(QCloseEvent *event)
 void frmTerminale::Form_QueryUnload(int &Cancel, int UnloadMode)
 {
     Q_UNUSED(UnloadMode)
-    // A frequency half sent would leave the transmitter holding part of a
-    // sequence: the program ends once the programming has ended.
-    if (m_programming) {
-        m_endAfterProgramming = true;
-        Cancel = 1;
-        return;
-    }
-    // Closed here, not left to the end of the process: the port's lock file
-    // would otherwise stay behind and keep every other user off the line.
-    if (MSComm1->PortOpen())
-        MSComm1->setPortOpen(false);
-    endProgramNow();
+    // The window stays until the line is closed and the station has written
+    // what it holds; the event loop then returns and takes the window with it.
+    Cancel = 1;
+    endProgram(QStringLiteral("close box"));
 }
 
 void frmTerminale::mnuFileExit_Click()
 {
-    if (m_programming) {
-        m_endAfterProgramming = true;
+    endProgram(QStringLiteral("File, Exit"));
+}
+
+void frmTerminale::endProgram(const QString &way)
+{
+    if (ending())
         return;
-    }
-    if (MSComm1->PortOpen())
-        MSComm1->setPortOpen(false);
-    endProgramNow();
+    m_endingWay = way;
+    // The connection does not go on: nothing more is asked of the operator.
+    cmdPower->setEnabled(false);
+    cmdDisconnect->setEnabled(false);
+    m_endWatchdog = new QTimer(this);
+    m_endWatchdog->setSingleShot(true);
+    connect(m_endWatchdog, &QTimer::timeout, this, [] {
+        std::fputs("txpanel: the link did not close in time; ending at once\n", stderr);
+        std::fflush(nullptr);
+        std::_Exit(EXIT_FAILURE);
+    });
+    m_endWatchdog->start(m_engine->supervisionTimer().interval() + EndGraceMs);
+    // A programming under way is finished first; then the line closes and
+    // finishEnd follows (at once when nothing had to be finished).
+    m_engine->shutDown();
+}
+
+void frmTerminale::finishEnd()
+{
+    if (m_endWatchdog)
+        m_endWatchdog->stop();
+    timer1->setEnabled(false);
+    Q_EMIT programEnding(m_endingWay);
+    // Leaves every event loop, a modal box's too; main() then returns 0.
+    QCoreApplication::exit(0);
 }

@@ -3,7 +3,7 @@
 
 #pragma once
 
-#include "app/ConnectionState.h"
+#include "link/ConnectionState.h"
 #include "link/TxReading.h"
 #include "panel/ControlArray.h"
 #include "settings/ProgramValues.h"
@@ -15,8 +15,8 @@
 #include <array>
 
 class QAction;
-class QEventLoop;
 class QLabel;
+class QTimer;
 class QMenu;
 class QPushButton;
 class QWidget;
@@ -25,6 +25,7 @@ class LedBar;
 class LedDigit;
 class LedLamp;
 class LineWidget;
+class LinkEngine;
 class MSComm;
 class Panel3D;
 class PanelStatusBar;
@@ -32,20 +33,21 @@ class PanelTimer;
 class ReadoutLabel;
 class RibbonSwitch;
 class ShapeWidget;
+struct LinkLine;
 
 // The transmitter's front panel: the program's main window.
 //
 // Its handlers and methods carry the names the operator's manual and the
 // transmitter's protocol notes use; each lives in the folder of its subsystem:
 // start-up, shutdown, power sequence and clock in app/, the looks in panel/,
-// the serial exchange and status poll in link/, keypad, display, programming
-// and entry timers in tuning/, the port dialog in settings/.
+// keypad, display, programming and entry timers in tuning/, the port dialog
+// in settings/.
 //
-// Everything runs on the one user-interface thread. While connected, the
-// power handler stays inside its polling loop; every exchange with the
-// transmitter waits for its reply by serving other events, so clicks and
-// timer ticks run nested inside that wait and talk to the loop only through
-// the form-level flags below.
+// The window is a view of its link engine (LinkEngine), which owns the line
+// and runs every exchange from the event loop: the handlers hand the
+// operator's clicks to the engine and return at once, and the engine's
+// signals paint the read-outs, lamps and digits as each exchange completes.
+// Nothing here waits for the transmitter.
 class frmTerminale : public QMainWindow
 {
     Q_OBJECT
@@ -53,10 +55,20 @@ public:
     explicit frmTerminale(QWidget *parent = nullptr);
     ~frmTerminale() override;
 
+    // The link to the transmitter this window shows and drives.
+    LinkEngine &engine() const { return *m_engine; }
+
     // --- start-up and shutdown (app/frmTerminale.cpp) ---
     void Form_Load();
+    // The close box, a logout or a shutdown: the program ends as File, Exit ends it.
     void Form_QueryUnload(int &Cancel, int UnloadMode);
     void mnuFileExit_Click();
+    // Ends the program, whichever way it was asked ("File, Exit", "close
+    // box", "SIGTERM"...): the engine finishes a programming under way and
+    // closes the line, then programEnding() lets the station write what it
+    // holds, and the event loop returns 0.
+    void endProgram(const QString &way);
+    bool ending() const { return !m_endingWay.isEmpty(); }
     // Top-left corner that centres a window of that size on that screen; not
     // clamped, so a window larger than the screen gets a negative corner.
     static QPoint centredPosition(const QRect &screen, const QSize &window);
@@ -67,24 +79,21 @@ public:
     void noteStartupProblem(const QString &label, const QString &why);
 
     // --- power and connection sequence (app/power.cpp) ---
+    // Hands ON or OFF to the engine and returns at once; the button stays
+    // disabled while the engine connects, polls or resumes.
     void cmdPower_Click();
     void cmdDisconnect_Click();
+    // The engine's state, as this window has shown it.
     ConnectionState connectionState() const { return m_connectionState; }
-    // Only the power sequence moves the state; a test may stand in for it.
-    void setConnectionState(ConnectionState state);
     // DISCONNECT was pressed in this power-on: an end of connection (or of
     // resuming) now is the operator's, not a lost link.
-    bool disconnectAsked() const { return m_disconnectAsked; }
+    bool disconnectAsked() const;
 
     // --- unattended operation (app/unattended.cpp) ---
     // With [Link] ConnectAtStart, presses ON once the window is shown.
     void connectAtStartIfAsked();
     // [Link] Resume: a lost link is tried again until it answers.
     bool resumeAsked() const;
-    // Every tmrResume interval, reopens the port and asks the firmware
-    // question, until an answer (returned) or DISCONNECT (empty text).
-    QString resumeLink();
-    void stopResuming();
     // The label while the panel tries to connect again.
     static constexpr QLatin1String LinkDownRetrying{" LINK DOWN - RETRYING "};
 
@@ -103,27 +112,37 @@ public:
     void Turn_Off(); // the unlit look of no connection
     void tmrPausaLabel_Timer();
 
-    // --- serial port and command exchange (link/exchange.cpp) ---
+    // --- serial port and command exchange (app/linkview.cpp) ---
+    // Sets the line up and opens it: true once open; false with
+    // PortFailureReason telling why.
     bool InitializeComPort(const QVariant &PortNumber);
-    QString fncCommandMicro(quint8 bytCommand); // one command out, its reply line back
+    // Starts one exchange outside a connection (false: the line is busy);
+    // its reply comes with the engine's exchangeCompleted().
+    bool fncCommandMicro(quint8 bytCommand);
+    // The reply in flight will not come: "No reply from TX".
     void tmrTimeOutComm_Timer();
 
-    // --- status poll (link/statuspoll.cpp) ---
-    void ReadDataSerial();             // one status cycle
+    // --- status poll (app/linkview.cpp) ---
+    // Starts one status cycle outside a connection; the engine's
+    // readingTaken() tells its end.
+    bool ReadDataSerial();
     qint16 Atoi(const QString &Value); // a reply's leading number, 0 when empty
     // A frequency reply onto the digits, remembered as the transmitter's.
     void showReportedFrequency(const QString &report);
     // The transmitter's last reading, as the status cycles decoded it, and
     // the status cycles completed in this connection.
-    const TxReading &reading() const { return m_reading; }
-    quint64 statusCycles() const { return m_statusCycles; }
+    const TxReading &reading() const;
+    quint64 statusCycles() const;
     // The firmware text of the connection in progress (empty when none).
-    QString firmware() const { return m_firmware; }
-    // Releases the RF switch at once when it is pressed while no poll runs:
-    // a press kept would switch RF at the first cycle of a later connection.
-    void refuseRfPressOutsidePoll(bool pressed);
+    QString firmware() const;
+    // The RF switch, pressed or let go, told to the engine; a press made
+    // while no poll runs springs back at once.
+    void rfSwitchChanged(bool pressed);
 
     // --- frequency display and restore (tuning/display.cpp) ---
+    // The digits follow the transmitter's reports (true) or belong to the
+    // keypad; the engine asks the frequency only in the first case.
+    void setDisplayEnabled(bool enabled);
     void DisplayFrequency(const QString &sFrequency);
     void cmdSetFrequency_Click();
     void Ripristina(); // back to the transmitter's frequency: keys and SEND off
@@ -135,7 +154,11 @@ public:
 
     // --- frequency programming (tuning/programming.cpp) ---
     void cmdSend_Click();
-    void ImpostaFrequenza(); // programs the digits SEND took into the transmitter
+    // Programs the digits SEND took into the transmitter, outside a
+    // connection; the engine's frequencyProgrammed() tells its end. In a
+    // connection SEND hands them to the engine, which programs them between
+    // two status cycles.
+    bool ImpostaFrequenza();
 
     // --- entry blink and pause timers (tuning/entrytimers.cpp) ---
     void tmrTimeOut_Timer();
@@ -155,11 +178,15 @@ public:
     void showPort();
 
     // --- form-level state ---
+    // Kept by the view as the engine's steps complete; the engine holds the
+    // truth (its state, its latched stop, its pending programming).
     bool PowerOn = false;
-    bool AbortComm = false; // ends the polling loop after the exchange under way
-    bool ReplyTimedOut = false;
-    bool SendRequest = false;    // SEND clicked: the polling loop programs the frequency
-    bool DisplayEnabled = false; // the digits show the transmitter's reports, not an entry
+    bool AbortComm = false;     // a stop waits, or the last exchange got no reply
+    bool ReplyTimedOut = false; // from "No reply from TX" to the end of that exchange
+    bool SendRequest = false;   // SEND clicked: waiting for the engine to take the digits
+    // The digits show the transmitter's reports, not an entry (set through
+    // setDisplayEnabled, which tells the engine).
+    bool DisplayEnabled = false;
     QString ReplyText;
     qint16 DigitPosition = 0;             // the entry's cursor digit, 1 to 5
     std::array<QString, 8> EnteredDigits; // the digits typed, at [1] to [5]
@@ -172,9 +199,6 @@ public:
     std::array<QString, 6> SendDigits;
     // Why the port could not be opened at the last power-on (empty when it opened).
     QString PortFailureReason;
-    // The last exchange got no reply at all (time-out, line lost or closed):
-    // its empty text is not a reading and nothing may be decoded from it.
-    bool ReplyLost = false;
     // The five frequency digits as the transmitter last reported them (as
     // shown at start-up until it reports one). The digits go back to these
     // when a connection ends while they hold a frequency only typed.
@@ -232,39 +256,32 @@ public:
     ReadoutLabel *Label2 = nullptr;     // caption "POWER"
     PanelStatusBar *sbrStatus = nullptr;
 
-    PanelTimer *timer1 = nullptr;         // ticks the connection clock each second
-    PanelTimer *tmrTimeOutComm = nullptr; // how long a reply may take
+    PanelTimer *timer1 = nullptr; // ticks the connection clock each second
+    // How long a reply may take: the engine's own supervision.
+    QTimer *tmrTimeOutComm = nullptr;
     PanelTimer *tmrTimeOut = nullptr;     // blinks the entry's cursor digit
     PanelTimer *tmrPausa = nullptr;       // the ten-second window in which SEND is offered
     PanelTimer *tmrPausaLabel = nullptr;  // puts "COMMUNICATIONS IN PROGRESS" back after a message
     // After a programming cut short by a lost reply: how long "FREQUENCY NOT
     // PROGRAMMED" stays before the ended connection says " DISCONNECTED ".
     PanelTimer *tmrNotProgrammed = nullptr;
-    // How often a lost link is tried again, with [Link] Resume.
-    PanelTimer *tmrResume = nullptr;
+    // How often a lost link is tried again, with [Link] Resume: the engine's.
+    QTimer *tmrResume = nullptr;
 
-    MSComm *MSComm1 = nullptr; // the serial line to the transmitter
+    MSComm *MSComm1 = nullptr; // the serial line to the transmitter, the engine's
 
     QMenu *mnuFile = nullptr;
     QAction *mnuFilePort = nullptr;
     QAction *mnuFileExit = nullptr;
 
 Q_SIGNALS:
+    // The engine's state, once the window shows it.
     void connectionStateChanged(ConnectionState state);
-    // After every status cycle, whole or cut short.
-    void readingTaken(const TxReading &reading);
-    // The RF switch's command went out: on the air (true) or off; confirmed
-    // when the transmitter answered as asked.
-    void rfCommandSent(bool onAir, bool confirmed);
-    // A programming ended: the frequency the transmitter last reported before
-    // it (kHz, -1 when none), the one sent, and whether every echo matched.
-    void frequencyProgrammed(qint32 fromKHz, qint32 toKHz, bool programmed);
-    // A connection ended (the state is Ended next), and why, in words.
-    void connectionEnded(const QString &why);
-    // With [Link] Resume: one try at the lost link, answered or not.
-    void resumeAttempted(bool answered);
     // A port chosen with the port dialog's Ok, and whether it was stored.
     void portChosen(const QString &port, bool stored);
+    // The line is closed for good and the event loop is about to return:
+    // whatever holds data writes it now. The way the end was asked for.
+    void programEnding(const QString &way);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -275,13 +292,24 @@ private:
     void buildFrontPanel();
     // Wires clicks and timer ticks to their handlers (app/frmTerminale.cpp).
     void connectHandlers();
-    // The power-on sequence: open, firmware question, polling loop (app/power.cpp).
-    void powerOnSequence();
-    // A connection from its firmware answer to its end: the polling loop.
-    void runConnection(const QString &firmware);
+    // Wires the engine's signals to what they paint (app/linkview.cpp).
+    void connectEngine();
+    // The line the stored port names, for the engine.
+    static LinkLine lineFor(const QVariant &PortNumber);
+
+    // What the engine's signals paint (app/power.cpp, app/linkview.cpp).
+    void showState(ConnectionState state);
+    void showConnected(const QString &firmware);
+    void showNoReply();
+    void showPortFailure(const QString &reason);
+    void showResumeAttempt(bool answered);
+    void showExchange(quint8 command, const QString &reply, bool lost);
+    void showProgrammingStarted();
+    void showProgrammed(qint32 fromKHz, qint32 toKHz, bool programmed, bool lost);
+    void finishEnd();
     // End of a connection: read-outs zeroed, clock stopped, lamps dark.
     void endConnection();
-    // Power-off; a power-on that got no reply enters without Turn_Off.
+    // The view of a power-off; a power-on that got no reply enters without Turn_Off.
     void powerOff(bool callTurnOff);
     // Shows the operator why the port could not be opened (app/power.cpp).
     void reportPortFailure();
@@ -295,27 +323,14 @@ private:
     // frame's size; retried briefly after the first show (app/frmTerminale.cpp).
     void centreWithFrame();
 
-    // One status cycle onto the panel and into the reading (link/statuspoll.cpp).
-    void readStatusCycle();
-    template <typename T>
-    void takeReading(TxReading::Item<T> &item, std::optional<T> value,
-                     const QString &text = QString());
-    void takeOnAir(const QString &reply);
-
+    LinkEngine *m_engine = nullptr;
     ConnectionState m_connectionState = ConnectionState::Off;
-    TxReading m_reading;
-    quint64 m_statusCycles = 0;
-    QString m_firmware;
     // A programming that lost its reply: the end of the connection keeps
     // "FREQUENCY NOT PROGRAMMED" up for a while instead of replacing it at once.
     bool m_programmingLost = false;
-    // A frequency is going out; a close or Exit meanwhile waits for its end.
-    bool m_programming = false;
-    bool m_endAfterProgramming = false;
-    // DISCONNECT was pressed in this power-on: no resuming.
-    bool m_disconnectAsked = false;
-    // Why the last exchange found no reply, for the record of why a connection ended.
-    QString m_lostBecause;
-    QEventLoop *m_resumeWait = nullptr;
+    // How the end of the program was asked for; empty while it runs on.
+    QString m_endingWay;
+    // Ends the process should the orderly end never come.
+    QTimer *m_endWatchdog = nullptr;
     int m_centringTries = 0;
 };

@@ -6,8 +6,8 @@
 
 #include "app/MessageBox.h"
 #include "link/Commands.h"
+#include "link/LinkEngine.h"
 #include "link/MSComm.h"
-#include "link/ReplyDecoding.h"
 #include "panel/KeypadKeys.h"
 #include "panel/LedLamp.h"
 #include "panel/PanelColors.h"
@@ -24,104 +24,117 @@
 
 void frmTerminale::cmdPower_Click()
 {
+    if (ending())
+        return;
     // With no port ever chosen, ask for one first; Cancel leaves all as it was.
     if (!PowerOn && Comm.toString().isEmpty() && !askForPortIfNone())
         return;
     // OK too: the display goes back to the transmitter, and an entry left
     // open would otherwise accept digits no longer shown.
     setKeysEnabled(KeypadKey::First, KeypadKey::Last, false);
-    DisplayEnabled = true;
-    // Disabled for the whole connection: the polling loop below must never be re-entered.
+    setDisplayEnabled(true);
+    // Disabled while the engine connects, polls or resumes (showState).
     cmdPower->setEnabled(false);
-    if (!PowerOn)
-        powerOnSequence();
-    else
+    if (PowerOn) {
         powerOff(true);
-    cmdPower->setEnabled(true);
-}
-
-void frmTerminale::powerOnSequence()
-{
+        return;
+    }
     Turn_On();
     PowerOn = true;
     cmdPower->setText(QStringLiteral("OFF"));
     // A request left from an earlier connection would program an old frequency.
     SendRequest = false;
-    m_disconnectAsked = false;
-    m_lostBecause.clear();
-    setConnectionState(ConnectionState::Connecting);
-    const bool resume = resumeAsked();
-
-    QString firmware;
-    if (!InitializeComPort(Comm)) {
-        // Whatever an earlier connection left in AbortComm: this one never
-        // happened, so there is no end of connection to show, no clock to stop.
-        setConnectionState(ConnectionState::PortNotAvailable);
-        lblCommunications(0)->setText(QStringLiteral(" PORT NOT AVAILABLE "));
-        // Unattended, nobody may be there to close a box: the reason goes to
-        // the label's tool tip and the panel keeps trying.
-        if (!resume) {
-            reportPortFailure();
-            return;
-        }
-        lblCommunications(0)->setToolTip(PortFailureReason);
-    } else {
-        ReplyText = fncCommandMicro(TxCommand::CMD_READ_FIRMWARE);
-        firmware = ReplyText;
-        if (ReplyText.isEmpty()) {
-            lblCommunications(0)->setText(QStringLiteral(" NO REPLY FROM MICRO "));
-            if (!resume) {
-                powerOff(false);
-                return;
-            }
-        }
-    }
-
-    // With [Link] Resume, a lost link (or a transmitter not there yet) is
-    // tried again until it answers or the operator presses DISCONNECT.
-    for (;;) {
-        if (!firmware.isEmpty())
-            runConnection(firmware);
-        if (!resume || m_disconnectAsked)
-            return;
-        firmware = resumeLink();
-        if (firmware.isEmpty())
-            return;
-    }
+    AbortComm = false;
+    // Each power-on takes the port stored now, its device looked up afresh.
+    m_engine->setLine(lineFor(Comm));
+    m_engine->setResume(resumeAsked());
+    m_engine->powerOn();
 }
 
-void frmTerminale::runConnection(const QString &firmware)
+bool frmTerminale::disconnectAsked() const
 {
-    m_lostBecause.clear();
+    return m_engine->disconnectAsked();
+}
+
+void frmTerminale::showState(ConnectionState state)
+{
+    const ConnectionState was = m_connectionState;
+    m_connectionState = state;
+    // A press belongs to the connection it was made in: none carries across
+    // the start or the end of one.
+    ssRfSwitch->setPressed(false);
+    const bool running = state == ConnectionState::Connecting ||
+                         state == ConnectionState::Polling || state == ConnectionState::Resuming;
+    cmdPower->setEnabled(!running && !ending());
+    switch (state) {
+    case ConnectionState::PortNotAvailable:
+        lblCommunications(0)->setText(QStringLiteral(" PORT NOT AVAILABLE "));
+        break;
+    case ConnectionState::Resuming:
+        lblCommunications(0)->setText(LinkDownRetrying);
+        // The operator's way to stop the retries, whatever ended the link.
+        cmdDisconnect->setEnabled(true);
+        break;
+    case ConnectionState::Ended:
+        // DISCONNECT stopped the retries; OFF then switches the panel off as ever.
+        if (was == ConnectionState::Resuming)
+            lblCommunications(0)->setText(QStringLiteral(" DISCONNECTED "));
+        break;
+    case ConnectionState::Off:
+        // A power-on that got no answer ends here without Turn_Off.
+        if (PowerOn)
+            powerOff(false);
+        break;
+    case ConnectionState::Connecting:
+    case ConnectionState::Polling:
+        break;
+    }
+    Q_EMIT connectionStateChanged(state);
+}
+
+void frmTerminale::showConnected(const QString &firmware)
+{
+    // A connection found again by the retries is lit as a power-on lights it.
+    if (m_connectionState == ConnectionState::Resuming) {
+        Turn_On();
+        lblCommunications(0)->setToolTip(QString());
+    }
     cmdDisconnect->setEnabled(true);
     StartConnectionClock();
-    m_firmware = ReplyDecoding::printable(firmware);
-    sbrStatus->setPanelValue(StatusPanel::Firmware, m_firmware);
+    sbrStatus->setPanelValue(StatusPanel::Firmware, firmware);
     showConnectionIcon(true);
     ReplyText.clear();
-    setConnectionState(ConnectionState::Polling);
+}
 
-    for (;;) {
-        ReadDataSerial();
-        if (AbortComm)
-            break;
-        if (SendRequest) {
-            ImpostaFrequenza();
-            // A stop asked for during the programming ends the connection too.
-            if (AbortComm)
-                break;
-        }
-    }
-    endConnection();
+void frmTerminale::showNoReply()
+{
+    lblCommunications(0)->setText(QStringLiteral(" NO REPLY FROM MICRO "));
+}
+
+void frmTerminale::showPortFailure(const QString &reason)
+{
+    PortFailureReason = reason;
+    // Unattended, nobody may be there to close a box: the reason goes to the
+    // label's tool tip and the panel keeps trying.
+    if (m_engine->resumes())
+        lblCommunications(0)->setToolTip(reason);
+    else
+        reportPortFailure();
+}
+
+void frmTerminale::showResumeAttempt(bool answered)
+{
+    if (answered)
+        return;
+    PortFailureReason = m_engine->portFailure();
+    if (!PortFailureReason.isEmpty())
+        lblCommunications(0)->setToolTip(PortFailureReason);
+    lblCommunications(0)->setText(LinkDownRetrying);
 }
 
 void frmTerminale::endConnection()
 {
-    Q_EMIT connectionEnded(m_disconnectAsked         ? QStringLiteral("DISCONNECT pressed")
-                           : m_lostBecause.isEmpty() ? QStringLiteral("no reply")
-                                                     : m_lostBecause);
-    setConnectionState(ConnectionState::Ended);
-    m_firmware.clear();
+    AbortComm = true;
     // The label's own five seconds belong to a live connection: left running,
     // they would put "COMMUNICATIONS IN PROGRESS" over a dead link.
     tmrPausaLabel->setEnabled(false);
@@ -163,35 +176,18 @@ void frmTerminale::powerOff(bool callTurnOff)
     if (callTurnOff)
         Turn_Off();
     sbrStatus->setPanelValue(StatusPanel::Firmware, QString());
-    MSComm1->setPortOpen(false);
     PowerOn = false;
     cmdPower->setText(QStringLiteral("ON"));
-    setConnectionState(ConnectionState::Off);
-}
-
-void frmTerminale::setConnectionState(ConnectionState state)
-{
-    if (state == m_connectionState)
-        return;
-    m_connectionState = state;
-    // Readings belong to the connection they were taken in.
-    if (state == ConnectionState::Connecting || state == ConnectionState::Polling) {
-        m_reading = TxReading();
-        m_statusCycles = 0;
-    }
-    // A press belongs to the connection it was made in: none carries across
-    // the start or the end of one.
-    ssRfSwitch->setPressed(false);
-    Q_EMIT connectionStateChanged(state);
+    m_engine->powerOff();
+    cmdPower->setEnabled(!ending());
 }
 
 void frmTerminale::cmdDisconnect_Click()
 {
     AbortComm = true;
-    // Told apart from a lost reply, which also sets AbortComm: only this one
-    // stops a panel that resumes by itself.
-    m_disconnectAsked = true;
-    stopResuming();
+    // Honoured after the exchange in flight (or the programming under way);
+    // the retries of a lost link stop at once.
+    m_engine->stop();
 }
 
 void frmTerminale::reportPortFailure()
@@ -206,7 +202,9 @@ void frmTerminale::reportPortFailure()
                 .arg(group.isEmpty() ? QStringLiteral("dialout") : group);
     }
 #endif
-    showCriticalMessage(this, QStringLiteral("WARNING"), text);
+    // Not waited for: the engine's signal that brought this runs between two
+    // steps of the link.
+    showCriticalMessageLater(this, QStringLiteral("WARNING"), text);
 }
 
 void frmTerminale::showConnectionIcon(bool connected)

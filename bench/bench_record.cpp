@@ -8,11 +8,11 @@
 // why that is the panel's own figure on a virtual machine).
 //
 // Usage: bench_record [ROUNDS [CYCLES]]   (default 3 rounds of 160 status cycles each way)
+#include "app/Station.h"
 #include "app/frmTerminale.h"
 #include "bench/SpawnedTxsim.h"
 #include "link/MSComm.h"
 #include "record/Recorder.h"
-#include "record/Station.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -7,10 +7,10 @@
 // the memory the window takes. Run with QT_QPA_PLATFORM=offscreen or under Xvfb.
 //
 // Usage: bench_station_chart
+#include "app/Station.h"
 #include "app/frmTerminale.h"
 #include "record/ReadingsChart.h"
 #include "record/RecordDatabase.h"
-#include "record/Station.h"
 #include "record/StationWindow.h"
 
 #include <QAction>

@@ -3,15 +3,17 @@
 
 #include "feed/StatusFeed.h"
 
-#include "app/frmTerminale.h"
 #include "feed/FeedHttpServer.h"
+#include "link/LinkEngine.h"
 #include "link/MSComm.h"
 #include "record/AlarmBook.h"
-#include "settings/ProgramValues.h"
 
 #include <QDateTime>
 
-StatusFeed::StatusFeed(frmTerminale &panel, QObject *parent) : QObject(parent), m_panel(panel) {}
+StatusFeed::StatusFeed(const LinkEngine &engine, QObject *parent)
+    : QObject(parent), m_engine(engine)
+{
+}
 
 StatusFeed::~StatusFeed() = default;
 
@@ -35,8 +37,14 @@ bool StatusFeed::start(const FeedSettings &settings, const FeedLimits &limits)
         m_problem = QStringLiteral("The status feed is off: %1").arg(settings.problem);
     }
     qWarning("txpanel: %s", qUtf8Printable(m_problem));
-    m_panel.noteStartupProblem(QStringLiteral("STATUS FEED NOT AVAILABLE"), m_problem);
+    Q_EMIT unavailable(m_problem);
     return false;
+}
+
+void StatusFeed::stop()
+{
+    // The server closes its listening socket and every connection with it.
+    delete m_server;
 }
 
 bool StatusFeed::isListening() const
@@ -63,26 +71,22 @@ FeedSnapshot StatusFeed::snapshot() const
 {
     FeedSnapshot s;
     s.name = m_settings.name;
-    const ConnectionState state = m_panel.connectionState();
+    const ConnectionState state = m_engine.state();
     s.state = connectionStateName(state);
-    s.port = Comm.toString();
-    bool isNumber = false;
-    const int portNumber = s.port.trimmed().toInt(&isNumber);
-    // The device a connection opened, or the one the stored port names.
-    if (state != ConnectionState::Off)
-        s.device = m_panel.MSComm1->deviceName();
-    else if (isNumber && portNumber >= 1 && portNumber <= 255)
-        s.device = MSComm::deviceNameFor(portNumber);
-    s.firmware = m_panel.firmware();
-    s.cycles = m_panel.statusCycles();
+    s.port = m_engine.line().port;
+    // The device a connection opened, or the one the line names now.
+    s.device = state != ConnectionState::Off ? m_engine.port()->deviceName()
+                                             : m_engine.line().device;
+    s.firmware = m_engine.firmware();
+    s.cycles = m_engine.statusCycles();
     s.nowMs = TxReading::nowMs();
     // Readings and the time connected belong to a running connection: once it
     // has ended they are no longer the transmitter's, and the panel shows zeros.
     if (state == ConnectionState::Polling) {
-        s.reading = m_panel.reading();
-        if (m_panel.ConnectionStart.isValid())
-            s.connectedSeconds =
-                std::max<qint64>(0, m_panel.ConnectionStart.secsTo(QDateTime::currentDateTime()));
+        s.reading = m_engine.reading();
+        if (m_engine.connectedSince().isValid())
+            s.connectedSeconds = std::max<qint64>(
+                0, m_engine.connectedSince().secsTo(QDateTime::currentDateTime()));
     }
     // The alarms outlast a connection: a link lost or a cleared alarm not
     // yet acknowledged is what the station must hear of after it.

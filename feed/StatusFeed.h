@@ -12,30 +12,32 @@
 #include <QString>
 
 class AlarmBook;
-class frmTerminale;
 class FeedHttpServer;
+class LinkEngine;
 
 // The panel's status feed: the transmitter's last reading and the link's
 // state, served read-only over HTTP for the station's monitoring
 // (/status.json for txpanel-snmp and scripts, /metrics for Prometheus, and
 // /alarms.json while alarms are on).
 //
-// It only reads the panel (its reading, state, cycles, firmware, connection
-// start and port) and the station's alarm book, and never writes to the
-// serial line; it is served in the panel's own event loop, inside the status
-// poll's waits, within FeedLimits.
+// It only reads the link engine (its reading, state, cycles, firmware,
+// connection start and line) and the station's alarm book, and never writes
+// to the serial line; it is served from the same event loop as the engine,
+// between two exchanges, within FeedLimits.
 class StatusFeed : public QObject
 {
     Q_OBJECT
 public:
-    explicit StatusFeed(frmTerminale &panel, QObject *parent = nullptr);
+    explicit StatusFeed(const LinkEngine &engine, QObject *parent = nullptr);
     ~StatusFeed() override;
 
     // Off: nothing listens. On: listens on the settings' address and port
-    // only; when it cannot, the panel says so once (see
-    // frmTerminale::noteStartupProblem) and runs on without the feed. True
-    // when the feed is off as asked or listening.
+    // only; when it cannot, unavailable() says why once and the program runs
+    // on without the feed. True when the feed is off as asked or listening.
     bool start(const FeedSettings &settings, const FeedLimits &limits = FeedLimits());
+    // Stops listening and closes every client's connection at once: the
+    // port is free for the next program.
+    void stop();
     bool isListening() const;
     quint16 port() const;
     // Why the feed asked for does not run; empty when it runs or is off.
@@ -50,8 +52,12 @@ public:
     // What an answer made now would tell.
     FeedSnapshot snapshot() const;
 
+Q_SIGNALS:
+    // The feed asked for does not run, and why.
+    void unavailable(const QString &why);
+
 private:
-    frmTerminale &m_panel;
+    const LinkEngine &m_engine;
     QPointer<const AlarmBook> m_alarms;
     FeedSettings m_settings;
     QPointer<FeedHttpServer> m_server;

@@ -106,10 +106,15 @@ bool MSComm::replyWaiting() const
 
 void MSComm::onReadyRead()
 {
+    if (!m_port->isOpen())
+        return;
+    if (m_expectingReply) {
+        Q_EMIT replyData();
+        return;
+    }
     // Nothing waits for these bytes, and the next exchange would drop them
     // before its command anyway; kept, they could fill memory.
-    if (!m_expectingReply && m_port->isOpen())
-        m_port->readAll();
+    m_port->readAll();
 }
 
 void MSComm::explainRefusal(const QString &device)
@@ -168,7 +173,7 @@ void MSComm::discardInput()
 
 QString MSComm::deviceName() const
 {
-    return deviceNameFor(m_commPort);
+    return m_device.isEmpty() ? deviceNameFor(m_commPort) : m_device;
 }
 
 QString MSComm::deviceNameFor(int portNumber)
@@ -204,6 +209,8 @@ void MSComm::onError(QSerialPort::SerialPortError error)
     m_gathering.closed();
     m_port->close();
     m_port->clearError();
+    m_expectingReply = false;
+    Q_EMIT lineLost();
 }
 
 bool MSComm::applyLineSettings()

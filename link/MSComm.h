@@ -90,8 +90,12 @@ public:
     // A whole reply line has come in and waits to be read.
     bool replyWaiting() const;
 
-    // The device that CommPort names now.
+    // The device that opens: the one set with setDevice, else the one
+    // CommPort names now.
     QString deviceName() const;
+    // Names the device outright (a path under /dev/serial/by-id survives a
+    // replug); empty goes back to the one CommPort names.
+    void setDevice(const QString &device) { m_device = device; }
     static QString deviceNameFor(int portNumber);
     // The line-settings text as the status bar shows it, e.g. "4800,N,8,1".
     QString lineSettingsText() const { return m_line.text(); }
@@ -101,6 +105,14 @@ public:
     // The last open was refused for want of permission (not because another
     // program holds the device).
     bool lastErrorWasPermission() const { return m_permissionError; }
+
+Q_SIGNALS:
+    // Bytes of an awaited reply have come in (nothing is signalled for bytes
+    // that no exchange waits for: they are dropped as they come).
+    void replyData();
+    // The open port failed (an adapter pulled out, the line closed) and was
+    // closed; lastError() tells why.
+    void lineLost();
 
 private:
     void onError(QSerialPort::SerialPortError error);
@@ -129,4 +141,5 @@ private:
     bool m_closingAfterError = false;
     bool m_applyingSettings = false;
     QString m_openDevice;
+    QString m_device;
 };

@@ -4,6 +4,7 @@
 // Builds the front panel's controls in their design state.
 #include "app/frmTerminale.h"
 
+#include "link/LinkEngine.h"
 #include "panel/Key3D.h"
 #include "panel/LedBar.h"
 #include "panel/LedDigit.h"
@@ -145,12 +146,15 @@ void frmTerminale::buildFrontPanel()
     mnuFileExit = named(mnuFile->addAction(QStringLiteral("&Exit")), QStringLiteral("mnuFileExit"));
 
     timer1 = new PanelTimer(QStringLiteral("timer1"), 1000, this);
-    tmrTimeOutComm = new PanelTimer(QStringLiteral("tmrTimeOutComm"), 15000, this);
+    // The reply supervision and the resume timer are the link engine's own.
+    tmrTimeOutComm = &engine().supervisionTimer();
+    tmrTimeOutComm->setObjectName(QStringLiteral("tmrTimeOutComm"));
     tmrTimeOut = new PanelTimer(QStringLiteral("tmrTimeOut"), 500, this);
     tmrPausa = new PanelTimer(QStringLiteral("tmrPausa"), 10000, this);
     tmrPausaLabel = new PanelTimer(QStringLiteral("tmrPausaLabel"), 5000, this);
     tmrNotProgrammed = new PanelTimer(QStringLiteral("tmrNotProgrammed"), 5000, this);
-    tmrResume = new PanelTimer(QStringLiteral("tmrResume"), 2000, this);
+    tmrResume = &engine().resumeTimer();
+    tmrResume->setObjectName(QStringLiteral("tmrResume"));
     tmrTimeOut->setEnabled(true);
 
     const QFont smallBold = panelFont(SmallFonts, 6.75, true);

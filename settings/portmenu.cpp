@@ -4,13 +4,14 @@
 #include "app/frmTerminale.h"
 
 #include "app/MessageBox.h"
+#include "link/LinkEngine.h"
 #include "settings/ProgramValues.h"
 #include "settings/SettingsStore.h"
 #include "settings/frmCom.h"
 
 void frmTerminale::mnuFilePort_Click()
 {
-    // Modal, but the nested loop keeps the panel's timers (clock, poll time-outs) ticking.
+    // Modal; the link engine, the feed and the timers go on while it is open.
     frmCom dialog(this);
     if (dialog.exec() == QDialog::Accepted)
         applyPortChoice(dialog.choice());
@@ -31,6 +32,8 @@ void frmTerminale::applyPortChoice(const QString &port)
 {
     Comm = port;
     showPort();
+    // What the feed tells of the line now; a connection running keeps its own.
+    m_engine->setLine(lineFor(Comm));
     QString why;
     const bool stored = SettingsStore::write(QStringLiteral("Comm"), Comm.toString(), &why);
     Q_EMIT portChosen(Comm.toString(), stored);

@@ -6,6 +6,7 @@
 // opened, programming a frequency, and the connection clock.
 #include "app/frmTerminale.h"
 #include "link/Commands.h"
+#include "link/LinkEngine.h"
 #include "link/MSComm.h"
 #include "panel/Key3D.h"
 #include "panel/KeypadKeys.h"
@@ -20,7 +21,6 @@
 #include "sim/TxSimulator.h"
 #include "support/LineBytes.h"
 #include "support/PanelDriver.h"
-#include "support/Scenario.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -61,13 +61,16 @@ private Q_SLOTS:
     void connectionStateFollowsThePowerSequence();
     void rfPressOutsideTheConnectionSendsNothing_data();
     void rfPressOutsideTheConnectionSendsNothing();
-    void replyThatArrivedDuringABoxIsTaken();
+    void pollGoesOnUnderAnOpenBox_data();
+    void pollGoesOnUnderAnOpenBox();
     void secondPanelOnThePortIsToldBusy();
     void firmwareControlBytesShowAsQuestionMarks();
     void connectAtStart_data();
     void connectAtStart();
 
 private:
+    // Status cycles the simulated line has carried (one on-air question each).
+    int cyclesOnTheLine() const { return int(m_sim->received().count(char(CMD_READ_RF_STATUS))); }
     // Reply time-outs in a few hundred milliseconds, for the tests about them
     // only; the others keep the full supervision a loaded machine never misses.
     void shortenSupervision() { w().tmrTimeOutComm->setInterval(300); }
@@ -106,18 +109,11 @@ void ConnectionTest::noTransmitter()
 {
     shortenSupervision();
     m_sim->setSilent(true);
-    QString labelWhileConnecting;
-    bool powerDisabledMeanwhile = false;
-    Scenario &scenario = panel().scenario();
-    scenario.then([&] {
-        labelWhileConnecting = w().lblCommunications(0)->text();
-        powerDisabledMeanwhile = !w().cmdPower->isEnabled();
-    });
-    scenario.start();
     w().cmdPower_Click();
+    QCOMPARE(w().lblCommunications(0)->text(), QStringLiteral("COMMUNICATIONS IN PROGRESS"));
+    QVERIFY(!w().cmdPower->isEnabled());
+    QVERIFY(panel().waitForTheEnd());
 
-    QCOMPARE(labelWhileConnecting, QStringLiteral("COMMUNICATIONS IN PROGRESS"));
-    QVERIFY(powerDisabledMeanwhile);
     QCOMPARE(w().lblCommunications(0)->text(), QStringLiteral(" NO REPLY FROM MICRO "));
     QCOMPARE(w().cmdPower->text(), QStringLiteral("ON"));
     QVERIFY(w().cmdPower->isEnabled());
@@ -135,33 +131,20 @@ void ConnectionTest::connectWatchDisconnectPowerOff()
 {
     m_sim->setTemperature(176);
     m_sim->setOnAir(true);
-    bool disconnectEnabled = false, powerDisabled = false, clockRunning = false;
-    QImage connectedPicture;
-    Scenario &scenario = panel().scenario();
-    scenario
-        .when([&] { return w().sbrStatus->panelText(4) == QLatin1String("Firmware: V1.0"); },
-              [&] {
-                  disconnectEnabled = w().cmdDisconnect->isEnabled();
-                  powerDisabled = !w().cmdPower->isEnabled();
-                  clockRunning = w().timer1->isActive();
-                  connectedPicture = w().sbrStatus->panelPicture(1);
-              })
-        .when([&] { return w().ledRfInhibit->LampColor() == PanelColor::Yellow; },
-              [&] {
-                  QCOMPARE(w().lblDirDigital(0)->text(), QStringLiteral("12.5"));
-                  QCOMPARE(w().lblTemp->text(), QStringLiteral("72"));
-                  QCOMPARE(w().ledTemp->LampColor(), int(PanelColor::BrightRed));
-                  QCOMPARE(w().ledLock->LampColor(), int(PanelColor::BrightRed));
-              })
-        .when([&] { return panel().digitsShown() == QLatin1String("09850"); },
-              [&] { w().cmdDisconnect_Click(); });
-    scenario.start();
     w().cmdPower_Click();
-    QVERIFY2(scenario.finished(), qPrintable(scenario.report()));
-    QVERIFY(disconnectEnabled);
-    QVERIFY(powerDisabled);
-    QVERIFY(clockRunning);
+    QTRY_COMPARE(w().sbrStatus->panelText(4), QStringLiteral("Firmware: V1.0"));
+    QVERIFY(w().cmdDisconnect->isEnabled());
+    QVERIFY(!w().cmdPower->isEnabled());
+    QVERIFY(w().timer1->isActive());
+    const QImage connectedPicture = w().sbrStatus->panelPicture(1);
     QVERIFY(!connectedPicture.isNull());
+    QTRY_COMPARE(w().ledRfInhibit->LampColor(), int(PanelColor::Yellow));
+    QCOMPARE(w().lblDirDigital(0)->text(), QStringLiteral("12.5"));
+    QCOMPARE(w().lblTemp->text(), QStringLiteral("72"));
+    QCOMPARE(w().ledTemp->LampColor(), int(PanelColor::BrightRed));
+    QCOMPARE(w().ledLock->LampColor(), int(PanelColor::BrightRed));
+    QTRY_COMPARE(panel().digitsShown(), QStringLiteral("09850"));
+    QVERIFY(panel().disconnectAndWait());
 
     // Ended: every element of the end of a connection.
     QCOMPARE(w().lblCommunications(0)->text(), QStringLiteral(" DISCONNECTED "));
@@ -218,7 +201,7 @@ void ConnectionTest::lineFailsMidConnection()
 {
     QFETCH(bool, unplug);
     shortenSupervision();
-    QSignalSpy ended(&w(), &frmTerminale::connectionEnded);
+    QSignalSpy ended(&w().engine(), &LinkEngine::connectionEnded);
     if (unplug)
         m_sim->setUnplugAfter(9);
     else
@@ -229,7 +212,7 @@ void ConnectionTest::lineFailsMidConnection()
     heartbeat.start(20);
     QElapsedTimer clock;
     clock.start();
-    w().cmdPower_Click();
+    QVERIFY(panel().powerOnAndWaitForTheEnd());
     QVERIFY(beats >= int(clock.elapsed() / 20) / 2);
     QCOMPARE(w().lblCommunications(0)->text(), QStringLiteral(" DISCONNECTED "));
     QVERIFY(w().PowerOn);
@@ -249,7 +232,7 @@ void ConnectionTest::portThatCannotOpen()
     Comm = QStringLiteral("3");
     panel().answerNextBox();
     w().cmdPower_Click();
-    QCOMPARE(panel().messageBoxesAnswered(), 1);
+    QTRY_COMPARE(panel().messageBoxesAnswered(), 1);
     const QString boxText = panel().lastBox().text;
     QCOMPARE(panel().lastBox().icon, QMessageBox::Critical);
     QCOMPARE(panel().lastBox().title, QStringLiteral("WARNING"));
@@ -266,32 +249,29 @@ void ConnectionTest::portThatCannotOpen()
 
 void ConnectionTest::programmingAFrequency()
 {
-    QSignalSpy programmed(&w(), &frmTerminale::frequencyProgrammed);
-    shortenSendWindow(); // the display follows the transmitter again soon after SEND
-    Scenario &scenario = panel().scenario(30000);
+    QSignalSpy programmed(&w().engine(), &LinkEngine::frequencyProgrammed);
     QString labelDuringProgramming;
-    scenario
-        // Once the transmitter's frequency is on the digits: typed any sooner,
-        // the entry keeps the first cycle from asking it, and the record
-        // would have no frequency to go from.
-        .when([&] { return panel().digitsShown() == QLatin1String("09850"); },
-              [&] {
-                  panel().typeAndAccept(QStringLiteral("10790"));
-                  QVERIFY(w().cmdSend->isEnabled());
-                  w().cmdSend_Click();
-              })
-        .when([&] { return m_sim->frequencyKHz() == 107900; },
-              [&] { labelDuringProgramming = w().lblCommunications(0)->text(); })
-        .when([&] { return w().DisplayEnabled && panel().digitsShown() == QLatin1String("10790"); },
-              [&] { w().cmdDisconnect_Click(); });
-    scenario.start();
+    connect(&w().engine(), &LinkEngine::frequencyProgrammed, this,
+            [&] { labelDuringProgramming = w().lblCommunications(0)->text(); });
+    shortenSendWindow(); // the display follows the transmitter again soon after SEND
     w().cmdPower_Click();
-    QVERIFY2(scenario.finished(), qPrintable(scenario.report()));
+    // Once the transmitter's frequency is on the digits: typed any sooner, the
+    // entry keeps the first cycle from asking it, and the record would have
+    // no frequency to go from.
+    QTRY_COMPARE(panel().digitsShown(), QStringLiteral("09850"));
+    panel().typeAndAccept(QStringLiteral("10790"));
+    QVERIFY(w().cmdSend->isEnabled());
+    w().cmdSend_Click();
+    QTRY_COMPARE(m_sim->frequencyKHz(), 107900);
+    QTRY_VERIFY(w().DisplayEnabled && panel().digitsShown() == QLatin1String("10790"));
+    QVERIFY(panel().disconnectAndWait());
+
     QCOMPARE(labelDuringProgramming, QStringLiteral("SEND FREQUENCY TO TRANSMITTER"));
-    // The record hears of it: from the frequency last reported, to the one sent, done.
+    // The record hears of it: from the frequency last reported, to the one
+    // sent, done, no reply lost.
     QCOMPARE(programmed.count(), 1);
-    QCOMPARE(programmed.at(0),
-             QList<QVariant>({QVariant(qint32(98500)), QVariant(qint32(107900)), QVariant(true)}));
+    QCOMPARE(programmed.at(0), QList<QVariant>({QVariant(qint32(98500)), QVariant(qint32(107900)),
+                                                QVariant(true), QVariant(false)}));
     QVERIFY(!w().SendRequest);
     const QByteArray line = m_sim->received();
     const qsizetype start = line.indexOf(char(CMD_SET_FREQUENCY));
@@ -303,19 +283,11 @@ void ConnectionTest::programmingAFrequency()
 void ConnectionTest::wrongEchoStopsTheProgramming()
 {
     m_sim->setWrongEcho(true);
-    Scenario &scenario = panel().scenario(30000);
-    scenario
-        .when([&] { return w().cmdDisconnect->isEnabled(); },
-              [&] { panel().typeAcceptAndSend(QStringLiteral("10790")); })
-        .when(
-            [&] {
-                return w().lblCommunications(0)->text() ==
-                       QLatin1String("FREQUENCY NOT PROGRAMMED");
-            },
-            [&] { w().cmdDisconnect_Click(); });
-    scenario.start();
     w().cmdPower_Click();
-    QVERIFY2(scenario.finished(), qPrintable(scenario.report()));
+    QTRY_VERIFY(w().cmdDisconnect->isEnabled());
+    panel().typeAcceptAndSend(QStringLiteral("10790"));
+    QTRY_COMPARE(w().lblCommunications(0)->text(), QStringLiteral("FREQUENCY NOT PROGRAMMED"));
+    QVERIFY(panel().disconnectAndWait());
     QVERIFY(!w().SendRequest);
     QCOMPARE(m_sim->frequencyKHz(), 98500);
     const QByteArray line = m_sim->received();
@@ -328,15 +300,15 @@ void ConnectionTest::wrongEchoStopsTheProgramming()
 void ConnectionTest::disconnectDuringProgrammingIsKept()
 {
     m_sim->setPieces(2, 20);
-    Scenario &scenario = panel().scenario(30000);
-    scenario
-        .when([&] { return w().cmdDisconnect->isEnabled(); },
-              [&] { panel().typeAcceptAndSend(QStringLiteral("10790")); })
-        .when([&] { return m_sim->received().contains(char(CMD_SET_FREQUENCY)); },
-              [&] { w().cmdDisconnect_Click(); });
-    scenario.start();
+    // DISCONNECT as the programming command reaches the transmitter.
+    connect(m_sim.get(), &TxSimulator::arrived, this, [&](const QByteArray &bytes) {
+        if (bytes.contains(char(CMD_SET_FREQUENCY)))
+            w().cmdDisconnect_Click();
+    });
     w().cmdPower_Click();
-    QVERIFY2(scenario.finished(), qPrintable(scenario.report()));
+    QTRY_VERIFY(w().cmdDisconnect->isEnabled());
+    panel().typeAcceptAndSend(QStringLiteral("10790"));
+    QVERIFY(panel().waitForTheEnd());
     QCOMPARE(w().lblCommunications(0)->text(), QStringLiteral(" DISCONNECTED "));
     // The programming ran to its end, and not one status question followed it.
     QCOMPARE(m_sim->frequencyKHz(), 107900);
@@ -345,21 +317,17 @@ void ConnectionTest::disconnectDuringProgrammingIsKept()
 
 void ConnectionTest::pendingRequestDroppedAtTheEnd()
 {
-    Scenario &scenario = panel().scenario(30000);
-    scenario.when([&] { return w().cmdDisconnect->isEnabled(); },
-                  [&] {
-                      panel().typeAcceptAndSend(QStringLiteral("10790"));
-                      w().cmdDisconnect_Click(); // in the same breath: before it is served
-                  });
-    scenario.start();
     w().cmdPower_Click();
+    QTRY_VERIFY(w().cmdDisconnect->isEnabled());
+    panel().typeAcceptAndSend(QStringLiteral("10790"));
+    w().cmdDisconnect_Click(); // in the same breath: before it is served
+    QVERIFY(panel().waitForTheEnd());
     QVERIFY(!w().SendRequest);
     w().cmdPower_Click(); // OFF
     m_sim->clearReceived();
-    Scenario &second = panel().scenario(30000);
-    second.when([&] { return m_sim->received().size() > 20; }, [&] { w().cmdDisconnect_Click(); });
-    second.start();
     w().cmdPower_Click(); // a new connection must not program the old entry
+    QTRY_VERIFY(m_sim->received().size() > 20);
+    QVERIFY(panel().disconnectAndWait());
     QVERIFY(!m_sim->received().contains(char(CMD_SET_FREQUENCY)));
     QCOMPARE(m_sim->frequencyKHz(), 98500);
 }
@@ -367,19 +335,19 @@ void ConnectionTest::pendingRequestDroppedAtTheEnd()
 void ConnectionTest::sendDuringProgrammingIsServedAfterIt()
 {
     m_sim->setReplyDelayMs(20); // the programming takes long enough to act inside it
-    Scenario &scenario = panel().scenario(30000);
-    scenario
-        .when([&] { return w().cmdDisconnect->isEnabled(); },
-              [&] { panel().typeAcceptAndSend(QStringLiteral("09180")); })
-        .when([&] { return m_sim->received().contains(char(CMD_SET_FREQUENCY)); },
-              [&] {
-                  QVERIFY(!m_sim->received().contains(LineBytes::programming("091800")));
-                  panel().typeAcceptAndSend(QStringLiteral("08940"));
-              })
-        .when([&] { return m_sim->frequencyKHz() == 89400; }, [&] { w().cmdDisconnect_Click(); });
-    scenario.start();
+    bool secondSent = false;
+    connect(m_sim.get(), &TxSimulator::arrived, this, [&](const QByteArray &bytes) {
+        if (secondSent || !bytes.contains(char(CMD_SET_FREQUENCY)))
+            return;
+        secondSent = true;
+        QVERIFY(!m_sim->received().contains(LineBytes::programming("091800")));
+        panel().typeAcceptAndSend(QStringLiteral("08940"));
+    });
     w().cmdPower_Click();
-    QVERIFY2(scenario.finished(), qPrintable(scenario.report()));
+    QTRY_VERIFY(w().cmdDisconnect->isEnabled());
+    panel().typeAcceptAndSend(QStringLiteral("09180"));
+    QTRY_COMPARE_WITH_TIMEOUT(m_sim->frequencyKHz(), 89400, 20000);
+    QVERIFY(panel().disconnectAndWait());
     // Both frequencies went out whole, one after the other, never a mix.
     const QByteArray line = m_sim->received();
     QCOMPARE(line.count(char(CMD_SET_FREQUENCY)), 2);
@@ -394,61 +362,45 @@ void ConnectionTest::frequencyReplyDuringEntryKeepsTheTypedDigit()
     m_sim->setReplyDelayMs(100);
     QString expected;
     QString shownAfterReply;
-    Scenario &scenario = panel().scenario(30000);
-    scenario
-        .when(
-            [&] {
-                // A whole cycle was shown, and the frequency question is out again.
-                const QByteArray line = m_sim->received();
-                return line.count(char(CMD_READ_FREQUENCY)) >= 2 &&
-                       line.endsWith(char(CMD_READ_FREQUENCY));
-            },
-            [&] {
-                expected = QStringLiteral("1") + panel().digitsShown().mid(1);
-                w().cmdSetFrequency_Click();
-                panel().type(QStringLiteral("1"));
-            })
-        .when([&] { return m_sim->received().endsWith(char(CMD_READ_RF_STATUS)); },
-              [&] {
-                  shownAfterReply = panel().digitsShown();
-                  w().cmdDisconnect_Click();
-              });
-    scenario.start();
-    w().cmdPower_Click();
-    QVERIFY2(scenario.finished(), qPrintable(scenario.report()));
+    int frequencyQuestions = 0;
+    bool typed = false;
+    connect(m_sim.get(), &TxSimulator::arrived, this, [&](const QByteArray &bytes) {
+        // A whole cycle was shown, and the frequency question is out again:
+        // SET FREQUENCY and one digit while its reply is on its way.
+        if (bytes.contains(char(CMD_READ_FREQUENCY)) && ++frequencyQuestions == 2) {
+            expected = QStringLiteral("1") + panel().digitsShown().mid(1);
+            w().cmdSetFrequency_Click();
+            panel().type(QStringLiteral("1"));
+            typed = true;
+        } else if (typed && shownAfterReply.isEmpty() &&
+                   bytes.contains(char(CMD_READ_RF_STATUS))) {
+            shownAfterReply = panel().digitsShown();
+            w().cmdDisconnect_Click();
+        }
+    });
+    QVERIFY(panel().powerOnAndWaitForTheEnd());
     QCOMPARE(shownAfterReply, expected);
     QCOMPARE(w().EnteredDigits[1], QStringLiteral("1"));
 }
 
 void ConnectionTest::powerCycleWithdrawsAnOpenEntry()
 {
-    Scenario &scenario = panel().scenario(30000);
-    scenario.when([&] { return w().cmdDisconnect->isEnabled(); },
-                  [&] {
-                      w().cmdSetFrequency_Click();
-                      panel().type(QStringLiteral("10790"));
-                      QVERIFY(w().cmdKey(KeypadKey::Ok)->isEnabled());
-                      w().cmdDisconnect_Click();
-                  });
-    scenario.start();
     w().cmdPower_Click();
+    QTRY_VERIFY(w().cmdDisconnect->isEnabled());
+    w().cmdSetFrequency_Click();
+    panel().type(QStringLiteral("10790"));
+    QVERIFY(w().cmdKey(KeypadKey::Ok)->isEnabled());
+    QVERIFY(panel().disconnectAndWait());
     w().cmdPower_Click(); // OFF
     QVERIFY(!w().cmdKey(KeypadKey::Ok)->isEnabled());
     m_sim->clearReceived();
 
-    bool okOfferedOnReconnect = true;
-    Scenario &second = panel().scenario(30000);
-    second.when(
-        // A whole cycle of the new connection, its frequency reply shown.
-        [&] { return m_sim->received().count(char(CMD_READ_RF_STATUS)) >= 1; },
-        [&] {
-            okOfferedOnReconnect = w().cmdKey(KeypadKey::Ok)->isEnabled();
-            w().cmdDisconnect_Click();
-        });
-    second.start();
     w().cmdPower_Click();
-    QVERIFY2(second.finished(), qPrintable(second.report()));
-    QVERIFY(!okOfferedOnReconnect);
+    QVERIFY(!w().cmdKey(KeypadKey::Ok)->isEnabled());
+    // A whole cycle of the new connection, its frequency reply shown.
+    QTRY_VERIFY(cyclesOnTheLine() >= 1);
+    QVERIFY(!w().cmdKey(KeypadKey::Ok)->isEnabled());
+    QVERIFY(panel().disconnectAndWait());
     QVERIFY(w().DisplayEnabled);
     // The display is the transmitter's again: its 98.5 MHz, not the entry.
     QCOMPARE(panel().digitsShown(), QStringLiteral("09850"));
@@ -495,15 +447,13 @@ void ConnectionTest::labelTimerEndsWithTheConnection()
     QFETCH(bool, reconnectSilent);
     w().tmrPausaLabel->setInterval(400);
     const int longerThanTheLabel = 1000;
-    Scenario &scenario = panel().scenario();
-    scenario.when([&] { return w().connectionState() == ConnectionState::Polling; },
-                  [&] {
-                      panel().typeAcceptAndSend(QStringLiteral("10790"));
-                      w().cmdDisconnect_Click(); // ends before the label's five seconds
-                  });
-    scenario.start();
-    w().cmdPower_Click();
-    QVERIFY2(scenario.finished(), qPrintable(scenario.report()));
+    const auto sendThenDisconnect = [&] {
+        w().cmdPower_Click();
+        QVERIFY(panel().waitForState(ConnectionState::Polling));
+        panel().typeAcceptAndSend(QStringLiteral("10790"));
+        QVERIFY(panel().disconnectAndWait()); // ends before the label's five seconds
+    };
+    sendThenDisconnect();
     QCOMPARE(w().lblCommunications(0)->text(), QStringLiteral(" DISCONNECTED "));
     QTest::qWait(longerThanTheLabel);
     QCOMPARE(w().lblCommunications(0)->text(), QStringLiteral(" DISCONNECTED "));
@@ -515,19 +465,11 @@ void ConnectionTest::labelTimerEndsWithTheConnection()
         return;
 
     // A new SEND's timer, then a power-on that gets no reply.
-    Scenario &again = panel().scenario();
-    again.when([&] { return w().connectionState() == ConnectionState::Polling; },
-               [&] {
-                   panel().typeAcceptAndSend(QStringLiteral("10790"));
-                   w().cmdDisconnect_Click();
-               });
-    again.start();
-    w().cmdPower_Click();
-    QVERIFY2(again.finished(), qPrintable(again.report()));
+    sendThenDisconnect();
     w().cmdPower_Click(); // OFF
     shortenSupervision();
     m_sim->setSilent(true);
-    w().cmdPower_Click(); // ON: the firmware question goes unanswered
+    QVERIFY(panel().powerOnAndWaitForTheEnd()); // the firmware question goes unanswered
     QCOMPARE(w().lblCommunications(0)->text(), QStringLiteral(" NO REPLY FROM MICRO "));
     QTest::qWait(longerThanTheLabel);
     QCOMPARE(w().lblCommunications(0)->text(), QStringLiteral(" NO REPLY FROM MICRO "));
@@ -561,12 +503,10 @@ void ConnectionTest::programmingLostWithTheLine()
                 m_sim->setSilent(true);
         }
     });
-    Scenario &scenario = panel().scenario();
-    scenario.when([&] { return panel().digitsShown() == QLatin1String("09850"); },
-                  [&] { panel().typeAcceptAndSend(QStringLiteral("10790")); });
-    scenario.start();
     w().cmdPower_Click();
-    QVERIFY2(scenario.finished(), qPrintable(scenario.report()));
+    QTRY_COMPARE(panel().digitsShown(), QStringLiteral("09850"));
+    panel().typeAcceptAndSend(QStringLiteral("10790"));
+    QVERIFY(panel().waitForTheEnd());
 
     QCOMPARE(w().connectionState(), ConnectionState::Ended);
     QCOMPARE(w().lblCommunications(0)->text(), QStringLiteral("FREQUENCY NOT PROGRAMMED"));
@@ -594,16 +534,15 @@ void ConnectionTest::keypadInertOutsideThePoll()
 {
     QFETCH(ConnectionState, state);
     if (state == ConnectionState::Ended) {
-        Scenario &scenario = panel().scenario();
-        scenario.when([&] { return panel().digitsShown() == QLatin1String("09850"); },
-                      [&] { w().cmdDisconnect_Click(); });
-        scenario.start();
         w().cmdPower_Click();
+        QTRY_COMPARE(panel().digitsShown(), QStringLiteral("09850"));
+        QVERIFY(panel().disconnectAndWait());
     } else if (state == ConnectionState::PortNotAvailable) {
         PanelDriver::mapPort(3, QStringLiteral("/nonexistent/ttyX"));
         Comm = QStringLiteral("3");
         panel().answerNextBox();
         w().cmdPower_Click();
+        QTRY_COMPARE(panel().messageBoxesAnswered(), 1);
     }
     QCOMPARE(w().connectionState(), state);
     m_sim->clearReceived();
@@ -622,12 +561,9 @@ void ConnectionTest::keypadInertOutsideThePoll()
     if (w().PowerOn)
         w().cmdPower_Click(); // OFF
     Comm = QStringLiteral("1");
-    Scenario &next = panel().scenario();
-    next.when([&] { return m_sim->received().count(char(CMD_READ_RF_STATUS)) >= 3; },
-              [&] { w().cmdDisconnect_Click(); });
-    next.start();
     w().cmdPower_Click();
-    QVERIFY2(next.finished(), qPrintable(next.report()));
+    QTRY_VERIFY(cyclesOnTheLine() >= 3);
+    QVERIFY(panel().disconnectAndWait());
     QVERIFY(!m_sim->received().contains(char(CMD_SET_FREQUENCY)));
     QCOMPARE(m_sim->frequencyKHz(), 98500);
 }
@@ -650,21 +586,16 @@ void ConnectionTest::entryOpenAtTheEndIsClosed()
     // Unlocked, the transmitter is never asked its frequency.
     m_sim->setLocked(locked);
     w().tmrPausa->setInterval(60000); // the entry must still be open at the end
-    Scenario &scenario = panel().scenario();
-    scenario.when([&] { return m_sim->received().count(char(CMD_READ_RF_STATUS)) >= 2; },
-                  [&] {
-                      if (entry == QLatin1String("open")) {
-                          w().cmdSetFrequency_Click();
-                          panel().type(QStringLiteral("107"));
-                      } else {
-                          panel().typeAndAccept(QStringLiteral("10790"));
-                          QVERIFY(w().cmdSend->isEnabled());
-                      }
-                      w().cmdDisconnect_Click();
-                  });
-    scenario.start();
     w().cmdPower_Click();
-    QVERIFY2(scenario.finished(), qPrintable(scenario.report()));
+    QTRY_VERIFY(cyclesOnTheLine() >= 2);
+    if (entry == QLatin1String("open")) {
+        w().cmdSetFrequency_Click();
+        panel().type(QStringLiteral("107"));
+    } else {
+        panel().typeAndAccept(QStringLiteral("10790"));
+        QVERIFY(w().cmdSend->isEnabled());
+    }
+    QVERIFY(panel().disconnectAndWait());
 
     QCOMPARE(w().connectionState(), ConnectionState::Ended);
     for (int index = KeypadKey::First; index <= KeypadKey::Last; ++index)
@@ -680,11 +611,9 @@ void ConnectionTest::entryOpenAtTheEndIsClosed()
 
 void ConnectionTest::portFailureAfterAConnection()
 {
-    Scenario &scenario = panel().scenario();
-    scenario.when([&] { return m_sim->received().count(char(CMD_READ_RF_STATUS)) >= 1; },
-                  [&] { w().cmdDisconnect_Click(); });
-    scenario.start();
     w().cmdPower_Click();
+    QTRY_VERIFY(cyclesOnTheLine() >= 1);
+    QVERIFY(panel().disconnectAndWait());
     w().cmdPower_Click(); // OFF
     QCOMPARE(w().sbrStatus->panelText(5), QStringLiteral("Time of Connection: "));
 
@@ -692,6 +621,7 @@ void ConnectionTest::portFailureAfterAConnection()
     Comm = QStringLiteral("3");
     panel().answerNextBox();
     w().cmdPower_Click();
+    QTRY_COMPARE(panel().messageBoxesAnswered(), 1);
     QCOMPARE(w().lblCommunications(0)->text(), QStringLiteral(" PORT NOT AVAILABLE "));
     QCOMPARE(w().connectionState(), ConnectionState::PortNotAvailable);
     // No connection happened, so no connection time is shown.
@@ -709,15 +639,11 @@ void ConnectionTest::lostTemperatureReplyKeepsTheAlarm()
         if (alarmSeen && bytes.contains(char(CMD_READ_TEMPERATURE)))
             m_sim->setSilent(true);
     });
-    Scenario &scenario = panel().scenario();
-    scenario.when([&] { return w().ledTemp->LampColor() == PanelColor::BrightRed; },
-                  [&] {
-                      QCOMPARE(w().lblTemp->text(), QStringLiteral("72"));
-                      alarmSeen = true;
-                  });
-    scenario.start();
     w().cmdPower_Click();
-    QVERIFY2(scenario.finished(), qPrintable(scenario.report()));
+    QTRY_COMPARE(w().ledTemp->LampColor(), int(PanelColor::BrightRed));
+    QCOMPARE(w().lblTemp->text(), QStringLiteral("72"));
+    alarmSeen = true;
+    QVERIFY(panel().waitForTheEnd());
     QCOMPARE(w().connectionState(), ConnectionState::Ended);
     QVERIFY(m_sim->received().endsWith(char(CMD_READ_TEMPERATURE)));
     QCOMPARE(w().ledTemp->LampColor(), int(PanelColor::BrightRed));
@@ -728,15 +654,13 @@ void ConnectionTest::connectionStateFollowsThePowerSequence()
     QList<ConnectionState> seen;
     connect(&w(), &frmTerminale::connectionStateChanged, this,
             [&](ConnectionState state) { seen << state; });
-    Scenario &scenario = panel().scenario();
-    scenario.when([&] { return m_sim->received().count(char(CMD_READ_RF_STATUS)) >= 1; },
-                  [&] { w().cmdDisconnect_Click(); });
-    scenario.start();
     w().cmdPower_Click();
+    QTRY_VERIFY(cyclesOnTheLine() >= 1);
+    QVERIFY(panel().disconnectAndWait());
     w().cmdPower_Click();
     m_sim->setSilent(true);
     shortenSupervision();
-    w().cmdPower_Click(); // no reply: back to off
+    QVERIFY(panel().powerOnAndWaitForTheEnd()); // no reply: back to off
     const QList<ConnectionState> expected = {ConnectionState::Connecting, ConnectionState::Polling,
                                              ConnectionState::Ended,      ConnectionState::Off,
                                              ConnectionState::Connecting, ConnectionState::Off};
@@ -758,11 +682,9 @@ void ConnectionTest::rfPressOutsideTheConnectionSendsNothing()
     QFETCH(ConnectionState, when);
     m_sim->setOnAir(false);
     if (when == ConnectionState::Ended) {
-        Scenario &scenario = panel().scenario();
-        scenario.when([&] { return m_sim->received().count(char(CMD_READ_RF_STATUS)) >= 1; },
-                      [&] { w().cmdDisconnect_Click(); });
-        scenario.start();
         w().cmdPower_Click();
+        QTRY_VERIFY(cyclesOnTheLine() >= 1);
+        QVERIFY(panel().disconnectAndWait());
         QCOMPARE(w().connectionState(), ConnectionState::Ended);
         w().ssRfSwitch->click();
         QVERIFY(!w().ssRfSwitch->Pressed());
@@ -783,46 +705,58 @@ void ConnectionTest::rfPressOutsideTheConnectionSendsNothing()
         });
     }
     m_sim->clearReceived();
-    Scenario &next = panel().scenario();
-    next.when([&] { return m_sim->received().count(char(CMD_READ_RF_STATUS)) >= 3; },
-              [&] { w().cmdDisconnect_Click(); });
-    next.start();
     w().cmdPower_Click();
-    QVERIFY2(next.finished(), qPrintable(next.report()));
+    QTRY_VERIFY_WITH_TIMEOUT(cyclesOnTheLine() >= 3, 20000);
+    QVERIFY(panel().disconnectAndWait());
     QVERIFY(!m_sim->received().contains(char(CMD_RF_ON)));
     QVERIFY(!m_sim->received().contains(char(CMD_RF_OFF)));
     QVERIFY(!m_sim->onAir());
 }
 
-void ConnectionTest::replyThatArrivedDuringABoxIsTaken()
+void ConnectionTest::pollGoesOnUnderAnOpenBox_data()
 {
-    // The OUT OF RANGE box holds the poll longer than the supervision while
-    // the transmitter's reply is already in: no time-out, the poll goes on.
+    QTest::addColumn<bool>("fallsSilent");
+    QTest::newRow("the transmitter answers") << false;
+    QTest::newRow("the transmitter falls silent meanwhile") << true;
+}
+
+void ConnectionTest::pollGoesOnUnderAnOpenBox()
+{
+    // The OUT OF RANGE box stays open several supervision times: the poll
+    // goes on under it, and a transmitter that stops answering meanwhile is
+    // noticed on time, not once the box is closed.
+    QFETCH(bool, fallsSilent);
     panel().store(QStringLiteral("LimitUp"), QStringLiteral("108000"));
     panel().store(QStringLiteral("LimitDown"), QStringLiteral("87500"));
     panel().openWindow();
     shortenSupervision();
-    Scenario &scenario = panel().scenario();
-    scenario
-        .when([&] { return m_sim->received().count(char(CMD_READ_RF_STATUS)) >= 1; },
-              [&] {
-                  panel().answerNextBox(QMessageBox::Ok, 1000);
-                  panel().typeAndAccept(QStringLiteral("11000")); // out of the band: the box opens
-              })
-        .when(
-            [&] {
-                return panel().messageBoxesAnswered() == 1 &&
-                       m_sim->received().count(char(CMD_READ_RF_STATUS)) >= 3;
-            },
-            [&] {
-                QCOMPARE(w().connectionState(), ConnectionState::Polling);
-                QCOMPARE(w().lblCommunications(0)->text(),
-                         QStringLiteral("COMMUNICATIONS IN PROGRESS"));
-                w().cmdDisconnect_Click();
-            });
-    scenario.start();
+    QSignalSpy ended(&w().engine(), &LinkEngine::connectionEnded);
     w().cmdPower_Click();
-    QVERIFY2(scenario.finished(), qPrintable(scenario.report()));
+    QTRY_VERIFY(cyclesOnTheLine() >= 1);
+    const int cyclesBefore = cyclesOnTheLine();
+    if (fallsSilent)
+        QTimer::singleShot(200, m_sim.get(), [this] { m_sim->setSilent(true); });
+    int endsWhileOpen = -1;
+    QTimer::singleShot(1500, this, [&] { endsWhileOpen = int(ended.count()); });
+    panel().answerNextBox(QMessageBox::Ok, 2000);
+    panel().typeAndAccept(QStringLiteral("11000")); // out of the band: the box opens and holds
+    QCOMPARE(panel().messageBoxesAnswered(), 1);
+    QVERIFY(panel().lastBox().text.startsWith(QLatin1String("OUT OF RANGE")));
+    if (fallsSilent) {
+        // Ended within the supervision, while the box was still open.
+        QCOMPARE(endsWhileOpen, 1);
+        QCOMPARE(w().connectionState(), ConnectionState::Ended);
+        QCOMPARE(ended.at(0).at(0).toString(),
+                 QStringLiteral("the transmitter stopped answering"));
+        return;
+    }
+    // About 15 cycles a second at the line's pace: the box held none of them.
+    QVERIFY2(cyclesOnTheLine() - cyclesBefore >= 10,
+             qPrintable(QString::number(cyclesOnTheLine() - cyclesBefore)));
+    QCOMPARE(ended.count(), 0);
+    QCOMPARE(w().connectionState(), ConnectionState::Polling);
+    QCOMPARE(w().lblCommunications(0)->text(), QStringLiteral("COMMUNICATIONS IN PROGRESS"));
+    QVERIFY(panel().disconnectAndWait());
     QCOMPARE(w().lblCommunications(0)->text(), QStringLiteral(" DISCONNECTED "));
 }
 
@@ -833,6 +767,7 @@ void ConnectionTest::secondPanelOnThePortIsToldBusy()
     QVERIFY2(first.setPortOpen(true), qPrintable(first.lastError()));
     panel().answerNextBox();
     w().cmdPower_Click();
+    QTRY_COMPARE(panel().messageBoxesAnswered(), 1);
     const QString boxText = panel().lastBox().text;
     QCOMPARE(w().lblCommunications(0)->text(), QStringLiteral(" PORT NOT AVAILABLE "));
     QVERIFY2(boxText.contains(QLatin1String("busy")), qPrintable(boxText));
@@ -846,16 +781,10 @@ void ConnectionTest::secondPanelOnThePortIsToldBusy()
 void ConnectionTest::firmwareControlBytesShowAsQuestionMarks()
 {
     m_sim->setFirmware(QString::fromLatin1("V1\x01\x7f"));
-    QString shown;
-    Scenario &scenario = panel().scenario();
-    scenario.when([&] { return w().connectionState() == ConnectionState::Polling; },
-                  [&] {
-                      shown = w().sbrStatus->panelText(4);
-                      w().cmdDisconnect_Click();
-                  });
-    scenario.start();
     w().cmdPower_Click();
-    QCOMPARE(shown, QStringLiteral("Firmware: V1??"));
+    QVERIFY(panel().waitForState(ConnectionState::Polling));
+    QCOMPARE(w().sbrStatus->panelText(4), QStringLiteral("Firmware: V1??"));
+    QVERIFY(panel().disconnectAndWait());
 }
 
 void ConnectionTest::connectAtStart_data()
@@ -882,13 +811,11 @@ void ConnectionTest::connectAtStart()
         panel().store(QStringLiteral("Comm"), QStringLiteral("1"));
     panel().store(QStringLiteral("Link"), QStringLiteral("ConnectAtStart"), setting);
     panel().openWindow();
-    Scenario &scenario = panel().scenario();
-    scenario.when([&] { return m_sim->received().count(char(CMD_READ_RF_STATUS)) >= 2; },
-                  [&] { w().cmdDisconnect_Click(); });
-    scenario.start();
     w().show();
     if (connects) {
-        QTRY_COMPARE(w().connectionState(), ConnectionState::Ended);
+        QTRY_VERIFY(cyclesOnTheLine() >= 2);
+        QVERIFY(panel().disconnectAndWait());
+        QCOMPARE(w().connectionState(), ConnectionState::Ended);
         QVERIFY(m_sim->received().startsWith(LineBytes::connectionOpening()));
         return;
     }

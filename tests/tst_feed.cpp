@@ -819,7 +819,7 @@ void FeedTest::answers()
     QFETCH(QByteArray, contentType);
     QFETCH(QByteArray, bodyHas);
     QFETCH(bool, closes);
-    StatusFeed feed(w());
+    StatusFeed feed(w().engine());
     QVERIFY(startFeed(feed));
     const bool head = request.startsWith("HEAD");
     RawClient client(feed.port(), request, head);
@@ -842,7 +842,7 @@ void FeedTest::answers()
 
 void FeedTest::keptAliveForTheNextRequest()
 {
-    StatusFeed feed(w());
+    StatusFeed feed(w().engine());
     QVERIFY(startFeed(feed));
     RawClient client(feed.port(), get("/metrics"));
     QTRY_VERIFY(client.answered());
@@ -858,7 +858,7 @@ void FeedTest::alarmsFollowTheBook()
 {
     // Each answer reads the book as it stands; a book gone is alarms off.
     auto book = std::make_unique<AlarmBook>();
-    StatusFeed feed(w());
+    StatusFeed feed(w().engine());
     feed.setAlarmBook(book.get());
     QVERIFY(startFeed(feed));
     QVERIFY(book->raise(AlarmKind::ReflectedHigh, QStringLiteral("2.5 W"),
@@ -884,7 +884,7 @@ void FeedTest::answersOverTheRateWaitTheirTurn()
     FeedLimits limits;
     limits.requestsPerSecond = 40;
     limits.requestBurst = 3;
-    StatusFeed feed(w());
+    StatusFeed feed(w().engine());
     QVERIFY(startFeed(feed, limits));
     std::vector<std::unique_ptr<RawClient>> clients;
     for (int i = 0; i < 20; ++i)
@@ -921,7 +921,7 @@ void FeedTest::listensOnlyWhereAsked()
     settings.enabled = enabled;
     settings.address = QHostAddress(address);
     settings.port = freePort();
-    StatusFeed feed(w());
+    StatusFeed feed(w().engine());
     QVERIFY(feed.start(settings));
     QCOMPARE(feed.problem(), QString());
     const QStringList expected =
@@ -970,7 +970,7 @@ void FeedTest::cannotListenIsToldAndThePanelRunsOn()
     store.sync();
     SettingsStore::check();
 
-    StatusFeed feed(w());
+    StatusFeed feed(w().engine());
     QVERIFY(!feed.start(FeedSettings::fromStore()));
     QVERIFY(!feed.isListening());
     QVERIFY2(feed.problem().startsWith(told), qPrintable(feed.problem()));
@@ -998,7 +998,7 @@ void FeedTest::idleAndOversizedConnectionsAreClosed()
 {
     FeedLimits limits;
     limits.idleMs = 600;
-    StatusFeed feed(w());
+    StatusFeed feed(w().engine());
     QVERIFY(startFeed(feed, limits));
     RawClient idle(feed.port(), QByteArray());
     RawClient slow(feed.port(), "GET /status.json HTTP/1.1\r\nHost: 127");
@@ -1020,7 +1020,7 @@ void FeedTest::idleAndOversizedConnectionsAreClosed()
 
 void FeedTest::feedFollowsThePanel()
 {
-    StatusFeed feed(w());
+    StatusFeed feed(w().engine());
     QVERIFY(startFeed(feed));
     std::vector<std::unique_ptr<RawClient>> clients;
     auto ask = [&](const char *path) {
@@ -1115,7 +1115,7 @@ void FeedTest::rudeClientsDoNotStopThePoll()
 {
     FeedLimits limits;
     limits.idleMs = 1000;
-    StatusFeed feed(w());
+    StatusFeed feed(w().engine());
     QVERIFY(startFeed(feed, limits));
     const quint16 port = feed.port();
 
@@ -1216,7 +1216,7 @@ void FeedTest::aReadingClientAddsNothingToTheLine()
     QByteArray withFeed;
     int answers = 0;
     for (const bool feedOn : {false, true}) {
-        StatusFeed feed(w());
+        StatusFeed feed(w().engine());
         if (feedOn)
             QVERIFY(startFeed(feed));
         std::vector<std::unique_ptr<RawClient>> clients;

@@ -3,6 +3,7 @@
 
 // The front panel against its layout tables: names, containers, positions,
 // captions, and the colours and states of a freshly opened window.
+#include "app/Station.h"
 #include "app/frmTerminale.h"
 #include "panel/Key3D.h"
 #include "panel/KeypadKeys.h"
@@ -17,7 +18,8 @@
 #include "panel/ReadoutLabel.h"
 #include "panel/RibbonSwitch.h"
 #include "panel/ShapeWidget.h"
-#include "record/Station.h"
+#include "link/LinkEngine.h"
+#include "sim/TxSimulator.h"
 #include "support/PanelDriver.h"
 
 #include <QAbstractButton>
@@ -357,10 +359,14 @@ void FrontPanelTest::readoutsAndDigitsSpeakTheirText()
     QCOMPARE(spoken(w.ssRfSwitch, QAccessible::Name), QStringLiteral("RF INHIBIT"));
     QCOMPARE(spoken(w.ssRfSwitch, QAccessible::Description),
              QStringLiteral("RF INHIBIT: released"));
-    w.setConnectionState(ConnectionState::Polling); // a press holds only while the poll runs
+    // A press holds only while the poll runs.
+    TxSimulator sim;
+    QVERIFY2(sim.start(), qPrintable(sim.lastError()));
+    QVERIFY(m_panel->startEngineOn(sim.devicePath()));
     w.ssRfSwitch->setPressed(true);
     QCOMPARE(spoken(w.ssRfSwitch, QAccessible::Description), QStringLiteral("RF INHIBIT: pressed"));
     QCOMPARE(w.ssRfSwitch->toolTip(), QStringLiteral("RF INHIBIT: pressed"));
+    w.engine().powerOff();
 
     w.lblDirDigital(0)->setText(QStringLiteral("12.5"));
     w.lblTemp->setText(QStringLiteral("72"));

@@ -8,6 +8,7 @@
 #include "panel/LedDigit.h"
 #include "panel/PanelColors.h"
 #include "panel/PanelTimer.h"
+#include "sim/TxSimulator.h"
 #include "support/PanelDriver.h"
 
 #include <QMessageBox>
@@ -39,6 +40,7 @@ private:
     frmTerminale &openWithKeypad();
     PanelDriver &panel() { return *m_panel; }
     std::unique_ptr<PanelDriver> m_panel;
+    std::unique_ptr<TxSimulator> m_sim;
 };
 
 void KeypadTest::init()
@@ -49,14 +51,21 @@ void KeypadTest::init()
 void KeypadTest::cleanup()
 {
     m_panel.reset();
+    m_sim.reset();
 }
 
 frmTerminale &KeypadTest::openWithKeypad()
 {
     frmTerminale &w = panel().openWindow();
-    // The keys answer only while the poll runs; these tests stand in for it.
+    // The keys answer only while the poll runs: the engine polls a transmitter
+    // that is never locked, so it never reports a frequency over the digits.
+    m_sim = std::make_unique<TxSimulator>();
+    if (!m_sim->start())
+        QTest::qFail("the simulator did not start", __FILE__, __LINE__);
+    m_sim->setLocked(false);
     w.PowerOn = true;
-    w.setConnectionState(ConnectionState::Polling);
+    if (!panel().startEngineOn(m_sim->devicePath()))
+        QTest::qFail("the engine did not poll", __FILE__, __LINE__);
     panel().openKeypad();
     return w;
 }

@@ -5,6 +5,7 @@
 // pseudo-terminal to the simulated transmitter.
 #include "app/frmTerminale.h"
 #include "link/Commands.h"
+#include "link/LinkEngine.h"
 #include "link/MSComm.h"
 #include "link/TxReading.h"
 #include "panel/LedDigit.h"
@@ -16,6 +17,7 @@
 #include "sim/TxSimulator.h"
 #include "support/LineBytes.h"
 #include "support/PanelDriver.h"
+#include "settings/ProgramValues.h"
 
 #include <QTimer>
 #include <QtTest>
@@ -50,6 +52,17 @@ private Q_SLOTS:
     void readingFromACycle();
 
 private:
+    // One exchange outside a connection, from its command to its end.
+    struct Reply
+    {
+        QString text;
+        bool lost = true;
+        bool ended = false; // false: it never ended (or never started)
+    };
+    Reply ask(quint8 command);
+    // One status cycle, from its first question to its reading.
+    bool cycle();
+
     std::unique_ptr<PanelDriver> m_panel;
     std::unique_ptr<TxSimulator> m_sim;
     frmTerminale &w() { return m_panel->window(); }
@@ -73,6 +86,36 @@ void LinkTest::cleanup()
 {
     m_panel.reset();
     m_sim.reset();
+}
+
+LinkTest::Reply LinkTest::ask(quint8 command)
+{
+    QSignalSpy done(&w().engine(), &LinkEngine::exchangeCompleted);
+    Reply reply;
+    if (!w().fncCommandMicro(command))
+        return reply;
+    QElapsedTimer clock;
+    clock.start();
+    while (done.isEmpty() && clock.elapsed() < 30000)
+        QTest::qWait(1);
+    if (done.isEmpty())
+        return reply;
+    reply.text = done.at(0).at(1).toString();
+    reply.lost = done.at(0).at(2).toBool();
+    reply.ended = true;
+    return reply;
+}
+
+bool LinkTest::cycle()
+{
+    QSignalSpy taken(&w().engine(), &LinkEngine::readingTaken);
+    if (!w().ReadDataSerial())
+        return false;
+    QElapsedTimer clock;
+    clock.start();
+    while (taken.isEmpty() && clock.elapsed() < 30000)
+        QTest::qWait(1);
+    return !taken.isEmpty();
 }
 
 void LinkTest::exchange_data()
@@ -100,11 +143,13 @@ void LinkTest::exchange()
     m_sim->setPacing(pacing);
     connectPort();
     w().AbortComm = true; // a stop asked before the command is forgotten
-    QCOMPARE(w().fncCommandMicro(CMD_READ_FIRMWARE), firmware);
+    const Reply first = ask(CMD_READ_FIRMWARE);
+    QVERIFY(first.ended && !first.lost);
+    QCOMPARE(first.text, firmware);
     QVERIFY(!w().AbortComm);
     QVERIFY(!w().tmrTimeOutComm->isActive());
     // The next question gets its own answer, not what trailed the last one.
-    QCOMPARE(w().fncCommandMicro(CMD_READ_FORWARD), QStringLiteral("12.5"));
+    QCOMPARE(ask(CMD_READ_FORWARD).text, QStringLiteral("12.5"));
     QCOMPARE(m_sim->received(), LineBytes::commands({CMD_READ_FIRMWARE, CMD_READ_FORWARD}));
 }
 
@@ -115,7 +160,9 @@ void LinkTest::timeoutGivesEmptyAndStops()
     connectPort();
     QElapsedTimer clock;
     clock.start();
-    QCOMPARE(w().fncCommandMicro(CMD_READ_FIRMWARE), QString());
+    const Reply reply = ask(CMD_READ_FIRMWARE);
+    QVERIFY(reply.ended && reply.lost);
+    QCOMPARE(reply.text, QString());
     QVERIFY(clock.elapsed() >= 250);
     QVERIFY(w().AbortComm);
     QVERIFY(!w().ReplyTimedOut);
@@ -125,12 +172,12 @@ void LinkTest::timeoutGivesEmptyAndStops()
 
 void LinkTest::closedPortAsksNothing()
 {
-    QTimer tick;
-    int ticks = 0;
-    connect(&tick, &QTimer::timeout, [&] { ++ticks; });
-    tick.start(0);
-    QCOMPARE(w().fncCommandMicro(CMD_READ_FORWARD), QString());
-    QCOMPARE(ticks, 0); // returned without serving events
+    QSignalSpy done(&w().engine(), &LinkEngine::exchangeCompleted);
+    QVERIFY(w().fncCommandMicro(CMD_READ_FORWARD));
+    // Ended within the call, lost, without a byte or a wait.
+    QCOMPARE(done.count(), 1);
+    QCOMPARE(done.at(0).at(1).toString(), QString());
+    QVERIFY(done.at(0).at(2).toBool());
     QVERIFY(w().AbortComm);
     QVERIFY(!w().tmrTimeOutComm->isActive());
     QTest::qWait(20);
@@ -142,10 +189,10 @@ void LinkTest::lateReplyNeverCreditedToTheNextCommand()
     shortenSupervision();
     m_sim->setReplyDelayMs(500);
     connectPort();
-    QCOMPARE(w().fncCommandMicro(CMD_READ_FIRMWARE), QString()); // times out at 300 ms
-    QTest::qWait(300);                                           // the late "V1.0" arrives now
+    QVERIFY(ask(CMD_READ_FIRMWARE).lost); // times out at 300 ms
+    QTest::qWait(300);                    // the late "V1.0" arrives now
     m_sim->setReplyDelayMs(0);
-    QCOMPARE(w().fncCommandMicro(CMD_READ_FORWARD), QStringLiteral("12.5"));
+    QCOMPARE(ask(CMD_READ_FORWARD).text, QStringLiteral("12.5"));
     QVERIFY(!w().AbortComm);
 }
 
@@ -153,7 +200,7 @@ void LinkTest::endlessLineIsBounded()
 {
     m_sim->setNoiseBytes(5000);
     connectPort();
-    const QString reply = w().fncCommandMicro(CMD_READ_FIRMWARE);
+    const QString reply = ask(CMD_READ_FIRMWARE).text;
     QVERIFY(reply.endsWith(QStringLiteral("V1.0")));
     QVERIFY2(reply.size() <= 1024, qPrintable(QString::number(reply.size())));
 }
@@ -182,7 +229,9 @@ void LinkTest::unplugMidWait()
     }
     QElapsedTimer clock;
     clock.start();
-    QCOMPARE(w().fncCommandMicro(CMD_READ_FIRMWARE), QString());
+    const Reply reply = ask(CMD_READ_FIRMWARE);
+    QVERIFY(reply.ended && reply.lost);
+    QCOMPARE(reply.text, QString());
     QVERIFY2(clock.elapsed() < 2000, "the exchange waited on a line that is gone");
     QVERIFY(w().AbortComm);
     QVERIFY(!w().tmrTimeOutComm->isActive());
@@ -207,7 +256,7 @@ void LinkTest::reopeningAnOpenPort()
     connectPort();
     QVERIFY(w().MSComm1->PortOpen());
     QCOMPARE(w().MSComm1->lineSettingsText(), QStringLiteral("4800,N,8,1"));
-    QCOMPARE(w().fncCommandMicro(CMD_READ_FIRMWARE), QStringLiteral("V1.0"));
+    QCOMPARE(ask(CMD_READ_FIRMWARE).text, QStringLiteral("V1.0"));
 }
 
 void LinkTest::portThatCannotOpen_data()
@@ -253,7 +302,7 @@ void LinkTest::temperature()
     connectPort();
     // The lamp starts the other way, so the cycle has to set it.
     w().ledTemp->setLampColor(raw > 175 ? PanelColor::DarkRed : PanelColor::BrightRed);
-    w().ReadDataSerial();
+    QVERIFY(cycle());
     QTEST(w().lblTemp->text(), "shown");
     QTEST(w().ledTemp->LampColor(), "lamp");
     QCOMPARE(w().lblDirDigital(0)->text(), QStringLiteral("12.5"));
@@ -282,8 +331,8 @@ void LinkTest::lockAndFrequencyQuestion()
     m_sim->setLocked(locked);
     m_sim->setFrequencyKHz(98500);
     connectPort();
-    w().DisplayEnabled = displayEnabled;
-    w().ReadDataSerial();
+    w().setDisplayEnabled(displayEnabled);
+    QVERIFY(cycle());
     QTEST(m_sim->received(), "asked");
     QCOMPARE(w().ledLock->LampColor(), locked ? PanelColor::BrightRed : PanelColor::DarkRed);
     if (locked && displayEnabled) {
@@ -310,19 +359,21 @@ void LinkTest::rfSwitch()
     QFETCH(bool, onAir);
     QFETCH(char, command);
     m_sim->setOnAir(onAir);
-    connectPort();
-    // A press counts only while the poll runs; this test stands in for it.
-    w().setConnectionState(ConnectionState::Polling);
+    // A press counts only while the poll runs.
+    Comm = QStringLiteral("1");
+    w().cmdPower_Click();
+    QVERIFY(m_panel->waitForState(ConnectionState::Polling));
     w().ssRfSwitch->setPressed(true);
-    w().ReadDataSerial();
-    QCOMPARE(m_sim->received().back(), command);
+    QTRY_VERIFY(m_sim->received().contains(command));
+    QTRY_COMPARE(m_sim->onAir(), !onAir);
+    QTRY_VERIFY(!w().ssRfSwitch->Pressed());
     QTEST(w().ledRfInhibit->LampColor(), "lamp");
-    QCOMPARE(m_sim->onAir(), !onAir);
-    QVERIFY(!w().ssRfSwitch->Pressed());
-    // The next cycle asks nothing more of the switch.
+    // The next cycles ask nothing more of the switch.
     m_sim->clearReceived();
-    w().ReadDataSerial();
+    QSignalSpy taken(&w().engine(), &LinkEngine::readingTaken);
+    QTRY_VERIFY(taken.count() >= 2);
     QVERIFY(!m_sim->received().contains(command));
+    QVERIFY(m_panel->disconnectAndWait());
 }
 
 void LinkTest::atoi_data()
@@ -360,9 +411,9 @@ void LinkTest::readingFromACycle()
     m_sim->setFrequencyKHz(98500);
     m_sim->setOnAir(true);
     connectPort();
-    QSignalSpy taken(&w(), &frmTerminale::readingTaken);
+    QSignalSpy taken(&w().engine(), &LinkEngine::readingTaken);
     const qint64 before = TxReading::nowMs();
-    w().ReadDataSerial();
+    QVERIFY(cycle());
     QCOMPARE(taken.count(), 1);
     const auto reading = taken.at(0).at(0).value<TxReading>();
     QCOMPARE(reading.forwardW.value, std::optional<double>(12.5));

@@ -5,14 +5,15 @@
 // one that cannot be opened or written, the program killed while it writes,
 // CSV exports read back by another program's CSV reader, and no file at all
 // while recording is off.
+#include "app/Station.h"
 #include "app/frmTerminale.h"
+#include "link/LinkEngine.h"
 #include "link/MSComm.h"
 #include "panel/PanelTimer.h"
 #include "record/DesktopNotifier.h"
 #include "record/RecordDatabase.h"
 #include "record/RecordExport.h"
 #include "record/Recorder.h"
-#include "record/Station.h"
 #include "record/StationWindow.h"
 #include "sim/TxSimulator.h"
 #include "support/PanelDriver.h"
@@ -454,7 +455,7 @@ static int runChild(const QString &how)
     // handed to the record.
     QDateTime now = QDateTime::currentDateTimeUtc();
     qint64 lastSecond = -1;
-    QObject::connect(&w, &frmTerminale::readingTaken, &w, [&] {
+    QObject::connect(&w.engine(), &LinkEngine::readingTaken, &w, [&] {
         now = QDateTime::currentDateTimeUtc();
         if (w.connectionState() == ConnectionState::Polling &&
             now.toSecsSinceEpoch() != lastSecond) {
@@ -469,7 +470,7 @@ static int runChild(const QString &how)
     if (!station->recorder() || !station->recorder()->recording())
         return 4;
     int cycles = 0;
-    QObject::connect(&w, &frmTerminale::readingTaken, &w, [&] { ++cycles; });
+    QObject::connect(&w.engine(), &LinkEngine::readingTaken, &w, [&] { ++cycles; });
     QObject::connect(station->notifier(), &DesktopNotifier::notified, &w,
                      [](const QString &summary) {
                          std::printf("NOTIFIED %s\n", qPrintable(summary));

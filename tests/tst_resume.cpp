@@ -14,7 +14,6 @@
 #include "sim/TxSimulator.h"
 #include "support/LineBytes.h"
 #include "support/PanelDriver.h"
-#include "support/Scenario.h"
 #include "support/SimProcess.h"
 
 #include <QApplication>
@@ -130,28 +129,20 @@ void ResumeTest::resumesOnANewLineAtTheSamePath()
     QVERIFY(m_first->start());
     pointLineAt(m_first->devicePath());
     makePanel(true);
-    Scenario &scenario = panel().scenario(30000);
-    scenario
-        .when([&] { return m_first->received().count(char(CMD_READ_RF_STATUS)) >= 2; },
-              [&] {
-                  // An RF press and a SEND just before the line goes: neither
-                  // may act in the connection that comes back.
-                  w().ssRfSwitch->click();
-                  QVERIFY(w().ssRfSwitch->Pressed());
-                  panel().typeAcceptAndSend(QStringLiteral("10790"));
-                  m_first->unplug();
-              })
-        .when([&] { return w().connectionState() == ConnectionState::Resuming; },
-              [&] {
-                  QVERIFY(!w().ssRfSwitch->Pressed());
-                  QVERIFY(m_second->start());
-                  pointLineAt(m_second->devicePath());
-              })
-        .when([&] { return m_second->received().count(char(CMD_READ_RF_STATUS)) >= 3; },
-              [&] { w().cmdDisconnect_Click(); });
-    scenario.start();
     w().cmdPower_Click();
-    QVERIFY2(scenario.finished(), qPrintable(scenario.report()));
+    QTRY_VERIFY(m_first->received().count(char(CMD_READ_RF_STATUS)) >= 2);
+    // An RF press and a SEND just before the line goes: neither may act in
+    // the connection that comes back.
+    w().ssRfSwitch->click();
+    QVERIFY(w().ssRfSwitch->Pressed());
+    panel().typeAcceptAndSend(QStringLiteral("10790"));
+    m_first->unplug();
+    QVERIFY(panel().waitForState(ConnectionState::Resuming));
+    QVERIFY(!w().ssRfSwitch->Pressed());
+    QVERIFY(m_second->start());
+    pointLineAt(m_second->devicePath());
+    QTRY_VERIFY_WITH_TIMEOUT(m_second->received().count(char(CMD_READ_RF_STATUS)) >= 3, 20000);
+    QVERIFY(panel().disconnectAndWait());
 
     const QList<ConnectionState> expected = {ConnectionState::Connecting, ConnectionState::Polling,
                                              ConnectionState::Ended,      ConnectionState::Resuming,
@@ -179,22 +170,18 @@ void ResumeTest::silentTransmitterAnswersAgain()
     pointLineAt(m_first->devicePath());
     makePanel(true);
     shortenSupervision();
-    Scenario &scenario = panel().scenario(30000);
-    scenario
-        .when([&] { return m_first->received().count(char(CMD_READ_RF_STATUS)) >= 1; },
-              [&] { m_first->setSilent(true); })
-        .when([&] { return w().connectionState() == ConnectionState::Resuming; },
-              [&] { m_first->clearReceived(); })
-        // Two questions tried in vain, then the transmitter is back.
-        .when([&] { return m_first->received().count(char(CMD_READ_FIRMWARE)) >= 2; },
-              [&] { m_first->setSilent(false); })
-        .when([&] { return w().connectionState() == ConnectionState::Polling; },
-              [&] { QCOMPARE(w().lblCommunications(0)->text(), InProgress); })
-        .when([&] { return m_first->received().count(char(CMD_READ_RF_STATUS)) >= 2; },
-              [&] { w().cmdDisconnect_Click(); });
-    scenario.start();
     w().cmdPower_Click();
-    QVERIFY2(scenario.finished(), qPrintable(scenario.report()));
+    QTRY_VERIFY(m_first->received().count(char(CMD_READ_RF_STATUS)) >= 1);
+    m_first->setSilent(true);
+    QVERIFY(panel().waitForState(ConnectionState::Resuming));
+    m_first->clearReceived();
+    // Two questions tried in vain, then the transmitter is back.
+    QTRY_VERIFY_WITH_TIMEOUT(m_first->received().count(char(CMD_READ_FIRMWARE)) >= 2, 20000);
+    m_first->setSilent(false);
+    QVERIFY(panel().waitForState(ConnectionState::Polling));
+    QCOMPARE(w().lblCommunications(0)->text(), InProgress);
+    QTRY_VERIFY(m_first->received().count(char(CMD_READ_RF_STATUS)) >= 2);
+    QVERIFY(panel().disconnectAndWait());
     QVERIFY(m_states.contains(ConnectionState::Resuming));
     QCOMPARE(m_states.constLast(), ConnectionState::Ended);
     QVERIFY(!forbiddenBytes(m_first->received()));
@@ -205,18 +192,13 @@ void ResumeTest::disconnectStopsTheRetries()
     QVERIFY(m_first->start());
     pointLineAt(m_first->devicePath());
     makePanel(true);
-    Scenario &scenario = panel().scenario(30000);
-    scenario
-        .when([&] { return m_first->received().count(char(CMD_READ_RF_STATUS)) >= 1; },
-              [&] { m_first->unplug(); })
-        .when([&] { return w().connectionState() == ConnectionState::Resuming; },
-              [&] {
-                  QVERIFY(w().cmdDisconnect->isEnabled());
-                  w().cmdDisconnect_Click();
-              });
-    scenario.start();
     w().cmdPower_Click();
-    QVERIFY2(scenario.finished(), qPrintable(scenario.report()));
+    QTRY_VERIFY(m_first->received().count(char(CMD_READ_RF_STATUS)) >= 1);
+    m_first->unplug();
+    QVERIFY(panel().waitForState(ConnectionState::Resuming));
+    QVERIFY(w().cmdDisconnect->isEnabled());
+    QVERIFY(!w().cmdPower->isEnabled());
+    QVERIFY(panel().disconnectAndWait());
     QCOMPARE(w().connectionState(), ConnectionState::Ended);
     QCOMPARE(w().lblCommunications(0)->text(), QStringLiteral(" DISCONNECTED "));
     QVERIFY(w().cmdPower->isEnabled());
@@ -234,11 +216,10 @@ void ResumeTest::withoutResumeALostLinkEnds()
     QVERIFY(m_first->start());
     pointLineAt(m_first->devicePath());
     makePanel(false);
-    Scenario &scenario = panel().scenario(30000);
-    scenario.when([&] { return m_first->received().count(char(CMD_READ_RF_STATUS)) >= 1; },
-                  [&] { m_first->unplug(); });
-    scenario.start();
     w().cmdPower_Click();
+    QTRY_VERIFY(m_first->received().count(char(CMD_READ_RF_STATUS)) >= 1);
+    m_first->unplug();
+    QVERIFY(panel().waitForTheEnd());
     QCOMPARE(w().connectionState(), ConnectionState::Ended);
     QCOMPARE(w().lblCommunications(0)->text(), QStringLiteral(" DISCONNECTED "));
     QVERIFY(!m_states.contains(ConnectionState::Resuming));
@@ -253,25 +234,17 @@ void ResumeTest::powerOnBeforeTheAdapterIsThere()
     // After a power cut the PC may be up before the adapter or the transmitter.
     pointLineAt(m_dir->filePath(QStringLiteral("not-plugged-yet")));
     makePanel(true);
-    bool boxSeen = false;
-    Scenario &scenario = panel().scenario(30000);
-    scenario
-        .when([&] { return w().connectionState() == ConnectionState::Resuming; },
-              [&] {
-                  boxSeen = QApplication::activeModalWidget() != nullptr;
-                  QVERIFY2(
-                      w().lblCommunications(0)->toolTip().contains(QLatin1String("No such file")),
-                      qPrintable(w().lblCommunications(0)->toolTip()));
-                  QVERIFY(m_first->start());
-                  pointLineAt(m_first->devicePath());
-              })
-        .when([&] { return m_first->received().count(char(CMD_READ_RF_STATUS)) >= 1; },
-              [&] { w().cmdDisconnect_Click(); });
-    scenario.start();
     w().cmdPower_Click();
-    QVERIFY2(scenario.finished(), qPrintable(scenario.report()));
+    QVERIFY(panel().waitForState(ConnectionState::Resuming));
     // No box nobody could close: the reason is the label's tool tip.
-    QVERIFY(!boxSeen);
+    QVERIFY(!QApplication::activeModalWidget());
+    QVERIFY2(w().lblCommunications(0)->toolTip().contains(QLatin1String("No such file")),
+             qPrintable(w().lblCommunications(0)->toolTip()));
+    QVERIFY(m_first->start());
+    pointLineAt(m_first->devicePath());
+    QTRY_VERIFY_WITH_TIMEOUT(m_first->received().count(char(CMD_READ_RF_STATUS)) >= 1, 20000);
+    QVERIFY(panel().disconnectAndWait());
+    QVERIFY(!QApplication::activeModalWidget());
     QVERIFY2(m_labels.contains(Resuming), qPrintable(m_labels.join(QLatin1Char('|'))));
     QCOMPARE(m_states.mid(0, 3),
              QList<ConnectionState>({ConnectionState::Connecting, ConnectionState::PortNotAvailable,
@@ -287,27 +260,15 @@ void ResumeTest::liveChangesShowOnTheLamps()
     QVERIFY(sim.start({QStringLiteral("--temperature"), QStringLiteral("150")}));
     pointLineAt(sim.device());
     makePanel(false);
-    QString lockReply, temperatureReply;
-    Scenario &scenario = panel().scenario(30000);
-    scenario
-        .when([&] { return w().ledLock->LampColor() == PanelColor::BrightRed; },
-              [&] {
-                  QCOMPARE(w().ledTemp->LampColor(), int(PanelColor::DarkRed));
-                  lockReply = sim.command(QStringLiteral("lock off"));
-                  temperatureReply = sim.command(QStringLiteral("temperature 180"));
-              })
-        .when(
-            [&] {
-                return w().ledLock->LampColor() == PanelColor::DarkRed &&
-                       w().ledTemp->LampColor() == PanelColor::BrightRed;
-            },
-            [&] {
-                QCOMPARE(w().lblTemp->text(), QStringLiteral("80"));
-                w().cmdDisconnect_Click();
-            });
-    scenario.start();
     w().cmdPower_Click();
-    QVERIFY2(scenario.finished(), qPrintable(scenario.report()));
+    QTRY_COMPARE(w().ledLock->LampColor(), int(PanelColor::BrightRed));
+    QCOMPARE(w().ledTemp->LampColor(), int(PanelColor::DarkRed));
+    const QString lockReply = sim.command(QStringLiteral("lock off"));
+    const QString temperatureReply = sim.command(QStringLiteral("temperature 180"));
+    QTRY_VERIFY(w().ledLock->LampColor() == PanelColor::DarkRed &&
+                w().ledTemp->LampColor() == PanelColor::BrightRed);
+    QCOMPARE(w().lblTemp->text(), QStringLiteral("80"));
+    QVERIFY(panel().disconnectAndWait());
     QVERIFY2(lockReply.startsWith(QLatin1String("OK")), qPrintable(lockReply));
     QVERIFY2(temperatureReply.startsWith(QLatin1String("OK")), qPrintable(temperatureReply));
 }

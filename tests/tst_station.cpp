@@ -6,6 +6,7 @@
 // window and the log, then cleared and acknowledged; the link and RF alarms;
 // the main window unchanged but for the Station menu; the chart of a day of
 // seconds; a record that cannot be kept, told without a box.
+#include "app/Station.h"
 #include "app/frmTerminale.h"
 #include "panel/PanelTimer.h"
 #include "panel/ReadoutLabel.h"
@@ -16,7 +17,6 @@
 #include "record/ReadingsChart.h"
 #include "record/RecordDatabase.h"
 #include "record/Recorder.h"
-#include "record/Station.h"
 #include "record/StationWindow.h"
 #include "settings/SettingsStore.h"
 #include "sim/TxSimulator.h"

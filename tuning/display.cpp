@@ -4,6 +4,7 @@
 // The LED digits: the transmitter's reported frequency, or the keypad's entry.
 #include "app/frmTerminale.h"
 
+#include "link/LinkEngine.h"
 #include "panel/Key3D.h"
 #include "panel/KeypadKeys.h"
 #include "panel/LedDigit.h"
@@ -11,6 +12,12 @@
 #include "panel/PanelTimer.h"
 
 #include <QPushButton>
+
+void frmTerminale::setDisplayEnabled(bool enabled)
+{
+    DisplayEnabled = enabled;
+    m_engine->setFollowFrequency(enabled);
+}
 
 void frmTerminale::DisplayFrequency(const QString &sFrequency)
 {
@@ -27,7 +34,7 @@ void frmTerminale::DisplayFrequency(const QString &sFrequency)
 
 void frmTerminale::cmdSetFrequency_Click()
 {
-    DisplayEnabled = false;
+    setDisplayEnabled(false);
     // Each entry starts at the first digit: OK is offered only once all five
     // were typed, so it never accepts digits left from an entry cut short.
     if (DigitPosition != 1) {
@@ -42,7 +49,7 @@ void frmTerminale::cmdSetFrequency_Click()
 
 void frmTerminale::Ripristina()
 {
-    DisplayEnabled = true;
+    setDisplayEnabled(true);
     cmdSend->setEnabled(false);
     setKeysEnabled(KeypadKey::First, KeypadKey::Last, false);
 }

@@ -40,7 +40,7 @@ void frmTerminale::cmdKey_Click(int Index)
 
         if (!Band.accepts(candidate)) {
             showCriticalMessage(this, QStringLiteral("WARNING"), Band.refusal());
-            DisplayEnabled = true;
+            setDisplayEnabled(true);
             cmdSend->setEnabled(false);
             tmrTimeOut->setEnabled(false);
             Ripristina();
@@ -55,7 +55,7 @@ void frmTerminale::cmdKey_Click(int Index)
             ledDigit(i)->setForeColor(PanelColor::BrightRed);
         cmdKey(KeypadKey::Ok)->setEnabled(false);
         tmrPausa->setEnabled(true);
-        DisplayEnabled = false;
+        setDisplayEnabled(false);
         return;
     }
 

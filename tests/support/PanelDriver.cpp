@@ -4,11 +4,11 @@
 #include "support/PanelDriver.h"
 
 #include "app/frmTerminale.h"
+#include "link/LinkEngine.h"
 #include "panel/KeypadKeys.h"
 #include "panel/LedDigit.h"
 #include "settings/SettingsStore.h"
 #include "settings/frmCom.h"
-#include "support/Scenario.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -21,7 +21,6 @@
 
 namespace {
 constexpr int ModalWatchMs = 5;
-constexpr int StopRequestMs = 20;
 // A box no test answers is failed and closed after this, rather than left to
 // hold the test until CTest kills it (and its folders are left behind).
 constexpr qint64 UnansweredBoxMs = 10000;
@@ -55,20 +54,6 @@ PanelDriver::PanelDriver(const QString &storeDir)
     m_modalWatch.setInterval(ModalWatchMs);
     connect(&m_modalWatch, &QTimer::timeout, this, &PanelDriver::watchModals);
     m_modalWatch.start();
-    m_ender.setInterval(StopRequestMs);
-    connect(&m_ender, &QTimer::timeout, this, [this] {
-        if (!pollRunning()) {
-            m_ender.stop();
-            return;
-        }
-        // A box left open would hold the power button's click for ever too.
-        if (QWidget *modal = QApplication::activeModalWidget())
-            dismiss(modal);
-        // DISCONNECT, the one way to stop the retries of a lost link; and the
-        // stop flag itself, which ends a poll even when DISCONNECT is broken.
-        window().cmdDisconnect_Click();
-        window().AbortComm = true;
-    });
     m_deadline.setSingleShot(true);
     connect(&m_deadline, &QTimer::timeout, this, [this] {
         m_deadlineMissed = true;
@@ -79,9 +64,7 @@ PanelDriver::PanelDriver(const QString &storeDir)
 PanelDriver::~PanelDriver()
 {
     m_modalWatch.stop();
-    m_ender.stop();
     m_deadline.stop();
-    m_scenarios.clear();
     m_window.reset();
 }
 
@@ -142,8 +125,51 @@ frmTerminale &PanelDriver::openWindow()
 
 void PanelDriver::closeWindow()
 {
-    m_ender.stop();
     m_window.reset();
+}
+
+bool PanelDriver::waitForState(ConnectionState state, int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (m_window && m_window->connectionState() != state && clock.elapsed() < timeoutMs)
+        QTest::qWait(2);
+    return m_window && m_window->connectionState() == state;
+}
+
+bool PanelDriver::waitForTheEnd(int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (pollRunning() && clock.elapsed() < timeoutMs)
+        QTest::qWait(2);
+    if (!pollRunning())
+        return true;
+    endConnectionNow();
+    return false;
+}
+
+bool PanelDriver::powerOnAndWaitForTheEnd(int timeoutMs)
+{
+    window().cmdPower_Click();
+    return waitForTheEnd(timeoutMs);
+}
+
+bool PanelDriver::startEngineOn(const QString &device)
+{
+    LinkLine line;
+    line.port = QStringLiteral("1");
+    line.name = QStringLiteral("COM1");
+    line.device = device;
+    window().engine().setLine(line);
+    window().engine().powerOn();
+    return waitForState(ConnectionState::Polling);
+}
+
+bool PanelDriver::disconnectAndWait(int timeoutMs)
+{
+    window().cmdDisconnect_Click();
+    return waitForTheEnd(timeoutMs);
 }
 
 int PanelDriver::keyFor(QChar digit)
@@ -313,17 +339,13 @@ void PanelDriver::answer(QWidget *modal, const Pending &pending)
     }
 }
 
-Scenario &PanelDriver::scenario(int deadlineMs)
-{
-    m_scenarios.push_back(std::make_unique<Scenario>(deadlineMs));
-    Scenario &made = *m_scenarios.back();
-    made.otherwise([this] { endConnectionNow(); });
-    return made;
-}
-
 void PanelDriver::endConnectionNow()
 {
-    m_ender.start();
+    if (!m_window)
+        return;
+    if (QWidget *modal = QApplication::activeModalWidget())
+        dismiss(modal);
+    m_window->cmdDisconnect_Click();
 }
 
 void PanelDriver::endConnectionAfter(int ms)
@@ -338,7 +360,5 @@ bool PanelDriver::pollRunning() const
         return false;
     const ConnectionState state = m_window->connectionState();
     return state == ConnectionState::Connecting || state == ConnectionState::Polling ||
-           state == ConnectionState::Resuming ||
-           // The power button's click is still under way (it is disabled for all of it).
-           (m_window->PowerOn && !m_window->cmdPower->isEnabled());
+           state == ConnectionState::Resuming;
 }

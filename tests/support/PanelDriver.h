@@ -20,11 +20,11 @@
 
 class frmCom;
 class frmTerminale;
-class Scenario;
+enum class ConnectionState;
 
 // What every test does to the panel, done one way: its own settings store,
-// the window on it, the keypad, the modal boxes, and the end of a connection
-// that a failing test would otherwise poll for ever.
+// the window on it, the power button and the keypad, the modal boxes, and
+// the end of a connection that a failing test would otherwise poll for ever.
 //
 // Each test makes its own driver (in init(), or on the stack) and drops it at
 // its end: the store's folder goes with it, the window first.
@@ -82,6 +82,21 @@ public:
     frmTerminale &window() const { return *m_window; }
     void closeWindow();
 
+    // --- the power button: the engine runs the connection, the test waits ---
+    // ON, then the connection running until it has ended (ended, off, port
+    // not available): what the operator sees once it is over. False when
+    // it was still running after timeoutMs (and was ended then).
+    bool powerOnAndWaitForTheEnd(int timeoutMs = 60000);
+    // Waits, serving the event loop, until the engine is in that state.
+    bool waitForState(ConnectionState state, int timeoutMs = 20000);
+    // Waits until the engine connects, polls or resumes no more.
+    bool waitForTheEnd(int timeoutMs = 60000);
+    // DISCONNECT, then the wait for the connection's end.
+    bool disconnectAndWait(int timeoutMs = 20000);
+    // The engine polls that device as port 1 without the power button, so
+    // the front panel keeps the looks a test gave it; true once polling.
+    bool startEngineOn(const QString &device);
+
     // --- the keypad, through the window's handlers ---
     // The key that carries the digit (KeypadKey::First carries "1", KeypadKey::Zero "0").
     static int keyFor(QChar digit);
@@ -113,12 +128,8 @@ public:
     int messageBoxesAnswered() const;
 
     // --- ending a connection ---
-    // A scenario whose missed deadline ends the connection, so the test
-    // reports instead of polling for ever. It lives as long as the driver.
-    Scenario &scenario(int deadlineMs = 20000);
-    // Asks the poll (or the retries of a lost link) to stop, again and again,
-    // until it has: a request made between two exchanges is cleared by the
-    // next command.
+    // Closes any box left open and asks the poll (or the retries of a lost
+    // link) to stop.
     void endConnectionNow();
     // No connection may run past ms: it is ended then, and deadlineMissed() tells.
     void endConnectionAfter(int ms);
@@ -149,8 +160,6 @@ private:
     QElapsedTimer m_unansweredSince;
     std::vector<Box> m_answered;
 
-    std::vector<std::unique_ptr<Scenario>> m_scenarios;
-    QTimer m_ender;
     QTimer m_deadline;
     bool m_deadlineMissed = false;
 };

@@ -2,21 +2,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "app/ConnectionState.h"
 #include "record/AlarmKind.h"
-#include "record/AlarmRules.h"
 #include "record/AlarmSettings.h"
 #include "record/RecordSettings.h"
+#include "record/StationWatch.h"
 
 #include <QDateTime>
 #include <QMenu>
 #include <QObject>
 #include <QPointer>
 #include <QString>
-#include <QTimer>
 
 #include <functional>
-#include <memory>
 
 class AlarmBook;
 class DesktopNotifier;
@@ -24,13 +21,13 @@ class QAction;
 
 class Recorder;
 class StationWindow;
-struct TxReading;
 class frmTerminale;
 
-// The station's watch over the panel: alarms, the transmitter log and the
-// Station window. It listens to the main window's signals and reads its
-// accessors; it never touches the front panel's controls and never writes
-// to the serial line.
+// The station on the desktop: the watch over the panel's link (alarms and
+// the transmitter log, StationWatch) with what only a desktop has: the
+// Station menu, the note in the window title, desktop notifications and the
+// Station window. It never touches the front panel's controls and never
+// writes to the serial line.
 //
 // With [Alarms] and [Record] both off (the defaults) it does nothing at
 // all: no menu, no file, no signal connected. Otherwise the main window gets
@@ -40,19 +37,20 @@ class Station : public QObject
 {
     Q_OBJECT
 public:
-    using MonotonicClock = std::function<qint64()>;
-    using WallClock = std::function<QDateTime()>;
+    using MonotonicClock = StationWatch::MonotonicClock;
+    using WallClock = StationWatch::WallClock;
 
     // Settings as the store has them at start-up.
     explicit Station(frmTerminale &panel);
     Station(frmTerminale &panel, const AlarmSettings &alarms, const RecordSettings &record);
     ~Station() override;
 
-    bool enabled() const { return m_alarmSettings.enabled || m_recordSettings.enabled; }
+    bool enabled() const { return m_watch.enabled(); }
+    StationWatch &watch() { return m_watch; }
     // For the status feed and the agent: null while alarms are off.
-    AlarmBook *alarmBook() const { return m_book; }
+    AlarmBook *alarmBook() const { return m_watch.alarmBook(); }
     // Null while recording is off.
-    Recorder *recorder() const { return m_recorder; }
+    Recorder *recorder() const { return m_watch.recorder(); }
     DesktopNotifier *notifier() const { return m_notifier; }
     QMenu *menu() const { return m_menu; }
     QAction *openAction() const { return m_open; }
@@ -68,34 +66,18 @@ public:
 
 private:
     void attach();
-    void stateChanged(ConnectionState state);
-    void readingTaken(const TxReading &reading);
-    void apply(const AlarmRules::Changes &changes);
-    void alarmChanged(int transition, AlarmKind kind);
+    void alarmChanged(AlarmKind kind, AlarmBook::Transition transition);
     void recordStopped(const QString &why);
     void recordMovedAside(const QString &from, const QString &to);
     void updateTitle();
     void updateWindowStatus();
-    // At `when`, or now when it is invalid.
-    void logEvent(const QString &kind, const QString &subject, const QString &oldValue,
-                  const QString &newValue, const QString &outcome, const QString &detail,
-                  const QDateTime &when = QDateTime());
 
     frmTerminale &m_panel;
-    AlarmSettings m_alarmSettings;
-    RecordSettings m_recordSettings;
-    std::unique_ptr<AlarmRules> m_rules;
-    AlarmBook *m_book = nullptr;
-    Recorder *m_recorder = nullptr;
+    StationWatch m_watch;
     DesktopNotifier *m_notifier = nullptr;
     QPointer<QMenu> m_menu;
     QAction *m_open = nullptr;
     QPointer<StationWindow> m_window;
-    QTimer m_tick;
-    MonotonicClock m_monotonic;
-    WallClock m_wall;
     QString m_baseTitle;
-    QString m_recordProblem;
     QString m_recordNote;
-    QString m_lastPort;
 };
