@@ -160,6 +160,12 @@ private:
     // Between two runs of the panel: a new settings file, a new window.
     void restartPanel();
     void onStateChanged(ConnectionState state);
+    bool connectionRuns() const
+    {
+        const ConnectionState state = m_w->connectionState();
+        return state == ConnectionState::Connecting || state == ConnectionState::Polling ||
+               state == ConnectionState::Resuming;
+    }
 
     quint32 m_seed;
     int m_target;
@@ -315,8 +321,15 @@ void Campaign::run()
                 m_w->ssRfSwitch->click();
             }
         }
-        // The whole connection runs inside this click, until it ends.
+        // ON returns at once; the engine runs the connection until it ends.
         m_w->cmdPower->click();
+        while (violation.isEmpty() && connectionRuns()) {
+            if (m_wall.elapsed() > WallBudgetMs) {
+                fail(QStringLiteral("the connection never ended"));
+                break;
+            }
+            QTest::qWait(1);
+        }
         checkLine();
         checkPanel();
     }
@@ -395,7 +408,7 @@ void Campaign::tick()
     if (m_baselineKiB < 0 && m_sim.exchanges() >= 2000)
         m_baselineKiB = residentKiB();
     if (m_sim.exchanges() >= m_target) {
-        m_w->AbortComm = true;
+        m_panel.endConnectionNow();
         return;
     }
     if (m_sim.exchanges() >= m_episodeEndsAt || m_wall.elapsed() >= m_episodeEndsMs)

@@ -17,7 +17,6 @@
 #include "settings/SettingsStore.h"
 #include "sim/TxSimulator.h"
 #include "support/PanelDriver.h"
-#include "support/Scenario.h"
 
 #include <QDir>
 #include <QFile>
@@ -306,6 +305,8 @@ private Q_SLOTS:
 private:
     // A feed on the loopback address, on a port the system picks.
     bool startFeed(StatusFeed &feed, const FeedLimits &limits = FeedLimits());
+    // DISCONNECT, and the wait until the connection has ended.
+    void disconnectAndWait();
     frmTerminale &w() { return *m_w; }
     std::unique_ptr<PanelDriver> m_sandbox;
     std::unique_ptr<TxSimulator> m_sim;
@@ -338,6 +339,12 @@ bool FeedTest::startFeed(StatusFeed &feed, const FeedLimits &limits)
     settings.port = 0;
     settings.name = QStringLiteral("site-a");
     return feed.start(settings, limits) && feed.isListening();
+}
+
+void FeedTest::disconnectAndWait()
+{
+    w().cmdDisconnect_Click();
+    QTRY_COMPARE(w().connectionState(), ConnectionState::Ended);
 }
 
 void FeedTest::statusJson_data()
@@ -971,6 +978,10 @@ void FeedTest::cannotListenIsToldAndThePanelRunsOn()
     SettingsStore::check();
 
     StatusFeed feed(w().engine());
+    // As the program tells it: on the panel's label.
+    connect(&feed, &StatusFeed::unavailable, &w(), [this](const QString &why) {
+        w().noteStartupProblem(QStringLiteral("STATUS FEED NOT AVAILABLE"), why);
+    });
     QVERIFY(!feed.start(FeedSettings::fromStore()));
     QVERIFY(!feed.isListening());
     QVERIFY2(feed.problem().startsWith(told), qPrintable(feed.problem()));
@@ -979,18 +990,9 @@ void FeedTest::cannotListenIsToldAndThePanelRunsOn()
 
     // The panel connects and polls as if the feed had never been asked for;
     // the reason stays in the label's tool tip once the connection took the text.
-    quint64 cycles = 0;
-    Scenario scenario;
-    scenario.otherwise([this] { w().cmdDisconnect_Click(); });
-    scenario.when([this] { return w().statusCycles() >= 5; },
-                  [&] {
-                      cycles = w().statusCycles();
-                      w().cmdDisconnect_Click();
-                  });
-    scenario.start();
     w().cmdPower_Click();
-    QVERIFY2(scenario.finished(), qPrintable(scenario.report()));
-    QVERIFY(cycles >= 5);
+    QTRY_VERIFY(w().statusCycles() >= 5);
+    disconnectAndWait();
     QCOMPARE(w().lblCommunications(0)->toolTip(), feed.problem());
 }
 
@@ -1029,39 +1031,20 @@ void FeedTest::feedFollowsThePanel()
     };
     auto answered = [](const RawClient *c) { return c && c->answered(); };
 
-    RawClient *first = nullptr;
-    RawClient *firstMetrics = nullptr;
-    RawClient *unlocked = nullptr;
-    RawClient *alarm = nullptr;
-    Scenario scenario(30000);
-    scenario.otherwise([this] { w().cmdDisconnect_Click(); });
-    scenario
-        .when([this] { return w().statusCycles() >= 2; },
-              [&] {
-                  first = ask("/status.json");
-                  firstMetrics = ask("/metrics");
-              })
-        .when([&] { return answered(first) && answered(firstMetrics); },
-              [&] {
-                  m_sim->setLocked(false);
-                  m_sim->setTemperature(180);
-              })
-        // Two whole cycles after the change, so every reading is the new one.
-        .when(
-            [&, at = quint64(0)]() mutable {
-                if (at == 0)
-                    at = w().statusCycles();
-                return w().statusCycles() >= at + 2;
-            },
-            [&] {
-                unlocked = ask("/status.json");
-                alarm = ask("/metrics");
-            })
-        .when([&] { return answered(unlocked) && answered(alarm); },
-              [&] { w().cmdDisconnect_Click(); });
-    scenario.start();
     w().cmdPower_Click();
-    QVERIFY2(scenario.finished(), qPrintable(scenario.report()));
+    QTRY_VERIFY(w().statusCycles() >= 2);
+    RawClient *first = ask("/status.json");
+    RawClient *firstMetrics = ask("/metrics");
+    QTRY_VERIFY(answered(first) && answered(firstMetrics));
+    m_sim->setLocked(false);
+    m_sim->setTemperature(180);
+    // Two whole cycles after the change, so every reading is the new one.
+    const quint64 changedAt = w().statusCycles();
+    QTRY_VERIFY(w().statusCycles() >= changedAt + 2);
+    RawClient *unlocked = ask("/status.json");
+    RawClient *alarm = ask("/metrics");
+    QTRY_VERIFY(answered(unlocked) && answered(alarm));
+    disconnectAndWait();
 
     const QJsonObject status = first->json();
     QCOMPARE(status.value(QStringLiteral("state")).toString(), QStringLiteral("polling"));
@@ -1161,31 +1144,16 @@ void FeedTest::rudeClientsDoNotStopThePoll()
         if (idle.size() == 200 && malformed.size() == 300)
             flood.stop();
     });
-    Scenario scenario(60000);
-    scenario.otherwise([&] {
-        const auto open = [](const std::vector<std::unique_ptr<RawClient>> &clients) {
-            return std::count_if(clients.begin(), clients.end(),
-                                 [](const std::unique_ptr<RawClient> &c) { return !c->closed(); });
-        };
-        qWarning("still open: %td idle, %td malformed", open(idle), open(malformed));
-        w().cmdDisconnect_Click();
-    });
-    scenario
-        .when([this] { return w().statusCycles() >= 2; },
-              [&] {
-                  cyclesAtFlood = w().statusCycles();
-                  flood.start();
-              })
-        .when([&] { return idle.size() == 200 && malformed.size() == 300; }, [&] {})
-        .when([&] { return allClosed(idle) && allClosed(malformed); },
-              [&] {
-                  cyclesAfter = w().statusCycles();
-                  good = std::make_unique<RawClient>(port, valid);
-              })
-        .when([&] { return good->answered(); }, [this] { w().cmdDisconnect_Click(); });
-    scenario.start();
     w().cmdPower_Click();
-    QVERIFY2(scenario.finished(), qPrintable(scenario.report()));
+    QTRY_VERIFY(w().statusCycles() >= 2);
+    cyclesAtFlood = w().statusCycles();
+    flood.start();
+    QTRY_VERIFY_WITH_TIMEOUT(idle.size() == 200 && malformed.size() == 300, 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(allClosed(idle) && allClosed(malformed), 30000);
+    cyclesAfter = w().statusCycles();
+    good = std::make_unique<RawClient>(port, valid);
+    QTRY_VERIFY(good->answered());
+    disconnectAndWait();
 
     // The poll went on all along, and the next good request is answered.
     QVERIFY2(cyclesAfter > cyclesAtFlood + 10,
@@ -1226,22 +1194,13 @@ void FeedTest::aReadingClientAddsNothingToTheLine()
             clients.push_back(std::make_unique<RawClient>(feed.port(), get("/status.json")));
         });
         m_sim->clearReceived();
-        Scenario scenario(30000);
-        scenario.otherwise([this] { w().cmdDisconnect_Click(); });
-        scenario
-            .when([this] { return w().connectionState() == ConnectionState::Polling; },
-                  [&] {
-                      if (feedOn)
-                          reader.start();
-                  })
-            .when([&] { return w().statusCycles() >= Cycles + 1; },
-                  [&] {
-                      reader.stop();
-                      w().cmdDisconnect_Click();
-                  });
-        scenario.start();
         w().cmdPower_Click();
-        QVERIFY2(scenario.finished(), qPrintable(scenario.report()));
+        QTRY_COMPARE(w().connectionState(), ConnectionState::Polling);
+        if (feedOn)
+            reader.start();
+        QTRY_VERIFY_WITH_TIMEOUT(w().statusCycles() >= Cycles + 1, 20000);
+        reader.stop();
+        disconnectAndWait();
         w().cmdPower_Click(); // off again, for the next run
         (feedOn ? withFeed : withoutFeed) = m_sim->received();
         for (const std::unique_ptr<RawClient> &c : clients) {

@@ -3,7 +3,10 @@
 
 // The window at rest: start-up from the settings store, the frequency display,
 // SET FREQUENCY and the keypad's closed state, centring, and ending the program.
+#include "app/PanelProgram.h"
 #include "app/frmTerminale.h"
+#include "link/Commands.h"
+#include "link/LinkEngine.h"
 #include "link/MSComm.h"
 #include "panel/Key3D.h"
 #include "panel/KeypadKeys.h"
@@ -16,13 +19,17 @@
 #include "support/PanelDriver.h"
 
 #include <QApplication>
-#include <QEventLoop>
 #include <QProcess>
 #include <QPushButton>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTcpServer>
 #include <QTimer>
 #include <QtTest>
 
+#include <csignal>
 #include <cstdio>
+#include <unistd.h>
 
 namespace {
 // The settings folder a child process works in: its parent's, which the
@@ -127,8 +134,8 @@ void StartupTest::startsIdleAndClosed()
     QVERIFY(!w.cmdSend->isEnabled());
     QVERIFY(w.cmdPower->isEnabled());
     QCOMPARE(w.cmdPower->text(), QStringLiteral("ON"));
-    for (PanelTimer *timer :
-         {w.timer1, w.tmrTimeOutComm, w.tmrTimeOut, w.tmrPausa, w.tmrPausaLabel})
+    for (QTimer *timer : std::initializer_list<QTimer *>{w.timer1, w.tmrTimeOutComm, w.tmrTimeOut,
+                                                          w.tmrPausa, w.tmrPausaLabel})
         QVERIFY2(!timer->isActive(), qPrintable(timer->objectName()));
 }
 
@@ -229,83 +236,96 @@ void StartupTest::centring()
     QCOMPARE(w.pos(), expected);
 }
 
-void StartupTest::endingTheProgram_data()
-{
-    QTest::addColumn<QString>("how");
-    QTest::newRow("File, Exit") << "exit";
-    QTest::newRow("window close") << "close";
-}
+namespace {
+// The ways the operator or the system ends the program, by the name the log gives them.
+const QStringList EndingWays = {QStringLiteral("File, Exit"), QStringLiteral("close box"),
+                                QStringLiteral("SIGTERM"), QStringLiteral("SIGINT"),
+                                QStringLiteral("SIGHUP")};
 
-// The child runs a handler that waits in a nested loop, as the polling loop
-// does, and ends the program from inside it: the handler must never resume.
+void askTheEnd(frmTerminale &w, const QString &way)
+{
+    if (way == QLatin1String("File, Exit"))
+        w.mnuFileExit_Click();
+    else if (way == QLatin1String("close box"))
+        w.close();
+    else
+        ::kill(::getpid(), way == QLatin1String("SIGTERM")  ? SIGTERM
+                           : way == QLatin1String("SIGINT") ? SIGINT
+                                                            : SIGHUP);
+}
+} // namespace
+
+// The program as main() runs it, ended one way, in a process of its own:
+// its exit status is the event loop's.
 static int runChild(const QString &how)
 {
     PanelDriver panel(qEnvironmentVariable(qPrintable(StoreDirVariable)));
-    frmTerminale &w = panel.openWindow();
-    if (how.startsWith(QLatin1String("connected")) ||
-        how.startsWith(QLatin1String("programming"))) {
-        const bool byClose = how.endsWith(QLatin1String("close"));
-        auto endProgram = [&] {
-            if (byClose)
-                w.close();
-            else
-                w.mnuFileExit_Click();
-        };
-        QTimer::singleShot(0, &w, [&] {
-            if (how.startsWith(QLatin1String("connected"))) {
-                // Ended from inside the polling loop's wait.
-                QTimer::singleShot(300, &w, endProgram);
-            } else {
-                // Ended while the frequency goes out, digit by digit.
-                auto *watch = new QTimer(&w);
-                QObject::connect(watch, &QTimer::timeout, &w, [&, watch] {
-                    if (w.connectionState() == ConnectionState::Polling && !w.SendRequest &&
-                        w.lblCommunications(0)->text().isEmpty() == false &&
-                        w.EnteredDigits[5].isEmpty())
-                        panel.typeAcceptAndSend(QStringLiteral("10790"));
-                    if (w.lblCommunications(0)->text() ==
-                        QLatin1String("SEND FREQUENCY TO TRANSMITTER")) {
-                        watch->stop();
-                        endProgram();
-                        std::puts("ASKED");
-                        std::fflush(stdout);
-                    }
-                });
-                watch->start(5);
+    const QString way = how.section(QLatin1Char('/'), 1);
+    PanelProgram program;
+    frmTerminale &w = program.panel();
+    LinkEngine &engine = w.engine();
+    if (how.startsWith(QLatin1String("rest"))) {
+        QTimer::singleShot(20, &w, [&w, way] { askTheEnd(w, way); });
+    } else {
+        const bool programming = how.startsWith(QLatin1String("programming"));
+        // Commands written so far: every one completed, and the one in flight.
+        int completed = 0;
+        QObject::connect(&engine, &LinkEngine::exchangeCompleted, &w, [&, programming,
+                                                                       way](quint8 command) {
+            ++completed;
+            // Asked as the first digit is about to go out: the programming
+            // must still go out whole, and nothing after it.
+            if (programming && command == TxCommand::CMD_SET_FREQUENCY) {
+                std::printf("ASKED %lld\n", QDateTime::currentSecsSinceEpoch());
+                std::fflush(stdout);
+                askTheEnd(w, way);
             }
-            w.show();
-            w.cmdPower_Click();
-            std::puts("RESUMED");
-            std::fflush(stdout);
-            std::_Exit(7);
         });
-        return qApp->exec() == 0 ? 8 : 9;
+        QObject::connect(&engine, &LinkEngine::readingTaken, &w, [&, programming, way] {
+            if (engine.statusCycles() == 3 && programming) {
+                w.cmdSetFrequency_Click();
+                for (const QChar digit : QStringLiteral("10790"))
+                    w.cmdKey_Click(PanelDriver::keyFor(digit));
+                w.cmdKey_Click(KeypadKey::Ok);
+                w.cmdSend_Click();
+            }
+            // Not within the last tenth of a second, so that the reading
+            // just taken and the request fall in the same second.
+            if (engine.statusCycles() < 10 || programming || w.ending() ||
+                QDateTime::currentMSecsSinceEpoch() % 1000 > 900)
+                return;
+            std::printf("ASKED %lld\n", QDateTime::currentSecsSinceEpoch());
+            std::fflush(stdout);
+            askTheEnd(w, way);
+        });
+        // The feed's port is free as the program ends, not only once it is gone.
+        QObject::connect(&w, &frmTerminale::programEnding, &w, [&completed] {
+            std::printf("ENDED %d\n", completed);
+            QTcpServer probe;
+            const bool free = probe.listen(QHostAddress::LocalHost,
+                                           quint16(qEnvironmentVariableIntValue("TXPANEL_FEED_PORT")));
+            std::printf("FEED %s\n", free ? "free" : "held");
+            std::fflush(stdout);
+        });
     }
     w.show();
-    QTimer::singleShot(0, &w, [&] {
-        QEventLoop nested;
-        QTimer::singleShot(20, &w, [&] {
-            if (how == QLatin1String("exit"))
-                w.mnuFileExit_Click();
-            else
-                w.close();
-        });
-        QTimer::singleShot(3000, &nested, &QEventLoop::quit);
-        nested.exec();
-        std::puts("RESUMED");
-        std::fflush(stdout);
-        std::_Exit(7);
-    });
-    return qApp->exec() == 0 ? 8 : 9;
+    return qApp->exec();
+}
+
+void StartupTest::endingTheProgram_data()
+{
+    QTest::addColumn<QString>("way");
+    for (const QString &way : EndingWays)
+        QTest::newRow(qPrintable(way)) << way;
 }
 
 void StartupTest::endingTheProgram()
 {
-    QFETCH(QString, how);
+    QFETCH(QString, way);
     const PanelDriver settings;
     QProcess child;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("TXPANEL_TEST_CHILD"), how);
+    env.insert(QStringLiteral("TXPANEL_TEST_CHILD"), QStringLiteral("rest/") + way);
     env.insert(StoreDirVariable, settings.storeDir());
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     child.setProcessEnvironment(env);
@@ -313,7 +333,6 @@ void StartupTest::endingTheProgram()
     clock.start();
     child.start(QCoreApplication::applicationFilePath(), {});
     QVERIFY(child.waitForFinished(10000));
-    QVERIFY2(!child.readAllStandardOutput().contains("RESUMED"), "a suspended handler resumed");
     QCOMPARE(child.exitStatus(), QProcess::NormalExit);
     QCOMPARE(child.exitCode(), 0);
     QVERIFY(clock.elapsed() < 2500);
@@ -322,48 +341,96 @@ void StartupTest::endingTheProgram()
 void StartupTest::exitWhileConnected_data()
 {
     QTest::addColumn<QString>("how");
-    QTest::newRow("File, Exit while polling") << "connected-exit";
-    QTest::newRow("window close while polling") << "connected-close";
-    QTest::newRow("File, Exit while programming") << "programming-exit";
-    QTest::newRow("window close while programming") << "programming-close";
+    for (const QString &way : EndingWays)
+        QTest::newRow(qPrintable(way + QStringLiteral(" while polling")))
+            << QStringLiteral("polling/") + way;
+    for (const QString &way : EndingWays.mid(0, 3))
+        QTest::newRow(qPrintable(way + QStringLiteral(" while programming")))
+            << QStringLiteral("programming/") + way;
 }
 
 void StartupTest::exitWhileConnected()
 {
     QFETCH(QString, how);
+    const QString way = how.section(QLatin1Char('/'), 1);
+    const bool programming = how.startsWith(QLatin1String("programming"));
     TxSimulator sim;
     QVERIFY2(sim.start(), qPrintable(sim.lastError()));
     sim.setFrequencyKHz(98500);
     // Slow enough that the end is asked for in the middle of the programming.
-    if (how.startsWith(QLatin1String("programming")))
+    if (programming)
         sim.setReplyDelayMs(40);
     PanelDriver settings;
     settings.store(QStringLiteral("Comm"), QStringLiteral("1"));
+    settings.store(QStringLiteral("LimitUp"), QStringLiteral("108000"));
+    settings.store(QStringLiteral("LimitDown"), QStringLiteral("87500"));
+    settings.store(QStringLiteral("Link"), QStringLiteral("ConnectAtStart"), QStringLiteral("true"));
+    const QString record = settings.storeDir() + QStringLiteral("/record.sqlite");
+    settings.store(QStringLiteral("Record"), QStringLiteral("Enabled"), QStringLiteral("true"));
+    settings.store(QStringLiteral("Record"), QStringLiteral("Path"), record);
+    quint16 feedPort = 0;
+    {
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
+        feedPort = probe.serverPort();
+    }
+    settings.store(QStringLiteral("Feed"), QStringLiteral("Enabled"), QStringLiteral("true"));
+    settings.store(QStringLiteral("Feed"), QStringLiteral("Address"), QStringLiteral("127.0.0.1"));
+    settings.store(QStringLiteral("Feed"), QStringLiteral("Port"), QString::number(feedPort));
     QProcess child;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("TXPANEL_TEST_CHILD"), how);
     env.insert(StoreDirVariable, settings.storeDir());
     env.insert(QStringLiteral("TXPANEL_COM1"), sim.devicePath());
+    env.insert(QStringLiteral("TXPANEL_FEED_PORT"), QString::number(feedPort));
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     child.start(QCoreApplication::applicationFilePath(), {});
     QVERIFY(child.waitForStarted());
     // The simulator answers in this process's loop while the child polls it.
-    QTRY_VERIFY_WITH_TIMEOUT(child.state() == QProcess::NotRunning, 20000);
-    const QByteArray output = child.readAllStandardOutput();
-    QVERIFY(!output.contains("RESUMED"));
+    QElapsedTimer askedFor;
+    QByteArray output;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        [&] {
+            output += child.readAllStandardOutput();
+            if (!askedFor.isValid() && output.contains("ASKED"))
+                askedFor.start();
+            return child.state() == QProcess::NotRunning;
+        }(),
+        20000);
+    output += child.readAllStandardOutput();
+    QVERIFY2(askedFor.isValid(), output.constData());
+    // Ended in order, at once: the event loop returned 0.
+    QCOMPARE(child.exitStatus(), QProcess::NormalExit);
     QCOMPARE(child.exitCode(), 0);
+    QVERIFY2(askedFor.elapsed() < 2000, qPrintable(QString::number(askedFor.elapsed())));
+    const auto number = [&output](const char *word) {
+        const qsizetype at = output.indexOf(word);
+        return at < 0 ? -1 : output.mid(at).split('\n').first().split(' ').value(1).toLongLong();
+    };
+    const qint64 askedSecond = number("ASKED ");
+    // Exchanges completed when the line closed for good.
+    const qint64 completed = number("ENDED ");
+    QVERIFY2(completed > 0, output.constData());
+
+    // Not one byte after the request: at most the one whose reply was on its
+    // way, or what finished the programming under way and nothing else.
     QVERIFY2(sim.received().startsWith(
                  LineBytes::commands({TxCommand::CMD_READ_FIRMWARE, TxCommand::CMD_READ_FORWARD,
                                       TxCommand::CMD_READ_REFLECTED})),
              sim.received().toHex().constData());
-    if (how.startsWith(QLatin1String("programming"))) {
-        QVERIFY(output.contains("ASKED"));
-        // The whole sequence went out and took; nothing after it.
+    QVERIFY2(sim.received().size() == completed ||
+                 (!programming && sim.received().size() == completed + 1),
+             qPrintable(QStringLiteral("%1 written, %2 completed")
+                            .arg(sim.received().size())
+                            .arg(completed)));
+    if (programming) {
         QVERIFY2(sim.received().endsWith(LineBytes::programming("107900")),
                  sim.received().toHex().constData());
         QCOMPARE(sim.frequencyKHz(), 107900);
     }
+    QVERIFY2(output.contains("FEED free"), output.constData());
     // The port was let go, lock file and all: the next program opens it at once.
     QString lockName = sim.devicePath().mid(int(qstrlen("/dev/")));
     lockName.replace(QLatin1Char('/'), QLatin1Char('_'));
@@ -372,6 +439,37 @@ void StartupTest::exitWhileConnected()
     MSComm next;
     next.setCommPort(1);
     QVERIFY2(next.setPortOpen(true), qPrintable(next.lastError()));
+    next.setPortOpen(false);
+
+    // The record holds the last second of readings and says how the panel was closed.
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"),
+                                                    QStringLiteral("ended"));
+        db.setDatabaseName(record);
+        QVERIFY(db.open());
+        QSqlQuery last(QStringLiteral("SELECT max(t) FROM samples"), db);
+        QVERIFY(last.next());
+        if (!programming)
+            QCOMPARE(last.value(0).toLongLong(), askedSecond);
+        else
+            QVERIFY(last.value(0).toLongLong() >= askedSecond - 1);
+        QSqlQuery closed(db);
+        QVERIFY(closed.exec(QStringLiteral(
+            "SELECT detail FROM events WHERE kind = 'panel' AND outcome = 'closed'")));
+        QVERIFY(closed.next());
+        QCOMPARE(closed.value(0).toString(), way);
+        QVERIFY(!closed.next());
+        if (programming) {
+            QSqlQuery frequency(db);
+            QVERIFY(frequency.exec(QStringLiteral(
+                "SELECT new_value, outcome FROM events WHERE kind = 'frequency'")));
+            QVERIFY(frequency.next());
+            QCOMPARE(frequency.value(0).toString(), QStringLiteral("107900"));
+            QCOMPARE(frequency.value(1).toString(), QStringLiteral("programmed"));
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("ended"));
 }
 
 int main(int argc, char *argv[])

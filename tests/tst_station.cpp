@@ -8,6 +8,7 @@
 // seconds; a record that cannot be kept, told without a box.
 #include "app/Station.h"
 #include "app/frmTerminale.h"
+#include "link/LinkEngine.h"
 #include "panel/PanelTimer.h"
 #include "panel/ReadoutLabel.h"
 #include "panel/RibbonSwitch.h"
@@ -21,7 +22,6 @@
 #include "settings/SettingsStore.h"
 #include "sim/TxSimulator.h"
 #include "support/PanelDriver.h"
-#include "support/Scenario.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -85,7 +85,8 @@ private Q_SLOTS:
 
 private:
     void makePanel(const AlarmSettings &alarms, const RecordSettings &record);
-    void endConnectionNow();
+    // DISCONNECT, and the wait until the connection has ended.
+    void disconnectAndWait();
     void writeADayOfSeconds(qint64 now, qint64 spike);
     frmTerminale &w() { return *m_w; }
     QString recordPath() const { return m_dir.filePath(QStringLiteral("record.sqlite")); }
@@ -95,7 +96,6 @@ private:
     std::unique_ptr<frmTerminale> m_w;
     Station *m_station = nullptr;
     QTemporaryDir m_dir;
-    QTimer m_ender;
 };
 
 void StationTest::init()
@@ -109,8 +109,6 @@ void StationTest::init()
 
 void StationTest::cleanup()
 {
-    m_ender.stop();
-    m_ender.disconnect();
     m_station = nullptr;
     m_w.reset();
     m_sim.reset();
@@ -125,17 +123,10 @@ void StationTest::makePanel(const AlarmSettings &alarms, const RecordSettings &r
     m_station = new Station(w(), alarms, record);
 }
 
-void StationTest::endConnectionNow()
+void StationTest::disconnectAndWait()
 {
-    m_ender.setInterval(20);
-    connect(&m_ender, &QTimer::timeout, this, [this] {
-        if (w().connectionState() == ConnectionState::Polling ||
-            w().connectionState() == ConnectionState::Connecting)
-            w().cmdDisconnect_Click();
-        else
-            m_ender.stop();
-    });
-    m_ender.start();
+    w().cmdDisconnect_Click();
+    QTRY_COMPARE(w().connectionState(), ConnectionState::Ended);
 }
 
 void StationTest::mainWindowGetsOnlyTheMenu_data()
@@ -201,42 +192,30 @@ void StationTest::reflectedPowerAlarmEndToEnd()
     QStringList alarmsShownAfterAcknowledge;
 
     const AlarmEntry &reflected = book->entry(AlarmKind::ReflectedHigh);
-    Scenario scenario(60000);
-    scenario.otherwise([this] { endConnectionNow(); });
-    scenario
-        .when([&] { return w().statusCycles() >= 3; },
-              [&] {
-                  QCOMPARE(w().windowTitle(), Title);
-                  m_sim->setReflectedPower(QStringLiteral("2.5"));
-                  clock.start();
-                  highFromMs = 0;
-                  highFromUtc = QDateTime::currentDateTimeUtc();
-              })
-        .when([&] { return reflected.active(); },
-              [&] {
-                  raisedAtMs = clock.elapsed();
-                  titleActive = w().windowTitle();
-                  m_station->openWindow();
-                  stateShown = column(m_station->window()->alarmTable(), 1).join(QLatin1Char('|'));
-              })
-        // Held high well past the delay: still the one raise.
-        .when([&] { return clock.elapsed() > raisedAtMs + 2500; },
-              [&] { m_sim->setReflectedPower(QStringLiteral("0.3")); })
-        .when([&] { return reflected.state == AlarmEntry::State::ClearedUnacknowledged; },
-              [&] {
-                  titleCleared = w().windowTitle();
-                  clearedShown =
-                      column(m_station->window()->alarmTable(), 1).join(QLatin1Char('|'));
-                  linePastAcknowledge = m_sim->received().size();
-                  m_station->window()->alarmTable()->selectRow(0);
-                  m_station->window()->acknowledgeButton()->click();
-                  alarmsShownAfterAcknowledge = column(m_station->window()->alarmTable(), 0);
-              })
-        .when([&] { return m_sim->received().size() > linePastAcknowledge + 40; },
-              [&] { w().cmdDisconnect_Click(); });
-    scenario.start();
     w().cmdPower_Click();
-    QVERIFY2(scenario.finished(), qPrintable(scenario.report()));
+    QTRY_VERIFY(w().statusCycles() >= 3);
+    QCOMPARE(w().windowTitle(), Title);
+    m_sim->setReflectedPower(QStringLiteral("2.5"));
+    clock.start();
+    highFromMs = 0;
+    highFromUtc = QDateTime::currentDateTimeUtc();
+    QTRY_VERIFY_WITH_TIMEOUT(reflected.active(), 10000);
+    raisedAtMs = clock.elapsed();
+    titleActive = w().windowTitle();
+    m_station->openWindow();
+    stateShown = column(m_station->window()->alarmTable(), 1).join(QLatin1Char('|'));
+    // Held high well past the delay: still the one raise.
+    QTest::qWait(2500);
+    m_sim->setReflectedPower(QStringLiteral("0.3"));
+    QTRY_VERIFY_WITH_TIMEOUT(reflected.state == AlarmEntry::State::ClearedUnacknowledged, 10000);
+    titleCleared = w().windowTitle();
+    clearedShown = column(m_station->window()->alarmTable(), 1).join(QLatin1Char('|'));
+    linePastAcknowledge = m_sim->received().size();
+    m_station->window()->alarmTable()->selectRow(0);
+    m_station->window()->acknowledgeButton()->click();
+    alarmsShownAfterAcknowledge = column(m_station->window()->alarmTable(), 0);
+    QTRY_VERIFY(m_sim->received().size() > linePastAcknowledge + 40);
+    disconnectAndWait();
 
     // Raised once, after its delay, then cleared and acknowledged.
     QCOMPARE(changes.size(), 3);
@@ -311,23 +290,17 @@ void StationTest::rfOffTheAir()
     makePanel(alarmsOn(), {true, recordPath(), 7, 400});
     const AlarmEntry &rf = m_station->alarmBook()->entry(AlarmKind::RfOff);
     QElapsedTimer offFor;
-    Scenario scenario(30000);
-    scenario.otherwise([this] { endConnectionNow(); });
-    scenario
-        .when([&] { return w().statusCycles() >= 3 && w().reading().onAir.value == true; },
-              [&] {
-                  if (byOperator)
-                      w().ssRfSwitch->click();
-                  else
-                      m_sim->setOnAir(false);
-              })
-        .when([&] { return !m_sim->onAir(); }, [&] { offFor.start(); })
-        // Long past the delay.
-        .when([&] { return rf.active() || offFor.elapsed() > 3000; },
-              [&] { w().cmdDisconnect_Click(); });
-    scenario.start();
     w().cmdPower_Click();
-    QVERIFY2(scenario.finished(), qPrintable(scenario.report()));
+    QTRY_VERIFY(w().statusCycles() >= 3 && w().reading().onAir.value == true);
+    if (byOperator)
+        w().ssRfSwitch->click();
+    else
+        m_sim->setOnAir(false);
+    QTRY_VERIFY(!m_sim->onAir());
+    offFor.start();
+    // Long past the delay.
+    QTRY_VERIFY_WITH_TIMEOUT(rf.active() || offFor.elapsed() > 3000, 10000);
+    disconnectAndWait();
     QCOMPARE(rf.raises, byOperator ? 0 : 1);
     m_station->recorder()->flush();
     const QList<RecordEvent> commands = m_station->recorder()->database()->events(
@@ -344,13 +317,10 @@ void StationTest::linkLostUntilTheOperatorStops()
 {
     makePanel(alarmsOn(), {false, QString(), 7, 400});
     const AlarmEntry &link = m_station->alarmBook()->entry(AlarmKind::LinkLost);
-    QString titleWhileLost;
-    Scenario scenario(30000);
-    scenario.otherwise([this] { endConnectionNow(); });
-    scenario.when([&] { return w().statusCycles() >= 2; }, [&] { m_sim->unplug(); });
-    scenario.start();
     w().cmdPower_Click();
-    QVERIFY2(scenario.finished(), qPrintable(scenario.report()));
+    QTRY_VERIFY(w().statusCycles() >= 2);
+    m_sim->unplug();
+    QTRY_COMPARE(w().connectionState(), ConnectionState::Ended);
     QCOMPARE(w().connectionState(), ConnectionState::Ended);
     QCOMPARE(link.state, AlarmEntry::State::ActiveUnacknowledged);
     QCOMPARE(w().windowTitle(), Title + QStringLiteral("- ALARM: LINK LOST"));
@@ -364,12 +334,9 @@ void StationTest::linkLostUntilTheOperatorStops()
     // DISCONNECT is no lost link.
     QVERIFY(m_sim->start());
     PanelDriver::mapPort(1, m_sim->devicePath());
-    Scenario again(30000);
-    again.otherwise([this] { endConnectionNow(); });
-    again.when([&] { return w().statusCycles() >= 2; }, [&] { w().cmdDisconnect_Click(); });
-    again.start();
     w().cmdPower_Click();
-    QVERIFY2(again.finished(), qPrintable(again.report()));
+    QTRY_VERIFY(w().statusCycles() >= 2);
+    disconnectAndWait();
     QCOMPARE(link.raises, 1);
     QCOMPARE(link.state, AlarmEntry::State::Normal);
 }
@@ -455,34 +422,24 @@ void StationTest::exportWhileThePollGoesOn()
     window->chart()->setVisibleRange(QDateTime::fromSecsSinceEpoch(spike - 300),
                                      QDateTime::fromSecsSinceEpoch(spike + 300));
     const QString file = m_dir.filePath(QStringLiteral("ten-minutes.csv"));
-    qsizetype linesWhileOpen = -1;
-    Scenario scenario(30000);
-    scenario.otherwise([this] { endConnectionNow(); });
-    scenario
-        .when([&] { return w().statusCycles() >= 2; },
-              [&] {
-                  const QList<QPushButton *> buttons = window->findChildren<QPushButton *>();
-                  for (QPushButton *button : buttons) {
-                      if (button->text() == QStringLiteral("Export s&econds…"))
-                          button->click();
-                  }
-              })
-        // The file dialog is open, and the poll goes on under it.
-        .when([&] { return window->findChild<QFileDialog *>() != nullptr; },
-              [&] { linesWhileOpen = m_sim->received().size(); })
-        .when([&] { return m_sim->received().size() > linesWhileOpen + 30; },
-              [&] {
-                  // The operator's choice, as the dialog tells it.
-                  auto *dialog = window->findChild<QFileDialog *>();
-                  Q_EMIT dialog->fileSelected(file);
-                  dialog->close();
-              })
-        // Done or failed: either ends the export.
-        .when([&] { return !window->exportNote()->text().startsWith(QLatin1String("Exporting")); },
-              [&] { w().cmdDisconnect_Click(); });
-    scenario.start();
     w().cmdPower_Click();
-    QVERIFY2(scenario.finished(), qPrintable(scenario.report()));
+    QTRY_VERIFY(w().statusCycles() >= 2);
+    const QList<QPushButton *> buttons = window->findChildren<QPushButton *>();
+    for (QPushButton *button : buttons) {
+        if (button->text() == QStringLiteral("Export s&econds…"))
+            button->click();
+    }
+    // The file dialog is open, and the poll goes on under it.
+    QTRY_VERIFY(window->findChild<QFileDialog *>() != nullptr);
+    const qsizetype linesWhileOpen = m_sim->received().size();
+    QTRY_VERIFY(m_sim->received().size() > linesWhileOpen + 30);
+    // The operator's choice, as the dialog tells it.
+    auto *dialog = window->findChild<QFileDialog *>();
+    Q_EMIT dialog->fileSelected(file);
+    dialog->close();
+    // Done or failed: either ends the export.
+    QTRY_VERIFY(!window->exportNote()->text().startsWith(QLatin1String("Exporting")));
+    disconnectAndWait();
     QCOMPARE(window->exportNote()->text(),
              QStringLiteral("Export done: 600 rows written to ") + file);
     QFile csv(file);
@@ -516,12 +473,9 @@ void StationTest::recordThatCannotBeKeptIsToldWithoutABox()
              qPrintable(station->window()->recordStatus()));
     QVERIFY(station->window()->recordStatus().contains(blocker));
     // Monitoring goes on; the record stays stopped and quiet.
-    Scenario scenario(30000);
-    scenario.otherwise([this] { endConnectionNow(); });
-    scenario.when([&] { return w().statusCycles() >= 5; }, [&] { w().cmdDisconnect_Click(); });
-    scenario.start();
     w().cmdPower_Click();
-    QVERIFY2(scenario.finished(), qPrintable(scenario.report()));
+    QTRY_VERIFY(w().statusCycles() >= 5);
+    disconnectAndWait();
     QCOMPARE(told, 0);
     QCOMPARE(w().lblCommunications(0)->text(), QStringLiteral(" DISCONNECTED "));
 }
