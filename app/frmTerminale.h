@@ -259,9 +259,9 @@ public:
     PanelTimer *timer1 = nullptr; // ticks the connection clock each second
     // How long a reply may take: the engine's own supervision.
     QTimer *tmrTimeOutComm = nullptr;
-    PanelTimer *tmrTimeOut = nullptr;     // blinks the entry's cursor digit
-    PanelTimer *tmrPausa = nullptr;       // the ten-second window in which SEND is offered
-    PanelTimer *tmrPausaLabel = nullptr;  // puts "COMMUNICATIONS IN PROGRESS" back after a message
+    PanelTimer *tmrTimeOut = nullptr;    // blinks the entry's cursor digit
+    PanelTimer *tmrPausa = nullptr;      // the ten-second window in which SEND is offered
+    PanelTimer *tmrPausaLabel = nullptr; // puts "COMMUNICATIONS IN PROGRESS" back after a message
     // After a programming cut short by a lost reply: how long "FREQUENCY NOT
     // PROGRAMMED" stays before the ended connection says " DISCONNECTED ".
     PanelTimer *tmrNotProgrammed = nullptr;

@@ -132,9 +132,8 @@ void frmTerminale::showExchange(quint8 command, const QString &reply, bool lost)
     case CMD_READ_TEMPERATURE:
         if (!lost) {
             lblTemp->setText(now.temperatureC.text);
-            ledTemp->setLampColor(now.temperatureAlarm.value.value_or(false)
-                                      ? PanelColor::BrightRed
-                                      : PanelColor::DarkRed);
+            ledTemp->setLampColor(now.temperatureAlarm.value.value_or(false) ? PanelColor::BrightRed
+                                                                             : PanelColor::DarkRed);
         }
         ReplyText.clear();
         break;

@@ -75,8 +75,8 @@ FeedSnapshot StatusFeed::snapshot() const
     s.state = connectionStateName(state);
     s.port = m_engine.line().port;
     // The device a connection opened, or the one the line names now.
-    s.device = state != ConnectionState::Off ? m_engine.port()->deviceName()
-                                             : m_engine.line().device;
+    s.device =
+        state != ConnectionState::Off ? m_engine.port()->deviceName() : m_engine.line().device;
     s.firmware = m_engine.firmware();
     s.cycles = m_engine.statusCycles();
     s.nowMs = TxReading::nowMs();
@@ -85,8 +85,8 @@ FeedSnapshot StatusFeed::snapshot() const
     if (state == ConnectionState::Polling) {
         s.reading = m_engine.reading();
         if (m_engine.connectedSince().isValid())
-            s.connectedSeconds = std::max<qint64>(
-                0, m_engine.connectedSince().secsTo(QDateTime::currentDateTime()));
+            s.connectedSeconds =
+                std::max<qint64>(0, m_engine.connectedSince().secsTo(QDateTime::currentDateTime()));
     }
     // The alarms outlast a connection: a link lost or a cleared alarm not
     // yet acknowledged is what the station must hear of after it.

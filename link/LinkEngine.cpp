@@ -203,8 +203,8 @@ bool LinkEngine::openLine()
     m_port->setSettings(QStringLiteral("4800,N,8,1"));
     m_port->setDevice(m_line.device);
     if (!m_port->setPortOpen(true)) {
-        m_portFailure = QStringLiteral("%1 (%2): %3").arg(m_line.name, m_line.device,
-                                                          m_port->lastError());
+        m_portFailure =
+            QStringLiteral("%1 (%2): %3").arg(m_line.name, m_line.device, m_port->lastError());
         return false;
     }
     return true;
@@ -622,7 +622,7 @@ void LinkEngine::startConnection(const QString &firmware)
 void LinkEngine::endConnection()
 {
     m_programPending = false;
-    const QString why = m_disconnect            ? QStringLiteral("DISCONNECT pressed")
+    const QString why = m_disconnect              ? QStringLiteral("DISCONNECT pressed")
                         : m_lostBecause.isEmpty() ? QStringLiteral("no reply")
                                                   : m_lostBecause;
     Q_EMIT connectionEnded(why);

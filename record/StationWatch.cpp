@@ -86,9 +86,9 @@ void StationWatch::start()
         m_recorder->start();
 }
 
-void StationWatch::logEvent(const QString &kind, const QString &subject,
-                            const QString &oldValue, const QString &newValue,
-                            const QString &outcome, const QString &detail, const QDateTime &when)
+void StationWatch::logEvent(const QString &kind, const QString &subject, const QString &oldValue,
+                            const QString &newValue, const QString &outcome, const QString &detail,
+                            const QDateTime &when)
 {
     if (m_recorder)
         m_recorder->addEvent({when.isValid() ? when : m_wall(), kind, QString(), subject, oldValue,

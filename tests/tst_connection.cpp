@@ -372,8 +372,7 @@ void ConnectionTest::frequencyReplyDuringEntryKeepsTheTypedDigit()
             w().cmdSetFrequency_Click();
             panel().type(QStringLiteral("1"));
             typed = true;
-        } else if (typed && shownAfterReply.isEmpty() &&
-                   bytes.contains(char(CMD_READ_RF_STATUS))) {
+        } else if (typed && shownAfterReply.isEmpty() && bytes.contains(char(CMD_READ_RF_STATUS))) {
             shownAfterReply = panel().digitsShown();
             w().cmdDisconnect_Click();
         }
@@ -746,8 +745,7 @@ void ConnectionTest::pollGoesOnUnderAnOpenBox()
         // Ended within the supervision, while the box was still open.
         QCOMPARE(endsWhileOpen, 1);
         QCOMPARE(w().connectionState(), ConnectionState::Ended);
-        QCOMPARE(ended.at(0).at(0).toString(),
-                 QStringLiteral("the transmitter stopped answering"));
+        QCOMPARE(ended.at(0).at(0).toString(), QStringLiteral("the transmitter stopped answering"));
         return;
     }
     // About 15 cycles a second at the line's pace: the box held none of them.

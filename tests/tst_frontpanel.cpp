@@ -5,6 +5,7 @@
 // captions, and the colours and states of a freshly opened window.
 #include "app/Station.h"
 #include "app/frmTerminale.h"
+#include "link/LinkEngine.h"
 #include "panel/Key3D.h"
 #include "panel/KeypadKeys.h"
 #include "panel/LedBar.h"
@@ -18,7 +19,6 @@
 #include "panel/ReadoutLabel.h"
 #include "panel/RibbonSwitch.h"
 #include "panel/ShapeWidget.h"
-#include "link/LinkEngine.h"
 #include "sim/TxSimulator.h"
 #include "support/PanelDriver.h"
 

@@ -14,10 +14,10 @@
 #include "panel/PanelTimer.h"
 #include "panel/ReadoutLabel.h"
 #include "panel/RibbonSwitch.h"
+#include "settings/ProgramValues.h"
 #include "sim/TxSimulator.h"
 #include "support/LineBytes.h"
 #include "support/PanelDriver.h"
-#include "settings/ProgramValues.h"
 
 #include <QTimer>
 #include <QtTest>

@@ -135,7 +135,7 @@ void StartupTest::startsIdleAndClosed()
     QVERIFY(w.cmdPower->isEnabled());
     QCOMPARE(w.cmdPower->text(), QStringLiteral("ON"));
     for (QTimer *timer : std::initializer_list<QTimer *>{w.timer1, w.tmrTimeOutComm, w.tmrTimeOut,
-                                                          w.tmrPausa, w.tmrPausaLabel})
+                                                         w.tmrPausa, w.tmrPausaLabel})
         QVERIFY2(!timer->isActive(), qPrintable(timer->objectName()));
 }
 
@@ -270,17 +270,17 @@ static int runChild(const QString &how)
         const bool programming = how.startsWith(QLatin1String("programming"));
         // Commands written so far: every one completed, and the one in flight.
         int completed = 0;
-        QObject::connect(&engine, &LinkEngine::exchangeCompleted, &w, [&, programming,
-                                                                       way](quint8 command) {
-            ++completed;
-            // Asked as the first digit is about to go out: the programming
-            // must still go out whole, and nothing after it.
-            if (programming && command == TxCommand::CMD_SET_FREQUENCY) {
-                std::printf("ASKED %lld\n", QDateTime::currentSecsSinceEpoch());
-                std::fflush(stdout);
-                askTheEnd(w, way);
-            }
-        });
+        QObject::connect(&engine, &LinkEngine::exchangeCompleted, &w,
+                         [&, programming, way](quint8 command) {
+                             ++completed;
+                             // Asked as the first digit is about to go out: the programming
+                             // must still go out whole, and nothing after it.
+                             if (programming && command == TxCommand::CMD_SET_FREQUENCY) {
+                                 std::printf("ASKED %lld\n", QDateTime::currentSecsSinceEpoch());
+                                 std::fflush(stdout);
+                                 askTheEnd(w, way);
+                             }
+                         });
         QObject::connect(&engine, &LinkEngine::readingTaken, &w, [&, programming, way] {
             if (engine.statusCycles() == 3 && programming) {
                 w.cmdSetFrequency_Click();
@@ -302,8 +302,9 @@ static int runChild(const QString &how)
         QObject::connect(&w, &frmTerminale::programEnding, &w, [&completed] {
             std::printf("ENDED %d\n", completed);
             QTcpServer probe;
-            const bool free = probe.listen(QHostAddress::LocalHost,
-                                           quint16(qEnvironmentVariableIntValue("TXPANEL_FEED_PORT")));
+            const bool free =
+                probe.listen(QHostAddress::LocalHost,
+                             quint16(qEnvironmentVariableIntValue("TXPANEL_FEED_PORT")));
             std::printf("FEED %s\n", free ? "free" : "held");
             std::fflush(stdout);
         });
@@ -364,7 +365,8 @@ void StartupTest::exitWhileConnected()
     settings.store(QStringLiteral("Comm"), QStringLiteral("1"));
     settings.store(QStringLiteral("LimitUp"), QStringLiteral("108000"));
     settings.store(QStringLiteral("LimitDown"), QStringLiteral("87500"));
-    settings.store(QStringLiteral("Link"), QStringLiteral("ConnectAtStart"), QStringLiteral("true"));
+    settings.store(QStringLiteral("Link"), QStringLiteral("ConnectAtStart"),
+                   QStringLiteral("true"));
     const QString record = settings.storeDir() + QStringLiteral("/record.sqlite");
     settings.store(QStringLiteral("Record"), QStringLiteral("Enabled"), QStringLiteral("true"));
     settings.store(QStringLiteral("Record"), QStringLiteral("Path"), record);
@@ -420,11 +422,11 @@ void StartupTest::exitWhileConnected()
                  LineBytes::commands({TxCommand::CMD_READ_FIRMWARE, TxCommand::CMD_READ_FORWARD,
                                       TxCommand::CMD_READ_REFLECTED})),
              sim.received().toHex().constData());
-    QVERIFY2(sim.received().size() == completed ||
-                 (!programming && sim.received().size() == completed + 1),
-             qPrintable(QStringLiteral("%1 written, %2 completed")
-                            .arg(sim.received().size())
-                            .arg(completed)));
+    QVERIFY2(
+        sim.received().size() == completed ||
+            (!programming && sim.received().size() == completed + 1),
+        qPrintable(
+            QStringLiteral("%1 written, %2 completed").arg(sim.received().size()).arg(completed)));
     if (programming) {
         QVERIFY2(sim.received().endsWith(LineBytes::programming("107900")),
                  sim.received().toHex().constData());
@@ -443,8 +445,8 @@ void StartupTest::exitWhileConnected()
 
     // The record holds the last second of readings and says how the panel was closed.
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"),
-                                                    QStringLiteral("ended"));
+        QSqlDatabase db =
+            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("ended"));
         db.setDatabaseName(record);
         QVERIFY(db.open());
         QSqlQuery last(QStringLiteral("SELECT max(t) FROM samples"), db);
@@ -461,8 +463,8 @@ void StartupTest::exitWhileConnected()
         QVERIFY(!closed.next());
         if (programming) {
             QSqlQuery frequency(db);
-            QVERIFY(frequency.exec(QStringLiteral(
-                "SELECT new_value, outcome FROM events WHERE kind = 'frequency'")));
+            QVERIFY(frequency.exec(
+                QStringLiteral("SELECT new_value, outcome FROM events WHERE kind = 'frequency'")));
             QVERIFY(frequency.next());
             QCOMPARE(frequency.value(0).toString(), QStringLiteral("107900"));
             QCOMPARE(frequency.value(1).toString(), QStringLiteral("programmed"));
