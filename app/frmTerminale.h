@@ -96,6 +96,8 @@ public:
     bool resumeAsked() const;
     // The label while the panel tries to connect again.
     static constexpr QLatin1String LinkDownRetrying{" LINK DOWN - RETRYING "};
+    // The label while what answers on the port is not the transmitter lost.
+    static constexpr QLatin1String OtherDeviceOnPort{" OTHER DEVICE ON PORT "};
 
     // --- connection clock (app/clock.cpp) ---
     void StartConnectionClock();
@@ -303,6 +305,8 @@ private:
     void showNoReply();
     void showPortFailure(const QString &reason);
     void showResumeAttempt(bool answered);
+    void showOtherDevice(const QString &why);
+    void showLineNotice(const QString &text);
     void showExchange(quint8 command, const QString &reply, bool lost);
     void showProgrammingStarted();
     void showProgrammed(qint32 fromKHz, qint32 toKHz, bool programmed, bool lost);

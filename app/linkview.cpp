@@ -33,6 +33,8 @@ void frmTerminale::connectEngine()
     connect(engine, &LinkEngine::noReply, this, &frmTerminale::showNoReply);
     connect(engine, &LinkEngine::portFailed, this, &frmTerminale::showPortFailure);
     connect(engine, &LinkEngine::resumeAttempted, this, &frmTerminale::showResumeAttempt);
+    connect(engine, &LinkEngine::otherDeviceFound, this, &frmTerminale::showOtherDevice);
+    connect(engine, &LinkEngine::lineNotice, this, &frmTerminale::showLineNotice);
     connect(engine, &LinkEngine::connectionEnded, this, &frmTerminale::endConnection);
     connect(engine, &LinkEngine::rfReleased, this, [this] { ssRfSwitch->setPressed(false); });
     connect(engine, &LinkEngine::programmingStarted, this, &frmTerminale::showProgrammingStarted);

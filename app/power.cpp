@@ -126,10 +126,31 @@ void frmTerminale::showResumeAttempt(bool answered)
 {
     if (answered)
         return;
+    if (!m_engine->otherDevice().isEmpty()) {
+        showOtherDevice(m_engine->otherDevice());
+        return;
+    }
     PortFailureReason = m_engine->portFailure();
     if (!PortFailureReason.isEmpty())
         lblCommunications(0)->setToolTip(PortFailureReason);
     lblCommunications(0)->setText(LinkDownRetrying);
+}
+
+void frmTerminale::showOtherDevice(const QString &why)
+{
+    lblCommunications(0)->setText(OtherDeviceOnPort);
+    lblCommunications(0)->setToolTip(
+        tr("Not the transmitter that was lost: %1. The panel keeps looking for it; to take "
+           "the one now on the port, press DISCONNECT, then OFF and ON.")
+            .arg(why));
+}
+
+void frmTerminale::showLineNotice(const QString &text)
+{
+    qWarning("txpanel: %s", qUtf8Printable(text));
+    const QString said = lblCommunications(0)->toolTip();
+    if (!said.contains(text))
+        lblCommunications(0)->setToolTip(said.isEmpty() ? text : said + QLatin1Char('\n') + text);
 }
 
 void frmTerminale::endConnection()

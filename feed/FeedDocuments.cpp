@@ -232,6 +232,8 @@ QByteArray statusJson(const FeedSnapshot &snapshot)
         {QStringLiteral("cycles"), double(snapshot.cycles)},
         {QStringLiteral("readings"), readings},
     };
+    if (!snapshot.linkNote.isEmpty())
+        root.insert(QStringLiteral("link_note"), snapshot.linkNote);
     if (snapshot.alarms)
         root.insert(QStringLiteral("alarms"), alarmArray(*snapshot.alarms));
     return QJsonDocument(root).toJson(QJsonDocument::Compact);

@@ -22,6 +22,8 @@ struct FeedSnapshot
     QString port;  // the port number as stored ("1"), empty when none
     QString device;
     QString firmware;
+    // Why the link is not resumed (another device on the port); empty when none.
+    QString linkNote;
     std::optional<qint64> connectedSeconds; // while a connection runs
     quint64 cycles = 0;
     TxReading reading;

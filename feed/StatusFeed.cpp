@@ -78,6 +78,9 @@ FeedSnapshot StatusFeed::snapshot() const
     s.device =
         state != ConnectionState::Off ? m_engine.port()->deviceName() : m_engine.line().device;
     s.firmware = m_engine.firmware();
+    s.linkNote = m_engine.otherDevice().isEmpty()
+                     ? QString()
+                     : QStringLiteral("other device on the port: ") + m_engine.otherDevice();
     s.cycles = m_engine.statusCycles();
     s.nowMs = TxReading::nowMs();
     // Readings and the time connected belong to a running connection: once it

@@ -6,6 +6,10 @@
 #include "link/MSComm.h"
 #include "link/ReplyDecoding.h"
 
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSerialPortInfo>
+
 using namespace TxCommand;
 using ReplyDecoding::printable;
 using ReplyDecoding::TwoState;
@@ -94,8 +98,25 @@ void LinkEngine::powerOn()
 {
     if (m_shutDown || m_state != ConnectionState::Off || busy())
         return;
-    m_stop = m_disconnect = m_lastLost = false;
+    m_stop = m_disconnect = false;
+    m_lastLost = false;
     m_lostBecause.clear();
+    // The operator's power-on takes whatever answers, as it always has.
+    m_lostAdapter.clear();
+    m_lostFirmware.clear();
+    m_otherDevice.clear();
+    if (m_resume && !m_toldKernelName) {
+        // ttyUSB0 today may be another adapter after a replug or a reboot.
+        static const QRegularExpression kernelName(QStringLiteral("^/dev/tty(USB|ACM)[0-9]+$"));
+        if (kernelName.match(m_line.device).hasMatch()) {
+            m_toldKernelName = true;
+            Q_EMIT lineNotice(
+                QStringLiteral("%1 resumes on %2, a name the system may give another adapter "
+                               "after a replug; a name under /dev/serial/by-id/ stays with the "
+                               "adapter")
+                    .arg(m_line.name, m_line.device));
+        }
+    }
     // A request left from an earlier connection would program an old frequency.
     m_programPending = false;
     m_run = Run::Connection;
@@ -415,6 +436,11 @@ void LinkEngine::advance(Step step, quint8 command, const QString &reply, bool l
         return;
     case Step::Probe:
         if (!lost && !reply.isEmpty()) {
+            const QString other = mismatch(adapterIdentity(), printable(reply));
+            if (!other.isEmpty()) {
+                refuseOther(other);
+                return;
+            }
             Q_EMIT resumeAttempted(true);
             startConnection(reply);
             return;
@@ -608,6 +634,8 @@ void LinkEngine::startConnection(const QString &firmware)
 {
     m_run = Run::Connection;
     m_firmware = printable(firmware);
+    m_adapter = adapterIdentity();
+    m_otherDevice.clear();
     m_connectedSince = QDateTime::currentDateTime();
     m_lostBecause.clear();
     m_lastLost = false;
@@ -625,6 +653,9 @@ void LinkEngine::endConnection()
     const QString why = m_disconnect              ? QStringLiteral("DISCONNECT pressed")
                         : m_lostBecause.isEmpty() ? QStringLiteral("no reply")
                                                   : m_lostBecause;
+    // What only the same transmitter may resume: its adapter and firmware.
+    m_lostAdapter = m_adapter;
+    m_lostFirmware = m_firmware;
     Q_EMIT connectionEnded(why);
     setState(ConnectionState::Ended);
     m_firmware.clear();
@@ -653,5 +684,50 @@ void LinkEngine::tryResume()
             m_resumeTimer.start();
         return;
     }
+    // Another adapter under the lost one's name is not asked anything.
+    const QString other = mismatch(adapterIdentity(), QString());
+    if (!other.isEmpty()) {
+        refuseOther(other);
+        return;
+    }
     send(CMD_READ_FIRMWARE, Step::Probe);
+}
+
+QString LinkEngine::adapterIdentity() const
+{
+    const QString device = m_port->openedDevice();
+    if (device.isEmpty())
+        return QString();
+    const QSerialPortInfo info(QFileInfo(device).fileName());
+    if (info.isNull() || !info.hasVendorIdentifier())
+        return QString();
+    return QStringLiteral("USB %1:%2 serial %3")
+        .arg(info.vendorIdentifier(), 4, 16, QLatin1Char('0'))
+        .arg(info.productIdentifier(), 4, 16, QLatin1Char('0'))
+        .arg(info.serialNumber().isEmpty() ? QStringLiteral("none") : info.serialNumber());
+}
+
+QString LinkEngine::mismatch(const QString &adapter, const QString &firmware) const
+{
+    // Only what is known on both sides is compared: a line without adapter
+    // details (an on-board port) is told apart by its firmware alone.
+    if (!m_lostAdapter.isEmpty() && !adapter.isEmpty() && adapter != m_lostAdapter)
+        return QStringLiteral("adapter %1 where %2 was").arg(adapter, m_lostAdapter);
+    if (!firmware.isNull() && !m_lostFirmware.isEmpty() && firmware != m_lostFirmware)
+        return QStringLiteral("firmware %1 where %2 was").arg(firmware, m_lostFirmware);
+    return QString();
+}
+
+void LinkEngine::refuseOther(const QString &why)
+{
+    // Closed at once, so the panel it belongs to can have it.
+    m_port->setPortOpen(false);
+    const bool told = m_otherDevice == why;
+    m_otherDevice = why;
+    Q_EMIT resumeAttempted(false);
+    if (!told)
+        Q_EMIT otherDeviceFound(why);
+    // The lost transmitter may still come back under that name.
+    if (m_state == ConnectionState::Resuming)
+        m_resumeTimer.start();
 }

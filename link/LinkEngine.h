@@ -128,6 +128,9 @@ public:
     QString portFailure() const { return m_portFailure; }
     // The on-air reply of the last status cycle that got that far.
     QString rfStatus() const { return m_rfStatus; }
+    // Why the device now on the line is refused as another transmitter;
+    // empty unless resuming found one.
+    QString otherDevice() const { return m_otherDevice; }
 
 Q_SIGNALS:
     void stateChanged(ConnectionState state);
@@ -160,6 +163,13 @@ Q_SIGNALS:
     void connectionEnded(const QString &why);
     // With resume: one try at the lost link, answered or not.
     void resumeAttempted(bool answered);
+    // With resume: what answers on the line is not the transmitter that was
+    // lost (another adapter, another firmware); it is not taken by itself,
+    // and why, in words. Only a power-on (OFF, ON) takes it.
+    void otherDeviceFound(const QString &why);
+    // Something the operator should know about the line, told once (resume
+    // on a kernel name that a replug may give to another adapter).
+    void lineNotice(const QString &text);
     // shutDown() has done all it had to: the line is closed for good.
     void shutDownComplete();
 
@@ -207,6 +217,12 @@ private:
     void endConnection();
     void startResuming();
     void tryResume();
+    // What can be known of the device open now: its adapter (USB vendor,
+    // product, serial number) where the system gives one.
+    QString adapterIdentity() const;
+    // Why what answered is not the lost transmitter; empty when it is.
+    QString mismatch(const QString &adapter, const QString &firmware) const;
+    void refuseOther(const QString &why);
     void abandonExchange();
     void finishShutDown();
     void releaseRf();
@@ -252,4 +268,11 @@ private:
     QString m_firmware;
     QDateTime m_connectedSince;
     QString m_portFailure;
+    // The adapter of the connection running, where the system tells one.
+    QString m_adapter;
+    // The transmitter a lost connection had, which only it may resume.
+    QString m_lostAdapter;
+    QString m_lostFirmware;
+    QString m_otherDevice;
+    bool m_toldKernelName = false;
 };

@@ -6,9 +6,10 @@
 #include <QStringList>
 #include <QtGlobal>
 
+#include <QFileInfo>
+
 #ifdef Q_OS_UNIX
 #include <QFile>
-#include <QFileInfo>
 
 #include <cerrno>
 #include <csignal>
@@ -59,7 +60,11 @@ bool MSComm::setPortOpen(bool open)
         return false;
     }
     const QString device = deviceName();
-    m_port->setPortName(device);
+    // The device itself, not the name it goes by: Qt locks the port by the
+    // name it opens, and two names for one device (a by-id link and its
+    // ttyUSB node) must lock each other out.
+    const QString canonical = QFileInfo(device).canonicalFilePath();
+    m_port->setPortName(canonical.isEmpty() ? device : canonical);
     m_openDevice = device;
     if (!m_port->open(QIODevice::ReadWrite)) {
         m_lastError = device + QStringLiteral(": ") + m_port->errorString();
@@ -70,6 +75,7 @@ bool MSComm::setPortOpen(bool open)
     }
     applyLineSettings();
     m_port->setFlowControl(QSerialPort::NoFlowControl);
+    keepReading(false);
     // Qt 6.4 leaves bytes that were already waiting in the device; a stale
     // reply from before the open would be taken for the answer to a new command.
     m_port->clear(QSerialPort::AllDirections);
@@ -83,7 +89,17 @@ void MSComm::Output(const QByteArray &bytes)
     if (!m_port->isOpen())
         return;
     m_expectingReply = true;
+    keepReading(true);
     m_gathering.send(bytes);
+}
+
+void MSComm::keepReading(bool on)
+{
+    // Qt stops reading the device once its buffer holds this much, until it
+    // is read: one byte left unread between two exchanges parks the port, and
+    // a line that keeps sending then fills the system's buffer and waits there
+    // instead of waking the panel for every byte.
+    m_port->setReadBufferSize(on ? 0 : 1);
 }
 
 QString MSComm::Input()
@@ -96,7 +112,7 @@ QString MSComm::Input()
 void MSComm::endOfReply()
 {
     m_expectingReply = false;
-    onReadyRead();
+    keepReading(false);
 }
 
 bool MSComm::replyWaiting() const
@@ -108,13 +124,10 @@ void MSComm::onReadyRead()
 {
     if (!m_port->isOpen())
         return;
-    if (m_expectingReply) {
+    // Bytes nobody waits for stay where they are (see keepReading): the next
+    // exchange drops them before its command.
+    if (m_expectingReply)
         Q_EMIT replyData();
-        return;
-    }
-    // Nothing waits for these bytes, and the next exchange would drop them
-    // before its command anyway; kept, they could fill memory.
-    m_port->readAll();
 }
 
 void MSComm::explainRefusal(const QString &device)
@@ -169,6 +182,11 @@ void MSComm::discardInput()
         return;
     m_port->readAll();
     m_port->clear(QSerialPort::Input);
+}
+
+QString MSComm::openedDevice() const
+{
+    return m_port->isOpen() ? m_port->portName() : QString();
 }
 
 QString MSComm::deviceName() const

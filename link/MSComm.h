@@ -83,9 +83,9 @@ public:
     // Drops whatever is waiting to be read, in Qt and in the device.
     void discardInput();
     // The exchange in flight has its reply or has given up on it: from now
-    // until the next command, whatever arrives is dropped as it arrives, so
-    // a line that babbles between exchanges or after a time-out cannot grow
-    // the panel's memory.
+    // until the next command the port is not read, so a line that babbles
+    // between exchanges or after a time-out grows neither the panel's memory
+    // nor its work; the next command drops what came meanwhile.
     void endOfReply();
     // A whole reply line has come in and waits to be read.
     bool replyWaiting() const;
@@ -93,6 +93,9 @@ public:
     // The device that opens: the one set with setDevice, else the one
     // CommPort names now.
     QString deviceName() const;
+    // The device node the open port is, links followed ("/dev/ttyUSB0" for a
+    // by-id link); empty while closed.
+    QString openedDevice() const;
     // Names the device outright (a path under /dev/serial/by-id survives a
     // replug); empty goes back to the one CommPort names.
     void setDevice(const QString &device) { m_device = device; }
@@ -121,6 +124,7 @@ private:
     // its lock file tells), or a real permission problem.
     void explainRefusal(const QString &device);
     bool applyLineSettings();
+    void keepReading(bool on);
 
     QSerialPort *m_port;
     LineGathering m_gathering;

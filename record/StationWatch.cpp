@@ -71,6 +71,14 @@ void StationWatch::attach()
         logEvent(QStringLiteral("connection"), QString(), QString(), QString(),
                  QStringLiteral("ended"), why);
     });
+    connect(&m_engine, &LinkEngine::otherDeviceFound, this, [this](const QString &why) {
+        logEvent(QStringLiteral("resume"), QString(), QString(), QString(),
+                 QStringLiteral("other device"), why);
+    });
+    connect(&m_engine, &LinkEngine::lineNotice, this, [this](const QString &text) {
+        logEvent(QStringLiteral("link"), QString(), QString(), QString(), QStringLiteral("notice"),
+                 text);
+    });
     connect(&m_engine, &LinkEngine::resumeAttempted, this, [this](bool answered) {
         logEvent(QStringLiteral("resume"), QString(), QString(), QString(),
                  answered ? QStringLiteral("answered") : QStringLiteral("no answer"), QString());

@@ -11,7 +11,9 @@
 #include "sim/TxSimulator.h"
 #include "support/LineBytes.h"
 
+#include <QFile>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace TxCommand;
@@ -43,6 +45,9 @@ private Q_SLOTS:
     void programmingFinishedBeforeTheEnd();
     void oneExchangeAtATime();
     void twoEnginesTwoTransmitters();
+    void twoNamesForOneDeviceLockEachOtherOut();
+    void resumeOnAKernelNameIsToldOnce_data();
+    void resumeOnAKernelNameIsToldOnce();
 
 private:
     std::unique_ptr<TxSimulator> m_sim;
@@ -217,6 +222,42 @@ void EngineTest::twoEnginesTwoTransmitters()
     const quint64 cycles = second.statusCycles();
     QTRY_VERIFY(second.statusCycles() >= cycles + 3);
     QVERIFY(running(second));
+}
+
+void EngineTest::twoNamesForOneDeviceLockEachOtherOut()
+{
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("by-id-transmitter"));
+    QVERIFY(QFile::link(m_sim->devicePath(), link));
+    m_engine->setLine({QStringLiteral("1"), QStringLiteral("COM1"), link, QString()});
+    QVERIFY(m_engine->openLine());
+    LinkEngine second;
+    second.setLine(lineTo(*m_sim));
+    QVERIFY(!second.openLine());
+    QVERIFY2(second.portFailure().contains(QLatin1String("busy")), qPrintable(second.portFailure()));
+}
+
+void EngineTest::resumeOnAKernelNameIsToldOnce_data()
+{
+    QTest::addColumn<QString>("device");
+    QTest::addColumn<int>("told");
+    QTest::newRow("a kernel name") << "/dev/ttyUSB97" << 1;
+    QTest::newRow("a name that stays with the adapter")
+        << "/dev/serial/by-id/usb-txpanel-test-if00" << 0;
+}
+
+void EngineTest::resumeOnAKernelNameIsToldOnce()
+{
+    QFETCH(QString, device);
+    m_engine->setResume(true);
+    m_engine->setLine({QStringLiteral("1"), QStringLiteral("COM1"), device, QString()});
+    QSignalSpy notices(m_engine.get(), &LinkEngine::lineNotice);
+    for (int power = 0; power < 2; ++power) {
+        m_engine->powerOn();
+        QCOMPARE(m_engine->state(), ConnectionState::Resuming);
+        m_engine->powerOff();
+    }
+    QTEST(int(notices.count()), "told");
 }
 
 QTEST_GUILESS_MAIN(EngineTest)

@@ -51,6 +51,8 @@ private Q_SLOTS:
     void disconnectStopsTheRetries();
     void withoutResumeALostLinkEnds();
     void powerOnBeforeTheAdapterIsThere();
+    void onlyTheSameTransmitterIsResumed_data();
+    void onlyTheSameTransmitterIsResumed();
     void liveChangesShowOnTheLamps();
 
 private:
@@ -251,6 +253,53 @@ void ResumeTest::powerOnBeforeTheAdapterIsThere()
                                      ConnectionState::Resuming}));
     QVERIFY(
         m_first->received().startsWith(LineBytes::commands({CMD_READ_FIRMWARE, CMD_READ_FORWARD})));
+}
+
+void ResumeTest::onlyTheSameTransmitterIsResumed_data()
+{
+    QTest::addColumn<QString>("firmware");
+    QTest::addColumn<bool>("resumed");
+    // The adapter back under its by-id link: the same transmitter.
+    QTest::newRow("the same transmitter") << "V1.0" << true;
+    // Two adapters swapped by a replug: the link now leads to another one.
+    QTest::newRow("another transmitter") << "V2.0" << false;
+}
+
+void ResumeTest::onlyTheSameTransmitterIsResumed()
+{
+    QFETCH(QString, firmware);
+    QFETCH(bool, resumed);
+    QVERIFY(m_first->start());
+    pointLineAt(m_first->devicePath());
+    makePanel(true);
+    w().cmdPower_Click();
+    QTRY_VERIFY(m_first->received().count(char(CMD_READ_RF_STATUS)) >= 1);
+    m_first->unplug();
+    QVERIFY(panel().waitForState(ConnectionState::Resuming));
+    m_second->setFirmware(firmware);
+    QVERIFY(m_second->start());
+    pointLineAt(m_second->devicePath());
+    if (resumed) {
+        QVERIFY(panel().waitForState(ConnectionState::Polling));
+        QVERIFY(panel().disconnectAndWait());
+        return;
+    }
+    QTRY_COMPARE(w().lblCommunications(0)->text(), QStringLiteral(" OTHER DEVICE ON PORT "));
+    QVERIFY2(w().lblCommunications(0)->toolTip().contains(QLatin1String("firmware V2.0")),
+             qPrintable(w().lblCommunications(0)->toolTip()));
+    // Asked who it is, again and again, and nothing else: no status cycle, no RF.
+    QTRY_VERIFY(m_second->received().count(char(CMD_READ_FIRMWARE)) >= 2);
+    QCOMPARE(w().connectionState(), ConnectionState::Resuming);
+    QCOMPARE(m_second->received(),
+             QByteArray(m_second->received().size(), char(CMD_READ_FIRMWARE)));
+    QCOMPARE(w().lblCommunications(0)->text(), QStringLiteral(" OTHER DEVICE ON PORT "));
+    // The operator's OFF and ON take it.
+    QVERIFY(panel().disconnectAndWait());
+    w().cmdPower_Click(); // OFF
+    w().cmdPower_Click(); // ON
+    QVERIFY(panel().waitForState(ConnectionState::Polling));
+    QCOMPARE(w().firmware(), QStringLiteral("V2.0"));
+    QVERIFY(panel().disconnectAndWait());
 }
 
 void ResumeTest::liveChangesShowOnTheLamps()
