@@ -4,11 +4,10 @@
 
 #include <QString>
 
-// What the operator can tell about the link to the transmitter, one name for
-// what the power button's caption, PowerOn, AbortComm and the polling loop
-// say together. The window changes it at the one place each transition
-// happens; the keypad guard and everything that reports the transmitter's
-// state to the outside read it.
+// What the operator can tell about the link to the transmitter. Only the link
+// engine moves it, at the one place each transition happens; the window shows
+// it (the power button's caption, the label), and the keypad guard and
+// everything that reports the transmitter's state to the outside read it.
 enum class ConnectionState
 {
     Off,              // the power button shows ON; the port is closed
