@@ -465,29 +465,25 @@ void LinkEngine::advance(Step step, quint8 command, const QString &reply, bool l
     }
 }
 
+namespace {
+// The status cycle's questions, in the order they are asked.
+constexpr std::pair<LinkEngine::Step, quint8> CycleQuestions[] = {
+    {LinkEngine::Step::Forward, CMD_READ_FORWARD},
+    {LinkEngine::Step::Reflected, CMD_READ_REFLECTED},
+    {LinkEngine::Step::Temperature, CMD_READ_TEMPERATURE},
+    {LinkEngine::Step::Lock, CMD_READ_LOCK},
+    {LinkEngine::Step::Frequency, CMD_READ_FREQUENCY},
+    {LinkEngine::Step::RfStatus, CMD_READ_RF_STATUS},
+};
+} // namespace
+
 void LinkEngine::sendCycleStep(Step step)
 {
-    switch (step) {
-    case Step::Forward:
-        send(CMD_READ_FORWARD, step);
-        return;
-    case Step::Reflected:
-        send(CMD_READ_REFLECTED, step);
-        return;
-    case Step::Temperature:
-        send(CMD_READ_TEMPERATURE, step);
-        return;
-    case Step::Lock:
-        send(CMD_READ_LOCK, step);
-        return;
-    case Step::Frequency:
-        send(CMD_READ_FREQUENCY, step);
-        return;
-    case Step::RfStatus:
-        send(CMD_READ_RF_STATUS, step);
-        return;
-    default:
-        return;
+    for (const auto &[question, command] : CycleQuestions) {
+        if (question == step) {
+            send(command, step);
+            return;
+        }
     }
 }
 
@@ -498,23 +494,7 @@ void LinkEngine::afterCycleStep(Step step, quint8 command, const QString &reply)
         endCycle();
         return;
     }
-    switch (step) {
-    case Step::Forward:
-        sendCycleStep(Step::Reflected);
-        return;
-    case Step::Reflected:
-        sendCycleStep(Step::Temperature);
-        return;
-    case Step::Temperature:
-        sendCycleStep(Step::Lock);
-        return;
-    case Step::Lock:
-        sendCycleStep(m_follow && m_locked ? Step::Frequency : Step::RfStatus);
-        return;
-    case Step::Frequency:
-        sendCycleStep(Step::RfStatus);
-        return;
-    case Step::RfStatus:
+    if (step == Step::RfStatus) {
         if (m_rfPressed) {
             if (twoState(m_rfStatus) == TwoState::Yes) {
                 send(CMD_RF_OFF, Step::RfCommand);
@@ -529,7 +509,8 @@ void LinkEngine::afterCycleStep(Step step, quint8 command, const QString &reply)
         }
         endCycle();
         return;
-    case Step::RfCommand: {
+    }
+    if (step == Step::RfCommand) {
         const bool onAir = command == CMD_RF_ON;
         const bool confirmed = twoState(reply) == (onAir ? TwoState::Yes : TwoState::No);
         Q_EMIT rfCommandSent(onAir, confirmed);
@@ -538,9 +519,12 @@ void LinkEngine::afterCycleStep(Step step, quint8 command, const QString &reply)
         endCycle();
         return;
     }
-    default:
-        return;
-    }
+    // The next question; the frequency only while the digits follow the
+    // transmitter and its synthesiser is locked.
+    Step next = Step(int(step) + 1);
+    if (next == Step::Frequency && !(m_follow && m_locked))
+        next = Step::RfStatus;
+    sendCycleStep(next);
 }
 
 void LinkEngine::releaseRf()

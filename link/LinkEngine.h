@@ -173,8 +173,8 @@ Q_SIGNALS:
     // shutDown() has done all it had to: the line is closed for good.
     void shutDownComplete();
 
-private:
-    // What the exchange in flight is for.
+public:
+    // What the exchange in flight is for; the cycle's questions in their order.
     enum class Step
     {
         None,
@@ -191,6 +191,8 @@ private:
         SetFrequency,
         Digit,
     };
+
+private:
     // Whether the exchange is part of a connection or a single operation.
     enum class Run
     {

@@ -57,6 +57,8 @@ private Q_SLOTS:
 
 private:
     void makePanel(bool resume);
+    // A panel that resumes, connected to the first line, which is then lost.
+    void loseTheFirstLine();
     // The port's device is a link the test points at whichever line is plugged in.
     void pointLineAt(const QString &device);
     // Reply time-outs in a few hundred milliseconds, for the test about them only.
@@ -114,6 +116,17 @@ void ResumeTest::makePanel(bool resume)
             m_labels << text;
     });
     m_labelWatch.start();
+}
+
+void ResumeTest::loseTheFirstLine()
+{
+    QVERIFY(m_first->start());
+    pointLineAt(m_first->devicePath());
+    makePanel(true);
+    w().cmdPower_Click();
+    QTRY_VERIFY(m_first->received().count(char(CMD_READ_RF_STATUS)) >= 1);
+    m_first->unplug();
+    QVERIFY(panel().waitForState(ConnectionState::Resuming));
 }
 
 void ResumeTest::pointLineAt(const QString &device)
@@ -191,13 +204,7 @@ void ResumeTest::silentTransmitterAnswersAgain()
 
 void ResumeTest::disconnectStopsTheRetries()
 {
-    QVERIFY(m_first->start());
-    pointLineAt(m_first->devicePath());
-    makePanel(true);
-    w().cmdPower_Click();
-    QTRY_VERIFY(m_first->received().count(char(CMD_READ_RF_STATUS)) >= 1);
-    m_first->unplug();
-    QVERIFY(panel().waitForState(ConnectionState::Resuming));
+    loseTheFirstLine();
     QVERIFY(w().cmdDisconnect->isEnabled());
     QVERIFY(!w().cmdPower->isEnabled());
     QVERIFY(panel().disconnectAndWait());
@@ -269,13 +276,7 @@ void ResumeTest::onlyTheSameTransmitterIsResumed()
 {
     QFETCH(QString, firmware);
     QFETCH(bool, resumed);
-    QVERIFY(m_first->start());
-    pointLineAt(m_first->devicePath());
-    makePanel(true);
-    w().cmdPower_Click();
-    QTRY_VERIFY(m_first->received().count(char(CMD_READ_RF_STATUS)) >= 1);
-    m_first->unplug();
-    QVERIFY(panel().waitForState(ConnectionState::Resuming));
+    loseTheFirstLine();
     m_second->setFirmware(firmware);
     QVERIFY(m_second->start());
     pointLineAt(m_second->devicePath());
