@@ -38,6 +38,11 @@ bool FeedHttpServer::isListening() const
     return m_tcp->isListening();
 }
 
+int FeedHttpServer::servedConnections() const
+{
+    return m_tcp->servedConnections();
+}
+
 quint16 FeedHttpServer::port() const
 {
     return m_tcp->serverPort();
