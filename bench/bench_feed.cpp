@@ -235,7 +235,8 @@ struct Bench
             "import asyncio, sys, time\n"
             "port, seconds = int(sys.argv[1]), float(sys.argv[2])\n"
             "end = time.monotonic() + seconds\n"
-            "endless = b'GET /status.json HTTP/1.1\\r\\nHost: 127.0.0.1\\r\\nX-Pad: ' + b'a' * 8000\n"
+            "endless = b'GET /status.json HTTP/1.1\\r\\nHost: 127.0.0.1\\r\\nX-Pad: ' + b'a' * "
+            "8000\n"
             "stats = {'comebacks': 0}\n"
             "async def dribbler(period):\n"
             "    while time.monotonic() < end:\n"
@@ -282,7 +283,8 @@ struct Bench
             "    slowest = max((t for ok, t in answers), default=0)\n"
             "    print(f'{len(good)} of {len(answers)} requests answered 200 within 1 s '\n"
             "          f'({100.0 * len(good) / max(1, len(answers)):.1f} %), the slowest in '\n"
-            "          f'{slowest * 1000:.0f} ms; the dribblers came back {stats[\"comebacks\"]} times')\n"
+            "          f'{slowest * 1000:.0f} ms; the dribblers came back {stats[\"comebacks\"]} "
+            "times')\n"
             "asyncio.run(main())\n");
         client.start({QStringLiteral("python3"), QStringLiteral("-c"), script,
                       QString::number(feed->port()), QString::number(seconds)},
@@ -409,7 +411,7 @@ int main(int argc, char *argv[])
             report(c.what, run, &off);
             std::printf("%-48s %.2f requests/s answered\n", "", run.answered / run.seconds);
         }
-    } else {
+    } else if (!havePython) {
         std::printf("(b) skipped: no python3\n");
     }
 

@@ -1357,8 +1357,7 @@ void FeedTest::dribblersCannotCrowdOutTheMonitoring_data()
         << 60 << 12 << 100 << true;
     QTest::newRow("more dribblers than places, a new connection each time")
         << 60 << 12 << 24 << false;
-    QTest::newRow("more dribblers than places, one connection kept open")
-        << 60 << 12 << 24 << true;
+    QTest::newRow("more dribblers than places, one connection kept open") << 60 << 12 << 24 << true;
 }
 
 void FeedTest::dribblersCannotCrowdOutTheMonitoring()
@@ -1405,9 +1404,9 @@ void FeedTest::dribblersCannotCrowdOutTheMonitoring()
     // The dribblers were cut off and came back, and never held more places
     // than there are.
     QVERIFY(mostServed <= places);
-    const int comebacks =
-        std::accumulate(dribblers.begin(), dribblers.end(), 0,
-                        [](int sum, const std::unique_ptr<Dribbler> &d) { return sum + d->comebacks(); });
+    const int comebacks = std::accumulate(
+        dribblers.begin(), dribblers.end(), 0,
+        [](int sum, const std::unique_ptr<Dribbler> &d) { return sum + d->comebacks(); });
     QVERIFY2(comebacks >= slow + fast, qPrintable(QString::number(comebacks)));
 }
 
