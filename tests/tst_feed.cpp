@@ -421,6 +421,8 @@ private Q_SLOTS:
     void requestHeads();
     void settings_data();
     void settings();
+    void addressForms_data();
+    void addressForms();
 
     void answers_data();
     void answers();
@@ -871,7 +873,7 @@ void FeedTest::settings_data()
     QTest::newRow("a host name is not looked up")
         << QStringList{QStringLiteral("Enabled=true"), QStringLiteral("Address=feed.example")}
         << true << QStringLiteral("127.0.0.1:8740") << host
-        << QStringLiteral("[Feed] Address \"feed.example\" is not an IP address");
+        << QStringLiteral("[Feed] Address \"feed.example\" is not a dotted IPv4 address");
     QTest::newRow("port 0") << QStringList{QStringLiteral("Enabled=true"), QStringLiteral("Port=0")}
                             << true << QStringLiteral("127.0.0.1:8740") << host
                             << QStringLiteral("[Feed] Port \"0\" is not a port number");
@@ -906,6 +908,103 @@ void FeedTest::settings()
         QCOMPARE(settings.problem, QString());
     else
         QVERIFY2(settings.problem.startsWith(problem), qPrintable(settings.problem));
+}
+
+void FeedTest::addressForms_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("endpoint"); // empty: refused, the feed off
+    QTest::addColumn<QString>("warning");  // a part of it; empty for none
+
+    QTest::newRow("loopback") << "127.0.0.1"
+                              << "127.0.0.1:8740"
+                              << "";
+    QTest::newRow("IPv6 loopback") << "::1"
+                                   << "[::1]:8740"
+                                   << "";
+    QTest::newRow("localhost in capitals") << "LOCALHOST"
+                                           << "127.0.0.1:8740"
+                                           << "";
+    QTest::newRow("every IPv4 interface") << "0.0.0.0"
+                                          << "0.0.0.0:8740"
+                                          << "on every network interface of this computer";
+    QTest::newRow("every interface, IPv6") << "::"
+                                           << "[::]:8740"
+                                           << "on every network interface";
+    QTest::newRow("one interface") << "192.0.2.7"
+                                   << "192.0.2.7:8740"
+                                   << "reachable from beyond this computer";
+    QTest::newRow("a lone 0") << "0"
+                              << ""
+                              << "";
+    QTest::newRow("a short form") << "127.1"
+                                  << ""
+                                  << "";
+    QTest::newRow("one number") << "2130706433"
+                                << ""
+                                << "";
+    QTest::newRow("hexadecimal") << "0x7f.0.0.1"
+                                 << ""
+                                 << "";
+    QTest::newRow("a leading zero (octal to some)") << "010.0.0.1"
+                                                    << ""
+                                                    << "";
+    QTest::newRow("a part over 255") << "127.0.0.256"
+                                     << ""
+                                     << "";
+    QTest::newRow("five parts") << "1.2.3.4.5"
+                                << ""
+                                << "";
+    QTest::newRow("not IPv6") << "::1::2"
+                              << ""
+                              << "";
+    QTest::newRow("blank") << " "
+                           << ""
+                           << "";
+}
+
+void FeedTest::addressForms()
+{
+    QFETCH(QString, address);
+    QFETCH(QString, endpoint);
+    QFETCH(QString, warning);
+    QFile file(m_sandbox->storeDir() + QStringLiteral("/Tx_Orvel.conf"));
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write("[Feed]\nEnabled=true\nAddress=" + address.toUtf8() + "\n");
+    file.close();
+    SettingsStore::check();
+    const FeedSettings settings = FeedSettings::fromStore();
+    if (endpoint.isEmpty()) {
+        // Refused, naming the value and the forms taken; the feed stays off.
+        QVERIFY2(settings.problem.startsWith(
+                     QStringLiteral("[Feed] Address \"%1\" is not ").arg(address.trimmed())),
+                 qPrintable(settings.problem));
+        QVERIFY(settings.warning().isEmpty());
+        StatusFeed feed(w());
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("Address")));
+        QVERIFY(!feed.start(settings));
+        QVERIFY(!feed.isListening());
+        return;
+    }
+    QCOMPARE(settings.problem, QString());
+    QCOMPARE(settings.endpoint(), endpoint);
+    if (warning.isEmpty()) {
+        QCOMPARE(settings.warning(), QString());
+        return;
+    }
+    QVERIFY2(settings.warning().contains(warning) && settings.warning().contains(endpoint),
+             qPrintable(settings.warning()));
+    if (settings.address.protocol() == QAbstractSocket::IPv4Protocol &&
+        settings.address != QHostAddress(QHostAddress::AnyIPv4))
+        return; // not this computer's: nothing can listen there
+    // Said once on standard error by the feed that listens there.
+    FeedHttpServer server([] { return polling(); }, FeedLimits());
+    QTest::ignoreMessage(
+        QtWarningMsg,
+        QRegularExpression(
+            QStringLiteral("^txpanel: .*%1").arg(QRegularExpression::escape(warning))));
+    QString why;
+    QVERIFY2(server.listenOn(settings.address, 0, &why), qPrintable(why));
 }
 
 void FeedTest::answers_data()
