@@ -524,9 +524,13 @@ void tst_PortDialog::misspeltKeyIsToldAndNotUsed()
     QVERIFY(panel().storeRaw("[Startup]\nLimitup=108000\nLimitDown=87500\n"));
     frmTerminale &window = panel().openWindow();
     QCOMPARE(window.lblCommunications(0)->text(), QStringLiteral("SETTING Limitup NOT USED"));
-    // Not read as the upper limit: only the lower one stands.
-    QVERIFY(Band.accepts(999990));
+    // Not read as the upper limit, nor taken as none: 150 MHz is not
+    // programmed, and the refusal names the key.
+    QVERIFY(!Band.accepts(150000));
+    QVERIFY(!Band.accepts(98000));
     QVERIFY(!Band.accepts(87400));
+    QVERIFY2(Band.refusal().contains(QLatin1String("Limitup is not LimitUp")),
+             qPrintable(Band.refusal()));
 }
 
 void tst_PortDialog::choiceNotSavedIsTold_data()
