@@ -15,12 +15,14 @@
 #include "record/Station.h"
 #include "record/StationWindow.h"
 #include "sim/TxSimulator.h"
+#include "support/LockFiles.h"
 #include "support/PanelDriver.h"
 
 #include <QApplication>
 #include <QDirIterator>
 #include <QLabel>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -615,6 +617,8 @@ void RecordTest::fullDiskStopsTheRecordNotThePoll()
     child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     child.start(QCoreApplication::applicationFilePath(), {});
     QVERIFY(child.waitForStarted());
+    const qint64 childPid = child.processId();
+    const auto locks = qScopeGuard([childPid] { removeSerialLocksOf(childPid); });
     QVERIFY(child.waitForFinished(60000));
     const QStringList lines =
         QString::fromUtf8(child.readAllStandardOutput()).split(QLatin1Char('\n'));
@@ -987,6 +991,8 @@ void RecordTest::recordingOffWritesNothing()
     panel.setProcessChannelMode(QProcess::ForwardedChannels);
     panel.start(program, {});
     QVERIFY(panel.waitForStarted());
+    const qint64 panelPid = panel.processId();
+    const auto locks = qScopeGuard([panelPid] { removeSerialLocksOf(panelPid); });
     // Polling for a while: the simulator answers in this process's loop.
     QTRY_VERIFY_WITH_TIMEOUT(sim.exchanges() >= 60, 30000);
     const int seen = sim.exchanges();
