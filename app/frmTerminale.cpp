@@ -81,7 +81,8 @@ void frmTerminale::Form_Load()
     Band = SettingsStore::usable()
                ? BandLimits::fromStored(
                      SettingsStore::value(SettingsStore::Section, QStringLiteral("LimitUp")),
-                     SettingsStore::value(SettingsStore::Section, QStringLiteral("LimitDown")))
+                     SettingsStore::value(SettingsStore::Section, QStringLiteral("LimitDown")),
+                     SettingsStore::misspeltKeys())
                : BandLimits::closed(QStringLiteral("the settings file cannot be used (") +
                                     SettingsStore::problem() + QLatin1Char(')'));
     m_engine->setBand(Band);

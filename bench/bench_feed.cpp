@@ -7,7 +7,10 @@
 // under a loopback flood from wrk (with the requests a second the feed
 // served meanwhile); the panel's CPU share while connected with the feed off
 // and with the feed on and that client; the panel's memory as the flood is
-// repeated.
+// repeated; and (d) the poll and a monitoring client while 360 local
+// clients dribble requests that never end (300 sending a byte every 2 s, 60
+// every 0.5 s, each back at once when cut off): how many of the client's
+// requests, four a second, were answered 200 within a second.
 //
 // The panel and txsim share one core, as in bench_link (a wake-up across
 // this virtual machine's cores costs more than the panel's own work); the
@@ -221,6 +224,73 @@ struct Bench
                      work.filePath(QStringLiteral("client.out")),
                      sameCore || !haveOtherCores ? &panelCore : &otherCores);
     }
+
+    // (d): 300 clients sending a byte every 2 s and 60 every 0.5 s, each
+    // coming back at once when cut off, and a monitoring client asking for
+    // /status.json four times a second on a new connection each time; it
+    // prints what the client got.
+    void startDribblers(Child &client, double seconds)
+    {
+        const QString script = QStringLiteral(
+            "import asyncio, sys, time\n"
+            "port, seconds = int(sys.argv[1]), float(sys.argv[2])\n"
+            "end = time.monotonic() + seconds\n"
+            "endless = b'GET /status.json HTTP/1.1\\r\\nHost: 127.0.0.1\\r\\nX-Pad: ' + b'a' * "
+            "8000\n"
+            "stats = {'comebacks': 0}\n"
+            "async def dribbler(period):\n"
+            "    while time.monotonic() < end:\n"
+            "        try:\n"
+            "            reader, writer = await asyncio.open_connection('127.0.0.1', port)\n"
+            "            i = 0\n"
+            "            while time.monotonic() < end and not reader.at_eof():\n"
+            "                writer.write(endless[i % len(endless):i % len(endless) + 1])\n"
+            "                i += 1\n"
+            "                try:\n"
+            "                    await asyncio.wait_for(reader.read(4096), period)\n"
+            "                except asyncio.TimeoutError:\n"
+            "                    pass\n"
+            "            writer.close()\n"
+            "        except OSError:\n"
+            "            await asyncio.sleep(0.05)\n"
+            "        stats['comebacks'] += 1\n"
+            "async def ask():\n"
+            "    started = time.monotonic()\n"
+            "    try:\n"
+            "        reader, writer = await asyncio.wait_for(\n"
+            "            asyncio.open_connection('127.0.0.1', port), 1.0)\n"
+            "        writer.write(b'GET /status.json HTTP/1.1\\r\\nHost: 127.0.0.1\\r\\n'\n"
+            "                     b'Connection: close\\r\\n\\r\\n')\n"
+            "        left = max(0.0, 1.0 - (time.monotonic() - started))\n"
+            "        answer = await asyncio.wait_for(reader.read(), left)\n"
+            "        writer.close()\n"
+            "        return answer.startswith(b'HTTP/1.1 200 '), time.monotonic() - started\n"
+            "    except (OSError, asyncio.TimeoutError):\n"
+            "        return False, time.monotonic() - started\n"
+            "async def monitor(results):\n"
+            "    await asyncio.sleep(5)\n"
+            "    while time.monotonic() < end - 1.5:\n"
+            "        results.append(asyncio.ensure_future(ask()))\n"
+            "        await asyncio.sleep(0.25)\n"
+            "async def main():\n"
+            "    results = []\n"
+            "    tasks = [asyncio.ensure_future(dribbler(2.0)) for _ in range(300)]\n"
+            "    tasks += [asyncio.ensure_future(dribbler(0.5)) for _ in range(60)]\n"
+            "    await monitor(results)\n"
+            "    answers = await asyncio.gather(*results)\n"
+            "    await asyncio.gather(*tasks)\n"
+            "    good = [t for ok, t in answers if ok]\n"
+            "    slowest = max((t for ok, t in answers), default=0)\n"
+            "    print(f'{len(good)} of {len(answers)} requests answered 200 within 1 s '\n"
+            "          f'({100.0 * len(good) / max(1, len(answers)):.1f} %), the slowest in '\n"
+            "          f'{slowest * 1000:.0f} ms; the dribblers came back {stats[\"comebacks\"]} "
+            "times')\n"
+            "asyncio.run(main())\n");
+        client.start({QStringLiteral("python3"), QStringLiteral("-c"), script,
+                      QString::number(feed->port()), QString::number(seconds)},
+                     work.filePath(QStringLiteral("dribblers.out")),
+                     haveOtherCores ? &otherCores : nullptr);
+    }
 };
 
 void report(const char *what, const Bench::Run &run, const Bench::Run *baseline = nullptr)
@@ -322,7 +392,7 @@ int main(int argc, char *argv[])
             (after.user + after.system - middle.user - middle.system) / Builds * 1e6,
             static_cast<long long>(bytes));
     }
-    if (havePython) {
+    if (havePython && !app.arguments().contains(QStringLiteral("--dribblers"))) {
         const struct
         {
             const char *what;
@@ -341,8 +411,22 @@ int main(int argc, char *argv[])
             report(c.what, run, &off);
             std::printf("%-48s %.2f requests/s answered\n", "", run.answered / run.seconds);
         }
-    } else {
+    } else if (!havePython) {
         std::printf("(b) skipped: no python3\n");
+    }
+
+    if (havePython) {
+        Child dribblers;
+        bench->startDribblers(dribblers, 35);
+        const Bench::Run run = bench->poll(0, &dribblers);
+        dribblers.stop();
+        report("(d) 360 dribbling clients, a client at 4/s", run, &off);
+        std::printf("%-48s %s", "",
+                    qPrintable(readFile(bench->work.filePath(QStringLiteral("dribblers.out")))));
+        if (app.arguments().contains(QStringLiteral("--dribblers")))
+            return 0;
+    } else {
+        std::printf("(d) skipped: no python3\n");
     }
 
     if (!haveWrk) {

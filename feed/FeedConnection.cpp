@@ -9,8 +9,12 @@
 #include <QTcpSocket>
 
 FeedConnection::FeedConnection(QTcpSocket *socket, const FeedLimits &limits)
-    : QObject(socket), m_limits(limits), m_lastActivityMs(TokenBucket::nowMs())
+    : QObject(socket), m_limits(limits), m_lastActivityMs(TokenBucket::nowMs()),
+      m_waitingSinceMs(m_lastActivityMs)
 {
+    // What the system has received stays with the system past this, so a
+    // client sending faster than the feed reads costs the panel no memory.
+    socket->setReadBufferSize(2 * m_limits.maxRequestBytes);
     setObjectName(QStringLiteral("feedConnection"));
     m_deadline.setSingleShot(true);
     connect(&m_deadline, &QTimer::timeout, this, &FeedConnection::onDeadline);
@@ -42,6 +46,8 @@ void FeedConnection::onReadyRead()
     if (arrived <= 0)
         return;
     m_lastActivityMs = TokenBucket::nowMs();
+    if (m_requestBytes == 0 && m_phase == Phase::Waiting)
+        m_deadline.start(m_limits.headMs); // the first byte: the rest must follow soon
     m_requestBytes += arrived;
     if (m_phase == Phase::Answering) {
         // One request at a time: a second before the first is answered is
@@ -91,6 +97,7 @@ void FeedConnection::answer(const HttpResponse &response)
     // Out now rather than at the next turn of the event loop: one wake-up
     // of the poll's wait less per answer.
     s->flush();
+    ++m_answers;
     m_lastActivityMs = TokenBucket::nowMs();
     if (sent.close) {
         closeAfterWritten();
@@ -99,6 +106,7 @@ void FeedConnection::answer(const HttpResponse &response)
     m_head.reset();
     m_requestBytes = 0;
     m_phase = Phase::Waiting;
+    m_waitingSinceMs = m_lastActivityMs;
     m_deadline.start(m_limits.idleMs);
 }
 
@@ -127,10 +135,25 @@ void FeedConnection::evict()
 {
     if (m_phase == Phase::Closing)
         return;
+    if (m_requestBytes > 0) {
+        // Whoever is behind it learns why, if it ever reads.
+        refuse(503);
+        return;
+    }
     m_phase = Phase::Closing;
     Q_EMIT closing();
     m_deadline.stop();
     socket()->disconnectFromHost();
+}
+
+void FeedConnection::cutOff()
+{
+    if (m_phase != Phase::Closing) {
+        m_phase = Phase::Closing;
+        Q_EMIT closing();
+    }
+    m_deadline.stop();
+    socket()->abort();
 }
 
 void FeedConnection::closeAfterWritten()

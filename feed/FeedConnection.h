@@ -37,6 +37,11 @@ public:
     // connection can be closed to make room without losing anything.
     bool isIdle() const { return m_phase == Phase::Waiting && m_requestBytes == 0; }
     qint64 lastActivityMs() const { return m_lastActivityMs; }
+    // Since when the connection has been waiting for its current request
+    // (its start, or its last answer); meaningful in Phase::Waiting.
+    qint64 waitingSinceMs() const { return m_waitingSinceMs; }
+    // Answers given here: a client that has had one is no stranger.
+    int answers() const { return m_answers; }
     const RequestHead &head() const { return m_head; }
 
     // Qt's server has parsed the request: no deadline while it is answered.
@@ -45,8 +50,11 @@ public:
     void answer(const HttpResponse &response);
     // Answers with an error and closes, whatever state the request is in.
     void refuse(int status);
-    // Closes a connection that has nothing in progress.
+    // Closes a connection to make room for a newcomer: one with nothing in
+    // progress without a word, one with half a request with 503.
     void evict();
+    // Cuts a closing connection off without waiting for the client to read.
+    void cutOff();
 
 Q_SIGNALS:
     // Entered Phase::Closing.
@@ -61,6 +69,8 @@ private:
     RequestHead m_head;
     qint64 m_requestBytes = 0;
     qint64 m_lastActivityMs = 0;
+    qint64 m_waitingSinceMs = 0;
+    int m_answers = 0;
     Phase m_phase = Phase::Waiting;
     QTimer m_deadline;
 };

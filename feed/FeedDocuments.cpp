@@ -186,6 +186,10 @@ constexpr AlarmMetric AlarmMetrics[] = {
      [](const AlarmEntry &a) { return a.acknowledged() ? 0.0 : 1.0; }},
     {"txpanel_alarm_raises_total", "counter", "Times the alarm was raised since the panel started.",
      [](const AlarmEntry &a) { return double(a.raises); }},
+    {"txpanel_alarm_chattering", "gauge",
+     "1 while the alarm is raised and cleared more often than a few times a minute (told once "
+     "until it settles), else 0.",
+     [](const AlarmEntry &a) { return a.chattering ? 1.0 : 0.0; }},
 };
 
 } // namespace

@@ -5,6 +5,7 @@
 
 #include "feed/FeedConnection.h"
 #include "feed/FeedDocuments.h"
+#include "feed/FeedSettings.h"
 #include "feed/FeedTcpServer.h"
 #include "feed/HttpResponse.h"
 
@@ -30,12 +31,21 @@ bool FeedHttpServer::listenOn(const QHostAddress &address, quint16 port, QString
         return false;
     }
     bind(m_tcp);
+    // Told once, whoever started the feed: it can be read from elsewhere.
+    if (const QString warning = FeedSettings::exposureWarning(address, m_tcp->serverPort());
+        !warning.isEmpty())
+        qWarning("txpanel: %s", qUtf8Printable(warning));
     return true;
 }
 
 bool FeedHttpServer::isListening() const
 {
     return m_tcp->isListening();
+}
+
+int FeedHttpServer::servedConnections() const
+{
+    return m_tcp->servedConnections();
 }
 
 quint16 FeedHttpServer::port() const

@@ -39,6 +39,8 @@ public:
     quint16 port() const;
     // Answers written, errors included, since the start.
     quint64 answered() const { return m_answered; }
+    // Connections being served now (not closing).
+    int servedConnections() const;
 
 protected:
     bool handleRequest(const QHttpServerRequest &request, QTcpSocket *socket) override;

@@ -7,6 +7,8 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <optional>
+
 // The [Feed] section of the settings store: whether the status feed runs,
 // where it listens and the name it gives the panel.
 //
@@ -29,4 +31,14 @@ struct FeedSettings
     static FeedSettings fromStore();
     // "127.0.0.1:8740", "[::1]:8740": the address as a URL names it.
     QString endpoint() const;
+    // Said once at start, on standard error, in the label's tool tip and in
+    // the record, when the feed is on and reachable from beyond this
+    // computer (any address but loopback); empty otherwise.
+    QString warning() const;
+    static QString exposureWarning(const QHostAddress &address, quint16 port);
+    // The address forms [Feed] Address takes: a dotted IPv4 address (four
+    // decimal numbers), an IPv6 literal, or localhost. Other forms the
+    // system would take (0, 127.1, 2130706433, 0x7f.1, 010.0.0.1) are
+    // refused: they rarely mean what they seem to.
+    static std::optional<QHostAddress> parseAddress(const QString &text, QString *why);
 };

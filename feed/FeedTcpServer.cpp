@@ -49,6 +49,7 @@ void FeedTcpServer::incomingConnection(qintptr descriptor)
         return;
     }
     prune();
+    trimClosing();
     if (servedConnections() < m_limits.maxConnections || makeRoom()) {
         watch(socket);
         // Qt's HTTP server takes it from here, after the connection's watch.
@@ -90,17 +91,40 @@ FeedConnection *FeedTcpServer::watch(QTcpSocket *socket)
 
 bool FeedTcpServer::makeRoom()
 {
-    FeedConnection *oldest = nullptr;
-    const qint64 idleSince = TokenBucket::nowMs() - m_limits.evictableAfterMs;
+    // Whatever it holds (nothing yet, or part of a request), the connection
+    // that has waited longest for its first request goes: a client that
+    // dribbles its head cannot keep its place against one that sends it
+    // whole. Only when there is none does a kept-open connection between two
+    // requests (the monitoring system's, often) go, the longest waiting
+    // first; a connection being answered is kept.
+    const auto before = [](const FeedConnection *a, const FeedConnection *b) {
+        if ((a->answers() == 0) != (b->answers() == 0))
+            return a->answers() == 0;
+        return a->waitingSinceMs() < b->waitingSinceMs();
+    };
+    FeedConnection *first = nullptr;
     for (const QPointer<FeedConnection> &c : m_connections) {
-        if (c && c->isIdle() && c->lastActivityMs() <= idleSince &&
-            (!oldest || c->lastActivityMs() < oldest->lastActivityMs()))
-            oldest = c;
+        if (c && c->phase() == FeedConnection::Phase::Waiting && (!first || before(c, first)))
+            first = c;
     }
-    if (!oldest)
+    if (!first)
         return false;
-    oldest->evict();
+    first->evict();
     return true;
+}
+
+void FeedTcpServer::trimClosing()
+{
+    // Oldest first: m_connections is in the order they came.
+    int excess = closingConnections() - m_limits.maxClosing;
+    for (const QPointer<FeedConnection> &c : m_connections) {
+        if (excess <= 0)
+            break;
+        if (c && c->phase() == FeedConnection::Phase::Closing) {
+            c->cutOff();
+            --excess;
+        }
+    }
 }
 
 void FeedTcpServer::prune()

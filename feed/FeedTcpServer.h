@@ -16,8 +16,10 @@ class FeedConnection;
 
 // The feed's listening socket: decides which connections Qt's HTTP server
 // gets. Each accepted one is given a FeedConnection before the server sees
-// it; past the connection limit the longest idle connection makes room, and
-// when none is idle the newcomer is answered 503 at once. Accepting itself
+// it; past the connection limit the one that has waited longest for its
+// request makes room, and when every one is being answered the newcomer is
+// answered 503 at once; past the limit of connections closing, the oldest of
+// them is cut off. Accepting itself
 // is paced: past the accept rate the system's queue holds the newcomers
 // until their turn, so a connection flood costs the panel a bounded time.
 class FeedTcpServer : public QTcpServer
@@ -36,6 +38,7 @@ protected:
 private:
     FeedConnection *watch(QTcpSocket *socket);
     bool makeRoom();
+    void trimClosing();
     void prune();
     void pauseUntilNextTurn();
     void resumeAfterPause();

@@ -134,7 +134,8 @@ void MSComm::explainRefusal(const QString &device)
 {
 #ifdef Q_OS_UNIX
     // Qt locks the device with a file named after it in the system's lock
-    // folder, holding the locker's process id: a live one means busy.
+    // folder, holding the locker's process id: a live one means busy, a dead
+    // one a lock left behind by a program that ended without removing it.
     const QString canonical = QFileInfo(device).canonicalFilePath();
     QStringList names;
     for (const QString &path : {device, canonical}) {
@@ -150,8 +151,14 @@ void MSComm::explainRefusal(const QString &device)
                 continue;
             bool isNumber = false;
             const qint64 pid = lock.readLine().trimmed().toLongLong(&isNumber);
-            if (!isNumber || pid <= 0 || (::kill(pid_t(pid), 0) != 0 && errno != EPERM))
+            lock.close();
+            if (!isNumber || pid <= 0)
                 continue;
+            if (::kill(pid_t(pid), 0) != 0 && errno == ESRCH) {
+                if (removeStaleLock(device, lock.fileName(), pid))
+                    return;
+                continue;
+            }
             QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
             const QString holder = comm.open(QIODevice::ReadOnly)
                                        ? QString::fromLocal8Bit(comm.readAll().trimmed())
@@ -175,6 +182,31 @@ void MSComm::explainRefusal(const QString &device)
 #endif
     m_permissionError = true;
 }
+
+#ifdef Q_OS_UNIX
+bool MSComm::removeStaleLock(const QString &device, const QString &lockFile, qint64 pid)
+{
+    // Removed where this user may, so that the next try (ON, or the next
+    // resume) opens the port; where not (the lock folder lets only a file's
+    // owner remove it), the operator is told exactly what to ask for.
+    if (::unlink(QFile::encodeName(lockFile).constData()) == 0) {
+        m_permissionError = false;
+        m_lastError = device + QStringLiteral(": a stale lock file %1 (process %2, no longer "
+                                              "running) was removed: the next try opens the "
+                                              "port (press ON again)")
+                                   .arg(lockFile)
+                                   .arg(pid);
+        return true;
+    }
+    m_permissionError = false;
+    m_lastError = device + QStringLiteral(": locked by a stale lock file: %1 names process %2, "
+                                          "which no longer runs, and this user may not remove "
+                                          "it: ask the administrator to remove %1")
+                               .arg(lockFile)
+                               .arg(pid);
+    return true;
+}
+#endif
 
 void MSComm::discardInput()
 {

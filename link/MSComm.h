@@ -123,6 +123,11 @@ private:
     // Why an open was refused: another program holds the device (named when
     // its lock file tells), or a real permission problem.
     void explainRefusal(const QString &device);
+#ifdef Q_OS_UNIX
+    // A lock file naming a process that has ended: removed when this user
+    // may; true when m_lastError now says what happened.
+    bool removeStaleLock(const QString &device, const QString &lockFile, qint64 pid);
+#endif
     bool applyLineSettings();
     void keepReading(bool on);
 

@@ -8,8 +8,10 @@
 #include <QJsonArray>
 #include <QList>
 #include <QObject>
+#include <QTimer>
 
 #include <array>
+#include <deque>
 
 // The station's alarms and their states: what the Station window lists, and
 // what the status feed and the SNMP agent publish.
@@ -26,6 +28,15 @@
 //   normal -raise-> active unacknowledged -acknowledge-> active acknowledged -clear-> normal
 //   active unacknowledged -clear-> cleared unacknowledged -acknowledge-> normal
 //   cleared unacknowledged -raise-> active unacknowledged (raised again)
+//
+// An alarm raised more than ChatterLimits::raises times within
+// ChatterLimits::windowMs is chattering (a reading flapping about its
+// threshold): chatterChanged(entry, true) once, and from then on its raises
+// and clears change the entry (its state, its counts) without changed(), so
+// that one notification, one trap and one log line stand for all of them.
+// Once no raise has come for settleMs it has settled: chatterChanged(entry,
+// false), then changed() for the state it settled in if that differs from
+// the last one told.
 class AlarmBook : public QObject
 {
     Q_OBJECT
@@ -38,7 +49,16 @@ public:
     };
     Q_ENUM(Transition)
 
+    struct ChatterLimits
+    {
+        int raises = 3;
+        int windowMs = 60 * 1000;
+        int settleMs = 60 * 1000;
+    };
+
     explicit AlarmBook(QObject *parent = nullptr);
+    // A test shortens the window and the settling time; the panel keeps these.
+    void setChatterLimits(const ChatterLimits &limits) { m_chatter = limits; }
 
     const AlarmEntry &entry(AlarmKind kind) const { return m_entries[AlarmKinds::index(kind)]; }
     // Every alarm that is not normal, in the fixed order.
@@ -53,8 +73,19 @@ public:
 
 Q_SIGNALS:
     void changed(const AlarmEntry &entry, AlarmBook::Transition transition);
+    void chatterChanged(const AlarmEntry &entry, bool chattering);
 
 private:
     AlarmEntry &at(AlarmKind kind) { return m_entries[AlarmKinds::index(kind)]; }
+    // A raise just happened: true when it is to be told (not chattering).
+    bool noteRaise(AlarmKind kind, const QDateTime &utc);
+    void settle(AlarmKind kind);
+
     std::array<AlarmEntry, AlarmKinds::All.size()> m_entries;
+    ChatterLimits m_chatter;
+    // Per alarm: the recent raises' times (ms since the epoch), the settling
+    // timer, and whether the last state told was active.
+    std::array<std::deque<qint64>, AlarmKinds::All.size()> m_recentRaises;
+    std::array<QTimer, AlarmKinds::All.size()> m_settle;
+    std::array<bool, AlarmKinds::All.size()> m_toldActive{};
 };

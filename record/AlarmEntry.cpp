@@ -61,5 +61,7 @@ QJsonObject AlarmEntry::toJson() const
         {QStringLiteral("acknowledgedAt"), utcOrNull(acknowledgedUtc)},
         {QStringLiteral("acknowledgedBy"), textOrNull(acknowledgedBy)},
         {QStringLiteral("raises"), raises},
+        {QStringLiteral("chattering"), chattering},
+        {QStringLiteral("chatterRaises"), chatterRaises},
     };
 }

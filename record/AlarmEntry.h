@@ -31,6 +31,12 @@ struct AlarmEntry
     QDateTime acknowledgedUtc; // the acknowledgement of the last raise (invalid: none yet)
     QString acknowledgedBy;    // the operating-system user who acknowledged it
     int raises = 0;            // since the program started
+    // Raised and cleared more often than AlarmBook's chatter limit allows:
+    // told once, then quiet (no more notifications, traps or log lines for
+    // each flap) until it settles; chatterRaises counts the raises since it
+    // began chattering.
+    bool chattering = false;
+    int chatterRaises = 0;
 
     bool active() const
     {
@@ -45,7 +51,8 @@ struct AlarmEntry
     // "active, unacknowledged"...
     static QString stateText(State state);
     // {"id", "title", "state", "active", "acknowledged", "raised", "raisedValue",
-    //  "cleared", "clearedValue", "acknowledgedAt", "acknowledgedBy", "raises"};
+    //  "cleared", "clearedValue", "acknowledgedAt", "acknowledgedBy", "raises",
+    //  "chattering", "chatterRaises"};
     // absent times are null, present ones ISO 8601 UTC with milliseconds.
     QJsonObject toJson() const;
 };

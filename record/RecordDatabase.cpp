@@ -2,6 +2,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "record/RecordDatabase.h"
 
+#include "record/RecordFiles.h"
+#include "settings/FileTarget.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -12,6 +15,10 @@
 
 #include <atomic>
 #include <limits>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
 
 namespace {
 // SQLite's primary result codes, as Qt's driver reports them.
@@ -123,6 +130,8 @@ bool RecordDatabase::fail(const QSqlError &error, const QString &what)
                             ? error.text()
                             : error.databaseText();
     m_lastError = what + QStringLiteral(": ") + why;
+    if (m_lastFault == Fault::Full || m_lastFault == Fault::Other)
+        m_lastError += RecordFiles::fileSizeLimitNote();
     return false;
 }
 
@@ -167,10 +176,15 @@ bool RecordDatabase::openFile()
         m_lastError = file.absolutePath() + QStringLiteral(": the folder cannot be created");
         return false;
     }
-    if (file.exists() && !file.isFile()) {
-        m_lastFault = Fault::Other;
-        m_lastError = m_path + QStringLiteral(": not a plain file");
-        return false;
+    // The log and the files SQLite keeps beside it are written only as
+    // plain files: never through a link to a device, a pipe or nothing.
+    for (const QString &suffix :
+         {QString(), QStringLiteral("-wal"), QStringLiteral("-shm"), QStringLiteral("-journal")}) {
+        if (const QString why = FileTarget::refusal(m_path + suffix); !why.isEmpty()) {
+            m_lastFault = Fault::Other;
+            m_lastError = why;
+            return false;
+        }
     }
     m_connection = newConnectionName();
     {
@@ -201,7 +215,44 @@ bool RecordDatabase::openFile()
         m_lastError = error;
         return false;
     }
+    // The schema is written: the file is there now, and this is it.
+#ifdef Q_OS_UNIX
+    struct stat opened
+    {
+    };
+    if (::stat(QFile::encodeName(m_path).constData(), &opened) == 0) {
+        m_device = quint64(opened.st_dev);
+        m_inode = quint64(opened.st_ino);
+    }
+#endif
     return true;
+}
+
+QString RecordDatabase::goneFromDisk() const
+{
+#ifdef Q_OS_UNIX
+    if (!m_open || m_inode == 0)
+        return QString();
+    struct stat now
+    {
+    };
+    if (::lstat(QFile::encodeName(m_path).constData(), &now) != 0)
+        return m_path + QStringLiteral(" was deleted while in use");
+    struct stat target
+    {
+    };
+    if (::stat(QFile::encodeName(m_path).constData(), &target) != 0 ||
+        quint64(target.st_dev) != m_device || quint64(target.st_ino) != m_inode)
+        return m_path + QStringLiteral(" was replaced by another file while in use");
+#endif
+    return QString();
+}
+
+bool RecordDatabase::reopen()
+{
+    close();
+    m_movedAsideTo.clear();
+    return openFile();
 }
 
 bool RecordDatabase::setUp()
@@ -268,6 +319,8 @@ void RecordDatabase::close()
     QSqlDatabase::removeDatabase(m_connection);
     m_connection.clear();
     m_open = false;
+    m_device = 0;
+    m_inode = 0;
 }
 
 bool RecordDatabase::moveAside(const QDateTime &nowUtc)

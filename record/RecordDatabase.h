@@ -58,6 +58,12 @@ public:
     bool startAfresh(const QDateTime &nowUtc);
 
     QString path() const { return m_path; }
+    // Why the file at path() is no longer the one open (deleted, or another
+    // put in its place, as by hand or by a cleaning script); empty while it
+    // is. Writes to the open file would then go where nobody reads them.
+    QString goneFromDisk() const;
+    // Closes and opens path() again: a new file where the old one went.
+    bool reopen();
     // Where open() or startAfresh() put a damaged file (empty when none).
     QString movedAsideTo() const { return m_movedAsideTo; }
     QString lastError() const { return m_lastError; }
@@ -111,6 +117,9 @@ private:
 
     QString m_path;
     QString m_connection;
+    // The file open, as the system knows it (device and inode).
+    quint64 m_device = 0;
+    quint64 m_inode = 0;
     bool m_open = false;
     QString m_movedAsideTo;
     QString m_lastError;

@@ -4,6 +4,7 @@
 
 #include "record/CsvWriter.h"
 #include "record/RecordDatabase.h"
+#include "settings/FileTarget.h"
 
 #include <QLocale>
 #include <QSaveFile>
@@ -84,6 +85,12 @@ QStringList RecordExport::header(What what)
 
 bool RecordExport::begin()
 {
+    // QSaveFile would put a plain file where a device or a pipe was (or
+    // where a link to one was); an export only ever replaces a file.
+    if (const QString why = FileTarget::refusal(m_fileName); !why.isEmpty()) {
+        end(false, why);
+        return false;
+    }
     m_file = std::make_unique<QSaveFile>(m_fileName);
     if (!m_file->open(QIODevice::WriteOnly)) {
         end(false, m_fileName + QStringLiteral(": ") + m_file->errorString());
@@ -183,6 +190,13 @@ bool RecordExport::step()
 void RecordExport::end(bool ok, const QString &why)
 {
     m_done = true;
+    // Looked at again: the export may have taken a while, and the name is
+    // only taken over at the commit.
+    QString refused;
+    if (ok && m_file) {
+        refused = FileTarget::refusal(m_fileName);
+        ok = refused.isEmpty();
+    }
     if (ok && m_file && m_file->commit()) {
         m_written = true;
         Q_EMIT finished(true, QStringLiteral("%1 rows written to %2").arg(m_rows).arg(m_fileName));
@@ -190,6 +204,10 @@ void RecordExport::end(bool ok, const QString &why)
     }
     if (m_file)
         m_file->cancelWriting();
+    if (!refused.isEmpty()) {
+        Q_EMIT finished(false, refused);
+        return;
+    }
     Q_EMIT finished(false, why.isEmpty() ? m_fileName + QStringLiteral(": ") +
                                                (m_file ? m_file->errorString() : QString())
                                          : why);

@@ -3,6 +3,10 @@
 #include "record/Recorder.h"
 
 #include "record/OperatingSystemUser.h"
+#include "record/RecordFiles.h"
+
+#include <QDir>
+#include <QFileInfo>
 
 namespace {
 constexpr int FlushMs = 1000;
@@ -29,9 +33,54 @@ Recorder::~Recorder()
         flush();
 }
 
+bool Recorder::lock(QString *why)
+{
+    const QFileInfo file(m_settings.path);
+    if (!QDir().mkpath(file.absolutePath())) {
+        *why = file.absolutePath() + QStringLiteral(": the folder cannot be created");
+        return false;
+    }
+    m_lock = std::make_unique<QLockFile>(m_settings.path + QStringLiteral(".lock"));
+    // Only a lock whose panel no longer runs is stale, however old it is.
+    m_lock->setStaleLockTime(0);
+    if (m_lock->tryLock(0))
+        return true;
+    qint64 pid = 0;
+    QString host;
+    QString program;
+    switch (m_lock->error()) {
+    case QLockFile::LockFailedError:
+        if (m_lock->getLockInfo(&pid, &host, &program))
+            *why = QStringLiteral("%1 is in use by another panel (%2, process %3 on %4)")
+                       .arg(m_settings.path, program.isEmpty() ? QStringLiteral("?") : program)
+                       .arg(pid)
+                       .arg(host);
+        else
+            *why = QStringLiteral("%1 is in use by another panel (%2 is held)")
+                       .arg(m_settings.path, m_lock->fileName());
+        break;
+    case QLockFile::PermissionError:
+        *why = QStringLiteral("%1: the lock %2 cannot be created (permission denied)")
+                   .arg(m_settings.path, m_lock->fileName());
+        break;
+    case QLockFile::NoError:
+    case QLockFile::UnknownError:
+        *why = QStringLiteral("%1: the lock %2 cannot be taken")
+                   .arg(m_settings.path, m_lock->fileName());
+        break;
+    }
+    m_lock.reset();
+    return false;
+}
+
 bool Recorder::start()
 {
+    RecordFiles::keepRunningPastFileSizeLimit();
     const QDateTime now = m_clock();
+    if (QString why; !lock(&why)) {
+        stop(why);
+        return false;
+    }
     if (!m_db->open(now)) {
         stop(m_db->lastError());
         return false;
@@ -78,9 +127,28 @@ void Recorder::addReading(const TxReading &reading)
         m_samples << RecordSample::fromReading(reading, second);
 }
 
+bool Recorder::stillOnDisk()
+{
+    const QString gone = m_db->goneFromDisk();
+    if (gone.isEmpty())
+        return true;
+    if (!m_db->reopen()) {
+        stop(gone + QStringLiteral("; a new one cannot be started: ") + m_db->lastError());
+        return false;
+    }
+    // What gathered since the last write goes into the new file after this.
+    m_events.prepend({m_clock(), QStringLiteral("record"), OperatingSystemUser::name(), QString(),
+                      QString(), QString(), QStringLiteral("reopened"),
+                      gone + QStringLiteral("; this is a new record")});
+    Q_EMIT reopened(m_db->path(), gone);
+    return true;
+}
+
 void Recorder::flush()
 {
     if (!m_recording || (m_events.isEmpty() && m_samples.isEmpty()))
+        return;
+    if (!stillOnDisk())
         return;
     if (!m_db->write(m_events, m_samples)) {
         handleFailure();
@@ -142,6 +210,7 @@ void Recorder::stop(const QString &why)
     m_events.clear();
     m_samples.clear();
     m_db->close();
+    m_lock.reset();
     if (wasTold)
         return;
     m_problem = why;

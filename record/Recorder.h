@@ -7,6 +7,7 @@
 
 #include <QDateTime>
 #include <QList>
+#include <QLockFile>
 #include <QObject>
 #include <QTimer>
 
@@ -19,6 +20,13 @@
 // commit. A reading is kept at most once a second (the last of its second).
 // Once a second and once an hour the minutes are summarised and old rows
 // dropped.
+//
+// One panel at a time writes a record: a lock file beside it
+// (record.sqlite.lock) names the panel holding it, and a second panel's
+// record stops naming that one; a lock left by a panel that no longer runs
+// is taken over. A file deleted or replaced while in use is noticed at the
+// next write: a new file is started at the same path, and its first entry
+// says why.
 //
 // A record that cannot be opened or written stops: stopped() is emitted
 // once, with the reason, and nothing more is tried until the program starts
@@ -58,14 +66,21 @@ Q_SIGNALS:
     void written(int events, int seconds);
     void stopped(const QString &why);
     void movedAside(const QString &from, const QString &to);
+    // The file was deleted or replaced while in use; a new one was started.
+    void reopened(const QString &path, const QString &why);
 
 private:
     void stop(const QString &why);
+    // Takes the record's lock; false, with the reason, when another panel has it.
+    bool lock(QString *why);
+    // Before a write: the file still the one open, or a new one started.
+    bool stillOnDisk();
     // A write that failed: a damaged file is started afresh once, a busy one
     // tried again at the next second, anything else stops the record.
     void handleFailure();
 
     RecordSettings m_settings;
+    std::unique_ptr<QLockFile> m_lock;
     std::unique_ptr<RecordDatabase> m_db;
     WallClock m_clock;
     QTimer m_flushTimer;

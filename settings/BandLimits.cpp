@@ -33,10 +33,24 @@ QString BandLimits::storedText(const QVariant &value)
 }
 
 BandLimits BandLimits::fromStored(const std::optional<QVariant> &up,
-                                  const std::optional<QVariant> &down)
+                                  const std::optional<QVariant> &down,
+                                  const QStringList &misspeltKeys)
 {
     BandLimits band;
-    if (!up && !down)
+    QStringList misspelt;
+    bool upMisspelt = false;
+    bool downMisspelt = false;
+    for (const QString &key : misspeltKeys) {
+        const bool isUp = key.compare(QLatin1String("LimitUp"), Qt::CaseInsensitive) == 0;
+        const bool isDown = key.compare(QLatin1String("LimitDown"), Qt::CaseInsensitive) == 0;
+        if (!isUp && !isDown)
+            continue;
+        upMisspelt = upMisspelt || isUp;
+        downMisspelt = downMisspelt || isDown;
+        misspelt << QStringLiteral("%1 is not %2 (key names are case-sensitive)")
+                        .arg(key, isUp ? QStringLiteral("LimitUp") : QStringLiteral("LimitDown"));
+    }
+    if (!up && !down && misspelt.isEmpty())
         return band;
     // With one limit stored, the other is open but shows as loaded: empty.
     band.m_upText.clear();
@@ -55,8 +69,18 @@ BandLimits BandLimits::fromStored(const std::optional<QVariant> &up,
             unusable << QStringLiteral("LimitDown \"%1\"").arg(band.m_downText);
     }
     if (!unusable.isEmpty())
-        band.m_unusable = unusable.join(QStringLiteral(" and ")) +
-                          QStringLiteral(" is not a whole number of kHz");
+        misspelt.prepend(unusable.join(QStringLiteral(" and ")) +
+                         QStringLiteral(" is not a whole number of kHz"));
+    // The side of a misspelt key is closed, whatever the other key holds.
+    if (upMisspelt) {
+        band.m_up.reset();
+        band.m_upText.clear();
+    }
+    if (downMisspelt) {
+        band.m_down.reset();
+        band.m_downText.clear();
+    }
+    band.m_unusable = misspelt.join(QStringLiteral("; "));
     return band;
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 #include <QtGlobal>
 
@@ -24,8 +25,13 @@ public:
     // No limits stored: the open band.
     BandLimits() = default;
     // The stored values; std::nullopt for a key that is not stored.
+    // misspeltKeys: keys stored that differ from LimitUp or LimitDown only in
+    // letter case (SettingsStore::misspeltKeys()). Each makes its side
+    // unusable as a wrong value would, so a limit meant by the engineer
+    // never turns into no limit because of a typing slip.
     static BandLimits fromStored(const std::optional<QVariant> &up,
-                                 const std::optional<QVariant> &down);
+                                 const std::optional<QVariant> &down,
+                                 const QStringList &misspeltKeys = {});
     // A band nothing passes, for a store that cannot be trusted.
     static BandLimits closed(const QString &why);
 

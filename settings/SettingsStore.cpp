@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "settings/SettingsStore.h"
 
+#include "settings/FileTarget.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -242,6 +244,17 @@ bool write(const QString &key, const QString &text, QString *why)
             *why = health().problem + QStringLiteral("; it is left as it is");
         return false;
     }
+#ifdef Q_OS_UNIX
+    // Swapped since the start for a link to a device or a pipe: the store
+    // would read it (a pipe holds it up for good), then write through it or
+    // put a file in its place. Looked at before QSettings opens it.
+    if (const QString refused = FileTarget::refusal(storeFile(QSettings::UserScope));
+        !refused.isEmpty()) {
+        if (why)
+            *why = refused + QStringLiteral("; it is left as it is");
+        return false;
+    }
+#endif
     QSettings store(QSettings::NativeFormat, QSettings::UserScope, Application);
     store.setValue(sectionKey(Section, key), text);
     store.sync();

@@ -82,6 +82,7 @@ std::optional<AlarmStatus> AlarmStatus::fromJson(const QJsonObject &object)
     alarm.clearedUtc = time(object, "cleared");
     alarm.acknowledgedBy = text(object, "acknowledgedBy");
     alarm.acknowledgedUtc = time(object, "acknowledgedAt");
+    alarm.chattering = object.value(QLatin1String("chattering")).toBool(false);
     const QJsonValue raises = object.value(QLatin1String("raises"));
     if (raises.isDouble() && raises.toDouble() >= 0 && raises.toDouble() <= 4294967295.0)
         alarm.raises = static_cast<quint32>(std::floor(raises.toDouble()));

@@ -45,6 +45,9 @@ struct AlarmStatus
     std::optional<QString> acknowledgedBy;
     std::optional<QDateTime> acknowledgedUtc;
     quint32 raises = 0;
+    // Raised and cleared more often than a few times a minute (a panel that
+    // does not say so is taken as not chattering).
+    bool chattering = false;
 
     // One object of the feed's array; nothing when it is not an alarm this
     // agent knows (an id or a state a later panel may add, a missing field).

@@ -47,6 +47,9 @@ private:
         std::optional<QDateTime> raised;
         std::optional<QDateTime> cleared;
         std::optional<QDateTime> acknowledged;
+        bool chattering = false;
+        // Active as the last Raised or Cleared notice told it.
+        bool toldActive = false;
     };
     std::map<AlarmStatus::Kind, Known> known_;
 };

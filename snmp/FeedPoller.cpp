@@ -2,21 +2,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "snmp/FeedPoller.h"
 
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QNetworkRequest>
-
-namespace {
-// A status document is a few hundred bytes; anything far larger is not one,
-// and reading it whole would let a wrong address eat the agent's memory.
-constexpr qint64 MaxDocumentBytes = 1 << 20;
-constexpr char TooLarge[] = "txpanelTooLarge";
-} // namespace
-
-FeedPoller::FeedPoller(const QUrl &url, QNetworkAccessManager *network, int intervalMs,
-                       int timeoutMs, QObject *parent)
-    : QObject(parent), url_(url), network_(network), timeoutMs_(timeoutMs)
+FeedPoller::FeedPoller(const QUrl &url, int intervalMs, int timeoutMs, QObject *parent)
+    : QObject(parent), url_(url)
 {
+    limits_.totalMs = timeoutMs;
     ticker_.setInterval(intervalMs);
     connect(&ticker_, &QTimer::timeout, this, &FeedPoller::fetch);
 }
@@ -27,53 +16,40 @@ void FeedPoller::start()
     fetch();
 }
 
+void FeedPoller::setLimits(const FeedFetch::Limits &limits)
+{
+    const int totalMs = limits_.totalMs;
+    limits_ = limits;
+    limits_.totalMs = totalMs;
+}
+
 void FeedPoller::fetch()
 {
     if (inFlight_)
         return;
-    QNetworkRequest request(url_);
-    request.setTransferTimeout(timeoutMs_);
-    request.setRawHeader("Accept", "application/json");
-    QNetworkReply *reply = network_->get(request);
-    inFlight_ = reply;
-    connect(reply, &QNetworkReply::downloadProgress, reply, [reply](qint64 received, qint64) {
-        if (received > MaxDocumentBytes) {
-            reply->setProperty(TooLarge, true);
-            reply->abort();
-        }
-    });
-    connect(reply, &QNetworkReply::finished, this, [this, reply] { finish(reply); });
+    auto *fetch = new FeedFetch(url_, limits_, this);
+    inFlight_ = fetch;
+    connect(fetch, &FeedFetch::finished, this, &FeedPoller::finish);
+    fetch->start();
 }
 
-void FeedPoller::finish(QNetworkReply *reply)
+void FeedPoller::finish(FeedFetch::Outcome outcome, const QByteArray &body, const QString &reason)
 {
-    reply->deleteLater();
+    if (inFlight_)
+        inFlight_->deleteLater();
     inFlight_.clear();
-    const QVariant httpStatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    if (reply->property(TooLarge).toBool()) {
-        Q_EMIT failed(PanelStatus::State::InvalidFeed,
-                      QStringLiteral("the answer is over %1 bytes").arg(MaxDocumentBytes));
+    switch (outcome) {
+    case FeedFetch::Outcome::Unreachable:
+        Q_EMIT failed(PanelStatus::State::Unreachable, reason);
         return;
-    }
-    if (reply->error() == QNetworkReply::OperationCanceledError) {
-        // Qt's transfer timeout ends the request this way.
-        Q_EMIT failed(PanelStatus::State::Unreachable,
-                      QStringLiteral("no answer within %1 s").arg(timeoutMs_ / 1000.0));
+    case FeedFetch::Outcome::NotAFeed:
+        Q_EMIT failed(PanelStatus::State::InvalidFeed, reason);
         return;
-    }
-    if (!httpStatus.isValid()) {
-        // No HTTP answer at all: refused, timed out, no route, name unknown.
-        Q_EMIT failed(PanelStatus::State::Unreachable, reply->errorString());
-        return;
-    }
-    if (reply->error() != QNetworkReply::NoError || httpStatus.toInt() != 200) {
-        Q_EMIT failed(
-            PanelStatus::State::InvalidFeed,
-            QStringLiteral("HTTP %1: %2").arg(httpStatus.toInt()).arg(reply->errorString()));
-        return;
+    case FeedFetch::Outcome::Document:
+        break;
     }
     QString error;
-    const std::optional<PanelStatus> status = PanelStatus::fromJson(reply->readAll(), &error);
+    const std::optional<PanelStatus> status = PanelStatus::fromJson(body, &error);
     if (!status) {
         Q_EMIT failed(PanelStatus::State::InvalidFeed, error);
         return;

@@ -11,8 +11,6 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QNetworkAccessManager>
-#include <QNetworkProxy>
 #include <QTextStream>
 
 #include <memory>
@@ -74,16 +72,14 @@ int main(int argc, char *argv[])
     QObject::connect(&signals, &TerminationSignals::received, &app,
                      [](int) { QCoreApplication::quit(); });
 
-    QNetworkAccessManager network;
-    // The panels are on the station's own network: a web proxy set for the
-    // machine must not stand between the agent and them.
-    network.setProxy(QNetworkProxy::NoProxy);
-    // Declared after the network manager, so they go before it.
+    // Each feed is read on connections of its own, straight to the panel (a
+    // web proxy set for the machine never stands between them): one feed's
+    // flood or silence cannot hold up another's fetch.
     std::vector<std::unique_ptr<FeedPoller>> pollers;
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const int index = static_cast<int>(i) + 1;
-        auto poller = std::make_unique<FeedPoller>(options.feeds[i], &network, options.intervalMs,
-                                                   options.timeoutMs);
+        auto poller =
+            std::make_unique<FeedPoller>(options.feeds[i], options.intervalMs, options.timeoutMs);
         auto settle = [&, i, index] {
             const std::vector<NotificationTracker::Event> events =
                 trackers[i].update(rows[i].status);

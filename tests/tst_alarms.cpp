@@ -12,7 +12,9 @@
 #include "settings/SettingsStore.h"
 #include "support/PanelDriver.h"
 
+#include <QJsonArray>
 #include <QJsonObject>
+#include <QMetaEnum>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QSignalSpy>
@@ -137,6 +139,8 @@ private Q_SLOTS:
     void bookStates();
     void acknowledgementRecordsWhoAndWhen();
     void snapshotForTheFeed();
+    void flappingAlarmIsToldOnce_data();
+    void flappingAlarmIsToldOnce();
     void settingsFromTheStore_data();
     void settingsFromTheStore();
 };
@@ -451,6 +455,79 @@ void AlarmsTest::snapshotForTheFeed()
     QCOMPARE(quiet.value(QStringLiteral("state")).toString(), QStringLiteral("normal"));
     QVERIFY(quiet.value(QStringLiteral("raised")).isNull());
     QCOMPARE(quiet.value(QStringLiteral("raises")).toInt(), 0);
+}
+
+void AlarmsTest::flappingAlarmIsToldOnce_data()
+{
+    // A reading flapping about its threshold: raise, clear, raise... one
+    // flap every `everyMs`, then quiet.
+    QTest::addColumn<int>("flaps");
+    QTest::addColumn<int>("everyMs");
+    QTest::addColumn<bool>("endsActive");
+    QTest::addColumn<int>("raisesTold");        // changed(Raised) while flapping
+    QTest::addColumn<bool>("chattered");        // chatterChanged(true) once
+    QTest::addColumn<QStringList>("toldAfter"); // changed() once it settled
+
+    QTest::newRow("three flaps a minute: each told")
+        << 3 << 15000 << false << 3 << false << QStringList();
+    // The first three raises of a minute are told; the fourth makes it chatter.
+    QTest::newRow("a hundred flaps a minute: quiet after the third, settles cleared")
+        << 100 << 600 << false << 3 << true << QStringList();
+    QTest::newRow("ten flaps, settles raised: told so once settled")
+        << 10 << 1000 << true << 3 << true << QStringList{QStringLiteral("Raised")};
+    QTest::newRow("slow flaps, a few a minute: each told")
+        << 6 << 25000 << false << 6 << false << QStringList();
+}
+
+void AlarmsTest::flappingAlarmIsToldOnce()
+{
+    QFETCH(int, flaps);
+    QFETCH(int, everyMs);
+    QFETCH(bool, endsActive);
+    QFETCH(int, raisesTold);
+    QFETCH(bool, chattered);
+    QFETCH(QStringList, toldAfter);
+
+    AlarmBook book;
+    AlarmBook::ChatterLimits limits;
+    limits.settleMs = 200; // the panel waits a minute
+    book.setChatterLimits(limits);
+    QStringList told;
+    QObject::connect(&book, &AlarmBook::changed, &book,
+                     [&told](const AlarmEntry &, AlarmBook::Transition t) {
+                         told << QString::fromLatin1(
+                             QMetaEnum::fromType<AlarmBook::Transition>().valueToKey(int(t)));
+                     });
+    QSignalSpy chatter(&book, &AlarmBook::chatterChanged);
+    const QDateTime start = QDateTime::currentDateTimeUtc();
+    for (int i = 0; i < flaps; ++i) {
+        const QDateTime at = start.addMSecs(qint64(i) * everyMs);
+        QVERIFY(book.raise(AlarmKind::ReflectedHigh, QStringLiteral("2.5 W"), at));
+        if (i + 1 < flaps || !endsActive)
+            QVERIFY(book.clear(AlarmKind::ReflectedHigh, QStringLiteral("1.0 W"),
+                               at.addMSecs(everyMs / 2)));
+    }
+    const AlarmEntry during = book.entry(AlarmKind::ReflectedHigh);
+    QCOMPARE(told.count(QStringLiteral("Raised")), raisesTold);
+    QCOMPARE(during.raises, flaps); // every raise is counted all the same
+    QCOMPARE(during.chattering, chattered);
+    QCOMPARE(book.toJson().at(1).toObject().value(QStringLiteral("chattering")).toBool(),
+             chattered);
+    if (!chattered) {
+        QCOMPARE(chatter.count(), 0);
+        QCOMPARE(told.count(QStringLiteral("Cleared")), flaps);
+        return;
+    }
+    QCOMPARE(chatter.count(), 1);
+    QCOMPARE(during.chatterRaises, flaps);
+    // Quiet now: it settles, and says where it came to rest if that is not
+    // what was last told.
+    const int toldBefore = int(told.size());
+    QTRY_COMPARE(chatter.count(), 2);
+    QCOMPARE(chatter.at(1).at(1).toBool(), false);
+    QCOMPARE(told.mid(toldBefore), toldAfter);
+    QVERIFY(!book.entry(AlarmKind::ReflectedHigh).chattering);
+    QCOMPARE(book.entry(AlarmKind::ReflectedHigh).active(), endsActive);
 }
 
 void AlarmsTest::settingsFromTheStore_data()

@@ -104,9 +104,10 @@ const SettingsForm SettingsForms[] = {
     {"an invalid value", "[Startup]\nComm=1\nLimitUp=@Invalid()\nLimitDown=87500\n", false, 0, 0},
     {"a typed value", "[Startup]\nComm=1\nLimitUp=@Rect(0 0 1 1)\nLimitDown=87500\n", false, 0, 0},
     {"an empty limit", "[Startup]\nComm=1\nLimitUp=\nLimitDown=87500\n", false, 0, 0},
-    // Not read: only the lower limit stands, the upper is open.
-    {"a misspelt key", "[Startup]\nComm=1\nLimitup=100000\nLimitDown=87500\n", true, 87500,
-     1000000},
+    // The upper limit left out: open above.
+    {"only the lower limit", "[Startup]\nComm=1\nLimitDown=87500\n", true, 87500, 1000000},
+    // Not read, and not taken as no limit either: the band is closed.
+    {"a misspelt key", "[Startup]\nComm=1\nLimitup=100000\nLimitDown=87500\n", false, 0, 0},
     {"NUL bytes", QByteArray(64, '\0'), false, 0, 0},
     {"an empty file", QByteArray(), false, 0, 0},
 };

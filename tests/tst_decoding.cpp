@@ -158,19 +158,41 @@ void DecodingTest::bandLimits_data()
     QTest::addColumn<bool>("usable");
     QTest::addColumn<int>("lowestAccepted"); // -1: none
     QTest::addColumn<int>("highestAccepted");
+    QTest::addColumn<QStringList>("misspelt"); // keys stored in another letter case
+    // What the refusal names, when unusable.
+    QTest::addColumn<QString>("named");
     const QVariant absent = QVariant::fromValue(nullptr);
-    QTest::newRow("nothing stored") << absent << absent << true << 0 << 1000000;
+    QTest::newRow("nothing stored")
+        << absent << absent << true << 0 << 1000000 << QStringList() << QString();
     QTest::newRow("FM band") << QVariant(QStringLiteral("108000"))
-                             << QVariant(QStringLiteral("87500")) << true << 87500 << 108000;
+                             << QVariant(QStringLiteral("87500")) << true << 87500 << 108000
+                             << QStringList() << QString();
     QTest::newRow("only lower") << absent << QVariant(QStringLiteral("87500")) << true << 87500
-                                << 1000000;
+                                << 1000000 << QStringList() << QString();
     QTest::newRow("a list") << QVariant(QStringList{QStringLiteral("108"), QStringLiteral("000")})
-                            << QVariant(QStringLiteral("87500")) << false << -1 << -1;
-    QTest::newRow("invalid") << QVariant() << QVariant(QStringLiteral("87500")) << false << -1
-                             << -1;
+                            << QVariant(QStringLiteral("87500")) << false << -1 << -1
+                            << QStringList() << QString();
+    QTest::newRow("invalid") << QVariant() << QVariant(QStringLiteral("87500")) << false << -1 << -1
+                             << QStringList() << QString();
     QTest::newRow("a rectangle") << QVariant(QRect(0, 0, 1, 1)) << QVariant(QStringLiteral("0"))
-                                 << false << -1 << -1;
-    QTest::newRow("empty text") << QVariant(QString()) << absent << false << -1 << -1;
+                                 << false << -1 << -1 << QStringList() << QString();
+    QTest::newRow("empty text") << QVariant(QString()) << absent << false << -1 << -1
+                                << QStringList() << QString();
+    QTest::newRow("Limitup instead of LimitUp")
+        << absent << QVariant(QStringLiteral("87500")) << false << -1 << -1
+        << QStringList{QStringLiteral("Limitup")} << "Limitup is not LimitUp";
+    QTest::newRow("LIMITDOWN beside a good LimitUp")
+        << QVariant(QStringLiteral("108000")) << absent << false << -1 << -1
+        << QStringList{QStringLiteral("LIMITDOWN")} << "LIMITDOWN is not LimitDown";
+    QTest::newRow("a misspelt key beside the right one")
+        << QVariant(QStringLiteral("108000")) << QVariant(QStringLiteral("87500")) << false << -1
+        << -1 << QStringList{QStringLiteral("limitUp")} << "limitUp is not LimitUp";
+    QTest::newRow("misspelt, and a wrong value on the other side")
+        << absent << QVariant(QStringLiteral("87.5")) << false << -1 << -1
+        << QStringList{QStringLiteral("LIMITUP")} << "LimitDown \"87.5\" is not a whole number";
+    QTest::newRow("another key misspelt: the band stands")
+        << QVariant(QStringLiteral("108000")) << QVariant(QStringLiteral("87500")) << true << 87500
+        << 108000 << QStringList{QStringLiteral("comm")} << QString();
 }
 
 void DecodingTest::bandLimits()
@@ -180,15 +202,18 @@ void DecodingTest::bandLimits()
     QFETCH(bool, usable);
     QFETCH(int, lowestAccepted);
     QFETCH(int, highestAccepted);
+    QFETCH(QStringList, misspelt);
+    QFETCH(QString, named);
     auto stored = [](const QVariant &value) {
         return value.typeId() == QMetaType::Nullptr ? std::nullopt : std::optional<QVariant>(value);
     };
-    const BandLimits band = BandLimits::fromStored(stored(up), stored(down));
+    const BandLimits band = BandLimits::fromStored(stored(up), stored(down), misspelt);
     QCOMPARE(band.usable(), usable);
     if (!usable) {
-        for (const qint64 kHz : {0, 87500, 107900, 1000000})
+        for (const qint64 kHz : {0, 87500, 107900, 150000, 1000000})
             QVERIFY(!band.accepts(kHz));
         QVERIFY(band.refusal().contains(QLatin1String("UNUSABLE")));
+        QVERIFY2(band.refusal().contains(named), qPrintable(band.refusal()));
         return;
     }
     QVERIFY(band.accepts(lowestAccepted));

@@ -8,6 +8,7 @@
 // rude, slows the poll or changes what goes down the serial line.
 #include "app/frmTerminale.h"
 #include "feed/FeedDocuments.h"
+#include "feed/FeedHttpServer.h"
 #include "feed/FeedSettings.h"
 #include "feed/RequestHead.h"
 #include "feed/StatusFeed.h"
@@ -19,6 +20,7 @@
 #include "support/PanelDriver.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QHostAddress>
@@ -36,6 +38,7 @@
 #include <QtTest>
 
 #include <memory>
+#include <numeric>
 #include <vector>
 
 namespace {
@@ -112,6 +115,136 @@ QByteArray get(const char *path)
 {
     return QByteArray("GET ") + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
 }
+
+// A client that sends its request one byte a period and never finishes it,
+// coming straight back whenever the feed cuts it off, as a hostile local
+// program holding the feed's places would.
+class Dribbler
+{
+public:
+    Dribbler(quint16 port, int periodMs) : m_port(port)
+    {
+        m_tick.setInterval(periodMs);
+        QObject::connect(&m_tick, &QTimer::timeout, &m_socket, [this] { sendOne(); });
+        QObject::connect(&m_socket, &QTcpSocket::connected, &m_socket, [this] {
+            m_sent = 0;
+            sendOne();
+            m_tick.start();
+        });
+        QObject::connect(&m_socket, &QTcpSocket::readyRead, &m_socket,
+                         [this] { m_socket.readAll(); });
+        QObject::connect(&m_socket, &QTcpSocket::disconnected, &m_socket, [this] { again(); });
+        QObject::connect(&m_socket, &QTcpSocket::errorOccurred, &m_socket,
+                         [this](QAbstractSocket::SocketError) { again(); });
+        m_socket.connectToHost(QHostAddress(QHostAddress::LocalHost), m_port);
+    }
+    Dribbler(const Dribbler &) = delete;
+    Dribbler &operator=(const Dribbler &) = delete;
+    int comebacks() const { return m_comebacks; }
+
+private:
+    void sendOne()
+    {
+        static const QByteArray endless =
+            "GET /status.json HTTP/1.1\r\nHost: 127.0.0.1\r\nX-Pad: " + QByteArray(4000, 'a');
+        if (m_socket.state() == QAbstractSocket::ConnectedState)
+            m_socket.write(endless.mid(m_sent++ % endless.size(), 1));
+    }
+    void again()
+    {
+        m_tick.stop();
+        ++m_comebacks;
+        // Once the socket has finished with the old connection.
+        QTimer::singleShot(0, &m_socket, [this] {
+            m_socket.abort();
+            m_socket.connectToHost(QHostAddress(QHostAddress::LocalHost), m_port);
+        });
+    }
+
+    quint16 m_port;
+    QTcpSocket m_socket;
+    QTimer m_tick;
+    qsizetype m_sent = 0;
+    int m_comebacks = 0;
+};
+
+// The monitoring system: /status.json every period, each answer given up on
+// after a second; on a new connection each time, or on one kept open.
+class MonitoringReader
+{
+public:
+    MonitoringReader(quint16 port, int periodMs, bool keepAlive)
+        : m_port(port), m_keepAlive(keepAlive)
+    {
+        m_tick.setInterval(periodMs);
+        QObject::connect(&m_tick, &QTimer::timeout, &m_tick, [this] { ask(); });
+        m_tick.start();
+    }
+    MonitoringReader(const MonitoringReader &) = delete;
+    MonitoringReader &operator=(const MonitoringReader &) = delete;
+
+    int asked() const { return m_asked; }
+    int answeredInTime() const { return m_inTime; }
+    QString misses() const { return m_misses.join(QLatin1String(", ")); }
+    void stop() { m_tick.stop(); }
+
+private:
+    void ask()
+    {
+        finishLate();
+        if (!m_keepAlive || !m_socket || m_socket->state() != QAbstractSocket::ConnectedState) {
+            m_socket = std::make_unique<QTcpSocket>();
+            QObject::connect(m_socket.get(), &QTcpSocket::readyRead, m_socket.get(),
+                             [this] { take(); });
+            m_socket->connectToHost(QHostAddress(QHostAddress::LocalHost), m_port);
+        }
+        m_received.clear();
+        m_waiting = true;
+        m_since.start();
+        ++m_asked;
+        m_socket->write(m_keepAlive ? get("/status.json")
+                                    : "GET /status.json HTTP/1.1\r\nHost: 127.0.0.1\r\n"
+                                      "Connection: close\r\n\r\n");
+    }
+    void take()
+    {
+        m_received += m_socket->readAll();
+        const qsizetype end = m_received.indexOf("\r\n\r\n");
+        const QRegularExpressionMatch length =
+            QRegularExpression(QStringLiteral("Content-Length: (\\d+)"))
+                .match(QString::fromLatin1(m_received.left(end)));
+        if (!m_waiting || end < 0 || !length.hasMatch() ||
+            m_received.size() < end + 4 + length.captured(1).toInt())
+            return;
+        m_waiting = false;
+        const bool ok = m_received.startsWith("HTTP/1.1 200 ");
+        if (ok && m_since.elapsed() <= 1000)
+            ++m_inTime;
+        else
+            m_misses << QStringLiteral("%1 after %2 ms")
+                            .arg(QString::fromLatin1(m_received.left(12)))
+                            .arg(m_since.elapsed());
+    }
+    void finishLate()
+    {
+        if (m_waiting && m_since.elapsed() > 1000) {
+            m_misses << QStringLiteral("no answer in %1 ms").arg(m_since.elapsed());
+            m_waiting = false;
+            m_socket.reset();
+        }
+    }
+
+    quint16 m_port;
+    bool m_keepAlive;
+    QTimer m_tick;
+    std::unique_ptr<QTcpSocket> m_socket;
+    QByteArray m_received;
+    QElapsedTimer m_since;
+    bool m_waiting = false;
+    int m_asked = 0;
+    int m_inTime = 0;
+    QStringList m_misses;
+};
 
 // The listening TCP sockets this process holds, as "address:port", read off
 // /proc/net/tcp and tcp6 for the inodes of this process's open sockets.
@@ -287,6 +420,8 @@ private Q_SLOTS:
     void requestHeads();
     void settings_data();
     void settings();
+    void addressForms_data();
+    void addressForms();
 
     void answers_data();
     void answers();
@@ -300,6 +435,8 @@ private Q_SLOTS:
     void idleAndOversizedConnectionsAreClosed();
     void feedFollowsThePanel();
     void rudeClientsDoNotStopThePoll();
+    void dribblersCannotCrowdOutTheMonitoring_data();
+    void dribblersCannotCrowdOutTheMonitoring();
     void aReadingClientAddsNothingToTheLine();
 
 private:
@@ -743,7 +880,7 @@ void FeedTest::settings_data()
     QTest::newRow("a host name is not looked up")
         << QStringList{QStringLiteral("Enabled=true"), QStringLiteral("Address=feed.example")}
         << true << QStringLiteral("127.0.0.1:8740") << host
-        << QStringLiteral("[Feed] Address \"feed.example\" is not an IP address");
+        << QStringLiteral("[Feed] Address \"feed.example\" is not a dotted IPv4 address");
     QTest::newRow("port 0") << QStringList{QStringLiteral("Enabled=true"), QStringLiteral("Port=0")}
                             << true << QStringLiteral("127.0.0.1:8740") << host
                             << QStringLiteral("[Feed] Port \"0\" is not a port number");
@@ -778,6 +915,103 @@ void FeedTest::settings()
         QCOMPARE(settings.problem, QString());
     else
         QVERIFY2(settings.problem.startsWith(problem), qPrintable(settings.problem));
+}
+
+void FeedTest::addressForms_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("endpoint"); // empty: refused, the feed off
+    QTest::addColumn<QString>("warning");  // a part of it; empty for none
+
+    QTest::newRow("loopback") << "127.0.0.1"
+                              << "127.0.0.1:8740"
+                              << "";
+    QTest::newRow("IPv6 loopback") << "::1"
+                                   << "[::1]:8740"
+                                   << "";
+    QTest::newRow("localhost in capitals") << "LOCALHOST"
+                                           << "127.0.0.1:8740"
+                                           << "";
+    QTest::newRow("every IPv4 interface") << "0.0.0.0"
+                                          << "0.0.0.0:8740"
+                                          << "on every network interface of this computer";
+    QTest::newRow("every interface, IPv6") << "::"
+                                           << "[::]:8740"
+                                           << "on every network interface";
+    QTest::newRow("one interface") << "192.0.2.7"
+                                   << "192.0.2.7:8740"
+                                   << "reachable from beyond this computer";
+    QTest::newRow("a lone 0") << "0"
+                              << ""
+                              << "";
+    QTest::newRow("a short form") << "127.1"
+                                  << ""
+                                  << "";
+    QTest::newRow("one number") << "2130706433"
+                                << ""
+                                << "";
+    QTest::newRow("hexadecimal") << "0x7f.0.0.1"
+                                 << ""
+                                 << "";
+    QTest::newRow("a leading zero (octal to some)") << "010.0.0.1"
+                                                    << ""
+                                                    << "";
+    QTest::newRow("a part over 255") << "127.0.0.256"
+                                     << ""
+                                     << "";
+    QTest::newRow("five parts") << "1.2.3.4.5"
+                                << ""
+                                << "";
+    QTest::newRow("not IPv6") << "::1::2"
+                              << ""
+                              << "";
+    QTest::newRow("blank") << " "
+                           << ""
+                           << "";
+}
+
+void FeedTest::addressForms()
+{
+    QFETCH(QString, address);
+    QFETCH(QString, endpoint);
+    QFETCH(QString, warning);
+    QFile file(m_sandbox->storeDir() + QStringLiteral("/Tx_Orvel.conf"));
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write("[Feed]\nEnabled=true\nAddress=" + address.toUtf8() + "\n");
+    file.close();
+    SettingsStore::check();
+    const FeedSettings settings = FeedSettings::fromStore();
+    if (endpoint.isEmpty()) {
+        // Refused, naming the value and the forms taken; the feed stays off.
+        QVERIFY2(settings.problem.startsWith(
+                     QStringLiteral("[Feed] Address \"%1\" is not ").arg(address.trimmed())),
+                 qPrintable(settings.problem));
+        QVERIFY(settings.warning().isEmpty());
+        StatusFeed feed(w());
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("Address")));
+        QVERIFY(!feed.start(settings));
+        QVERIFY(!feed.isListening());
+        return;
+    }
+    QCOMPARE(settings.problem, QString());
+    QCOMPARE(settings.endpoint(), endpoint);
+    if (warning.isEmpty()) {
+        QCOMPARE(settings.warning(), QString());
+        return;
+    }
+    QVERIFY2(settings.warning().contains(warning) && settings.warning().contains(endpoint),
+             qPrintable(settings.warning()));
+    if (settings.address.protocol() == QAbstractSocket::IPv4Protocol &&
+        settings.address != QHostAddress(QHostAddress::AnyIPv4))
+        return; // not this computer's: nothing can listen there
+    // Said once on standard error by the feed that listens there.
+    FeedHttpServer server([] { return polling(); }, FeedLimits());
+    QTest::ignoreMessage(
+        QtWarningMsg,
+        QRegularExpression(
+            QStringLiteral("^txpanel: .*%1").arg(QRegularExpression::escape(warning))));
+    QString why;
+    QVERIFY2(server.listenOn(settings.address, 0, &why), qPrintable(why));
 }
 
 void FeedTest::answers_data()
@@ -1172,6 +1406,75 @@ void FeedTest::rudeClientsDoNotStopThePoll()
         }
     }
     QCOMPARE(told, int(malformed.size()));
+}
+
+void FeedTest::dribblersCannotCrowdOutTheMonitoring_data()
+{
+    // The panel's own figures (300 clients at a byte every 2 s, 60 at a byte
+    // every 0.5 s, against 512 places and a 2 s head) scaled down by five in
+    // time, and in number so that the test's own clients stay light.
+    QTest::addColumn<int>("slow");
+    QTest::addColumn<int>("fast");
+    QTest::addColumn<int>("places");
+    QTest::addColumn<bool>("keepAlive");
+
+    QTest::newRow("fewer dribblers than places, a new connection each time")
+        << 60 << 12 << 100 << false;
+    QTest::newRow("fewer dribblers than places, one connection kept open")
+        << 60 << 12 << 100 << true;
+    QTest::newRow("more dribblers than places, a new connection each time")
+        << 60 << 12 << 24 << false;
+    QTest::newRow("more dribblers than places, one connection kept open") << 60 << 12 << 24 << true;
+}
+
+void FeedTest::dribblersCannotCrowdOutTheMonitoring()
+{
+    QFETCH(int, slow);
+    QFETCH(int, fast);
+    QFETCH(int, places);
+    QFETCH(bool, keepAlive);
+
+    FeedLimits limits;
+    limits.maxConnections = places;
+    limits.headMs = 400;
+    limits.idleMs = 1000;
+    limits.lingerMs = 100;
+    FeedHttpServer server([] { return polling(); }, limits);
+    QString why;
+    QVERIFY2(server.listenOn(QHostAddress(QHostAddress::LocalHost), 0, &why), qPrintable(why));
+
+    std::vector<std::unique_ptr<Dribbler>> dribblers;
+    for (int i = 0; i < slow; ++i)
+        dribblers.push_back(std::make_unique<Dribbler>(server.port(), 400));
+    for (int i = 0; i < fast; ++i)
+        dribblers.push_back(std::make_unique<Dribbler>(server.port(), 100));
+    // Every place taken, or every dribbler in, before the reader starts.
+    QTRY_VERIFY(server.servedConnections() >= std::min(places, slow + fast));
+
+    MonitoringReader reader(server.port(), 250, keepAlive);
+    int mostServed = 0;
+    QTimer watch;
+    watch.setInterval(20);
+    QObject::connect(&watch, &QTimer::timeout, &watch,
+                     [&] { mostServed = std::max(mostServed, server.servedConnections()); });
+    watch.start();
+    QTRY_VERIFY_WITH_TIMEOUT(reader.asked() >= 20, 20000);
+    reader.stop();
+    QTest::qWait(1100); // the last answer's second
+    watch.stop();
+
+    QVERIFY2(reader.answeredInTime() * 100 >= 95 * reader.asked(),
+             qPrintable(QStringLiteral("%1 of %2 answered 200 within 1 s; missed: %3")
+                            .arg(reader.answeredInTime())
+                            .arg(reader.asked())
+                            .arg(reader.misses())));
+    // The dribblers were cut off and came back, and never held more places
+    // than there are.
+    QVERIFY(mostServed <= places);
+    const int comebacks = std::accumulate(
+        dribblers.begin(), dribblers.end(), 0,
+        [](int sum, const std::unique_ptr<Dribbler> &d) { return sum + d->comebacks(); });
+    QVERIFY2(comebacks >= slow + fast, qPrintable(QString::number(comebacks)));
 }
 
 void FeedTest::aReadingClientAddsNothingToTheLine()

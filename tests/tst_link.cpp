@@ -19,6 +19,10 @@
 #include "support/LineBytes.h"
 #include "support/PanelDriver.h"
 
+#include <QFileInfo>
+#include <QProcess>
+#include <QScopeGuard>
+#include <QSysInfo>
 #include <QTimer>
 #include <QtTest>
 
@@ -41,6 +45,8 @@ private Q_SLOTS:
     void reopeningAnOpenPort();
     void portThatCannotOpen_data();
     void portThatCannotOpen();
+    void lockFilesLeftBehind_data();
+    void lockFilesLeftBehind();
     void temperature_data();
     void temperature();
     void lockAndFrequencyQuestion_data();
@@ -281,6 +287,58 @@ void LinkTest::portThatCannotOpen()
     QVERIFY(!w().InitializeComPort(port));
     QVERIFY(!w().MSComm1->PortOpen());
     QVERIFY2(w().PortFailureReason.contains(reasonMentions), qPrintable(w().PortFailureReason));
+}
+
+void LinkTest::lockFilesLeftBehind_data()
+{
+    QTest::addColumn<bool>("holderRuns");
+    QTest::addColumn<QString>("told");
+    // Empty: the port opens.
+    QTest::newRow("a lock of a process that has ended: removed, ON opens") << false << "";
+    QTest::newRow("a lock of a running process: busy, naming it") << true << "busy: sleep (process";
+}
+
+void LinkTest::lockFilesLeftBehind()
+{
+    QFETCH(bool, holderRuns);
+    QFETCH(QString, told);
+    // A lock as Qt writes it: process id, program, host.
+    QString name = QFileInfo(m_sim->devicePath()).canonicalFilePath().mid(5);
+    const QString lockFile =
+        QStringLiteral("/run/lock/LCK..") + name.replace(QLatin1Char('/'), QLatin1Char('_'));
+    if (!QFileInfo(QStringLiteral("/run/lock")).isWritable())
+        QSKIP("/run/lock is not writable here");
+    QProcess holder;
+    holder.start(QStringLiteral("sleep"), {QStringLiteral("30")});
+    QVERIFY(holder.waitForStarted());
+    const qint64 pid = holder.processId();
+    if (!holderRuns) {
+        holder.kill();
+        QVERIFY(holder.waitForFinished());
+    }
+    {
+        QFile lock(lockFile);
+        QVERIFY(lock.open(QIODevice::WriteOnly | QIODevice::NewOnly));
+        lock.write(
+            QStringLiteral("%1\nsleep\n%2\n").arg(pid).arg(QSysInfo::machineHostName()).toLatin1());
+    }
+    // Whatever happens below, no lock of this test's is left behind.
+    const auto removeLock = qScopeGuard([&] {
+        QFile::remove(lockFile);
+        holder.kill();
+        holder.waitForFinished();
+    });
+
+    if (told.isEmpty()) {
+        QVERIFY2(w().InitializeComPort(QStringLiteral("1")), qPrintable(w().MSComm1->lastError()));
+        w().MSComm1->setPortOpen(false);
+        QVERIFY(!QFileInfo::exists(lockFile));
+        return;
+    }
+    QVERIFY(!w().InitializeComPort(QStringLiteral("1")));
+    const QString said = w().MSComm1->lastError();
+    QVERIFY2(said.contains(told) && said.contains(QString::number(pid)), qPrintable(said));
+    QVERIFY(QFileInfo::exists(lockFile));
 }
 
 void LinkTest::temperature_data()

@@ -524,9 +524,13 @@ void tst_PortDialog::misspeltKeyIsToldAndNotUsed()
     QVERIFY(panel().storeRaw("[Startup]\nLimitup=108000\nLimitDown=87500\n"));
     frmTerminale &window = panel().openWindow();
     QCOMPARE(window.lblCommunications(0)->text(), QStringLiteral("SETTING Limitup NOT USED"));
-    // Not read as the upper limit: only the lower one stands.
-    QVERIFY(Band.accepts(999990));
+    // Not read as the upper limit, nor taken as none: 150 MHz is not
+    // programmed, and the refusal names the key.
+    QVERIFY(!Band.accepts(150000));
+    QVERIFY(!Band.accepts(98000));
     QVERIFY(!Band.accepts(87400));
+    QVERIFY2(Band.refusal().contains(QLatin1String("Limitup is not LimitUp")),
+             qPrintable(Band.refusal()));
 }
 
 void tst_PortDialog::choiceNotSavedIsTold_data()
@@ -534,6 +538,10 @@ void tst_PortDialog::choiceNotSavedIsTold_data()
     QTest::addColumn<QString>("how");
     QTest::newRow("no folder can be made") << "notdir";
     QTest::newRow("the disk is full (file size limit)") << "full";
+    // Swapped after the start, when the store was found fine: never written
+    // through, never replaced by a plain file.
+    QTest::newRow("the store became a link to a device") << "device link";
+    QTest::newRow("the store became a pipe") << "fifo";
 }
 
 void tst_PortDialog::choiceNotSavedIsTold()
@@ -547,15 +555,25 @@ void tst_PortDialog::choiceNotSavedIsTold()
         blocker.close();
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
                            blocker.fileName() + QStringLiteral("/config"));
-    } else {
+    } else if (how == QLatin1String("full")) {
         panel().store(QStringLiteral("Comm"), QStringLiteral("2"));
         std::signal(SIGXFSZ, SIG_IGN);
         QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
         rlimit tiny = saved;
         tiny.rlim_cur = 8;
         QCOMPARE(::setrlimit(RLIMIT_FSIZE, &tiny), 0);
+    } else {
+        panel().store(QStringLiteral("Comm"), QStringLiteral("2"));
     }
     frmTerminale &window = panel().openWindow();
+    const QString store = panel().storeDir() + QStringLiteral("/Tx_Orvel.conf");
+    if (how == QLatin1String("device link")) {
+        QVERIFY(QFile::remove(store));
+        QVERIFY(QFile::link(QStringLiteral("/dev/null"), store));
+    } else if (how == QLatin1String("fifo")) {
+        QVERIFY(QFile::remove(store));
+        QCOMPARE(::mkfifo(QFile::encodeName(store).constData(), 0600), 0);
+    }
     panel().answerNextPortDialog(
         Answer::Ok, [](frmCom &dialog) { QTest::mouseClick(dialog.optCom1, Qt::LeftButton); });
     panel().answerNextBox();
@@ -565,6 +583,17 @@ void tst_PortDialog::choiceNotSavedIsTold()
     const QString told = panel().lastBox().text;
     QVERIFY2(told.contains(QLatin1String("Comm1 is used until the panel is closed")),
              qPrintable(told));
+    if (how == QLatin1String("device link")) {
+        QVERIFY2(told.contains(QLatin1String("links to a device")), qPrintable(told));
+        QCOMPARE(QFileInfo(store).symLinkTarget(), QStringLiteral("/dev/null"));
+    } else if (how == QLatin1String("fifo")) {
+        QVERIFY2(told.contains(QLatin1String("is a pipe (FIFO)")), qPrintable(told));
+        struct stat after
+        {
+        };
+        QCOMPARE(::lstat(QFile::encodeName(store).constData(), &after), 0);
+        QVERIFY(S_ISFIFO(after.st_mode));
+    }
     QCOMPARE(Comm.toString(), QStringLiteral("1"));
     QCOMPARE(window.sbrStatus->panelText(3), QStringLiteral("Com: 1"));
 }

@@ -16,22 +16,27 @@
 #include "record/Recorder.h"
 #include "record/StationWindow.h"
 #include "sim/TxSimulator.h"
+#include "support/LockFiles.h"
 #include "support/PanelDriver.h"
 
 #include <QApplication>
 #include <QDirIterator>
+#include <QLabel>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStandardPaths>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <csignal>
 #include <cstdio>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace {
 constexpr qint64 Day = 86400;
@@ -148,7 +153,12 @@ private Q_SLOTS:
     void recordThatCannotOpenIsToldOnce();
     void killedWhileWriting_data();
     void killedWhileWriting();
+    void fullDiskStopsTheRecordNotThePoll_data();
     void fullDiskStopsTheRecordNotThePoll();
+    void recordTellsTheTruthAboutItself_data();
+    void recordTellsTheTruthAboutItself();
+    void exportReplacesOnlyFiles_data();
+    void exportReplacesOnlyFiles();
     void exportMatchesTheDatabase_data();
     void exportMatchesTheDatabase();
     void recordingOffWritesNothing_data();
@@ -481,7 +491,8 @@ static int runChild(const QString &how)
         const QString file = station->recorder()->settings().path;
         const qint64 largest =
             qMax(QFileInfo(file).size(), QFileInfo(file + QStringLiteral("-wal")).size());
-        std::signal(SIGXFSZ, SIG_IGN);
+        if (qEnvironmentVariableIsSet("TXPANEL_TEST_IGNORE_XFSZ"))
+            std::signal(SIGXFSZ, SIG_IGN);
         rlimit limit{};
         limit.rlim_cur = limit.rlim_max = rlim_t(largest + 12000);
         if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
@@ -584,21 +595,40 @@ void RecordTest::killedWhileWriting()
     QVERIFY(file.eventKinds.contains(QStringLiteral("connection")));
 }
 
+void RecordTest::fullDiskStopsTheRecordNotThePoll_data()
+{
+    // Whether the test's child ignores SIGXFSZ itself (as for a full disk,
+    // where no signal comes), or leaves that to the panel, as under ulimit -f.
+    QTest::addColumn<bool>("childIgnoresSignal");
+    QTest::newRow("a disk that fills") << true;
+    QTest::newRow("a file-size limit (ulimit -f)") << false;
+}
+
 void RecordTest::fullDiskStopsTheRecordNotThePoll()
 {
+    QFETCH(bool, childIgnoresSignal);
     QProcess child;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("TXPANEL_TEST_CHILD"), QStringLiteral("record-full"));
+    if (childIgnoresSignal)
+        env.insert(QStringLiteral("TXPANEL_TEST_IGNORE_XFSZ"), QStringLiteral("1"));
     env.insert(QStringLiteral("TXPANEL_RECORD_PATH"), path());
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     child.setProcessEnvironment(env);
     child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     child.start(QCoreApplication::applicationFilePath(), {});
     QVERIFY(child.waitForStarted());
+    const qint64 childPid = child.processId();
+    const auto locks = qScopeGuard([childPid] { removeSerialLocksOf(childPid); });
     QVERIFY(child.waitForFinished(60000));
     const QStringList lines =
         QString::fromUtf8(child.readAllStandardOutput()).split(QLatin1Char('\n'));
+    QCOMPARE(child.exitStatus(), QProcess::NormalExit); // not ended by SIGXFSZ
     QCOMPARE(child.exitCode(), 0);
+    if (!childIgnoresSignal)
+        QVERIFY2(lines.filter(QRegularExpression(QStringLiteral("^STOPPED .*ulimit -f"))).size() ==
+                     1,
+                 qPrintable(lines.join(QLatin1Char('|'))));
     QCOMPARE(lines.filter(QRegularExpression(QStringLiteral("^STOPPED "))).size(), 1);
     // Told once: one notification, the window title, the Station window.
     QCOMPARE(lines.filter(QStringLiteral("NOTIFIED ")),
@@ -617,6 +647,196 @@ void RecordTest::fullDiskStopsTheRecordNotThePoll()
     const FileCheck file = checkFile(path());
     QCOMPARE(file.integrity, QStringLiteral("ok"));
     QVERIFY(file.eventKinds.contains(QStringLiteral("record")));
+}
+
+void RecordTest::recordTellsTheTruthAboutItself_data()
+{
+    QTest::addColumn<QString>("happening");
+    QTest::addColumn<bool>("recordingAfter");
+    // In the reason the record stopped for, or in the new record's first entry.
+    QTest::addColumn<QString>("told");
+
+    QTest::newRow("a second panel on the same record")
+        << "second panel" << false
+        << QStringLiteral("is in use by another panel (%1, process %2 on ")
+               .arg(QCoreApplication::applicationName())
+               .arg(QCoreApplication::applicationPid());
+    QTest::newRow("a lock left by a panel that no longer runs") << "stale lock" << true << "";
+    QTest::newRow("the file deleted while in use") << "deleted" << true << "was deleted";
+    QTest::newRow("the file and its journal deleted while in use")
+        << "deleted with journal" << true << "was deleted";
+    QTest::newRow("another file put in its place")
+        << "replaced" << true << "was replaced by another file";
+    QTest::newRow("a link to a device put in its place")
+        << "replaced by device link" << false << "links to a device";
+}
+
+void RecordTest::recordTellsTheTruthAboutItself()
+{
+    QFETCH(QString, happening);
+    QFETCH(bool, recordingAfter);
+    QFETCH(QString, told);
+
+    if (happening == QLatin1String("stale lock")) {
+        // The pid of a process that has ended, in the lock's own format.
+        QProcess gone;
+        gone.start(QStringLiteral("true"), {});
+        QVERIFY(gone.waitForStarted());
+        const qint64 pid = gone.processId();
+        QVERIFY(gone.waitForFinished());
+        QFile lock(path() + QStringLiteral(".lock"));
+        QVERIFY(lock.open(QIODevice::WriteOnly));
+        lock.write(QStringLiteral("%1\n%2\n%3\n")
+                       .arg(pid)
+                       .arg(QCoreApplication::applicationName(), QSysInfo::machineHostName())
+                       .toUtf8());
+    }
+    auto first = std::make_unique<Recorder>(recordAt(path()));
+    QSignalSpy stopped(first.get(), &Recorder::stopped);
+    QSignalSpy reopened(first.get(), &Recorder::reopened);
+    QVERIFY2(first->start(), qPrintable(first->problem()));
+    first->addEvent(logEntry(Noon, QStringLiteral("port"), QStringLiteral("before")));
+    first->flush();
+
+    if (happening == QLatin1String("second panel")) {
+        Recorder second(recordAt(path()));
+        QSignalSpy secondStopped(&second, &Recorder::stopped);
+        QVERIFY(!second.start());
+        QCOMPARE(secondStopped.count(), 1);
+        QVERIFY2(second.problem().contains(told), qPrintable(second.problem()));
+        // The first panel's record goes on, and once it has ended the lock
+        // is free for the next.
+        QVERIFY(first->recording());
+        first.reset();
+        Recorder third(recordAt(path()));
+        QVERIFY2(third.start(), qPrintable(third.problem()));
+        return;
+    }
+    if (happening.startsWith(QLatin1String("deleted"))) {
+        QVERIFY(QFile::remove(path()));
+        if (happening.endsWith(QLatin1String("journal"))) {
+            QFile::remove(path() + QStringLiteral("-wal"));
+            QFile::remove(path() + QStringLiteral("-shm"));
+        }
+    } else if (happening == QLatin1String("replaced")) {
+        const QString other = m_dir->filePath(QStringLiteral("other.sqlite"));
+        {
+            RecordDatabase db(other);
+            QVERIFY(db.open(Noon));
+        }
+        QVERIFY(::rename(QFile::encodeName(other).constData(),
+                         QFile::encodeName(path()).constData()) == 0);
+    } else if (happening == QLatin1String("replaced by device link")) {
+        QVERIFY(QFile::remove(path()));
+        QVERIFY(QFile::link(QStringLiteral("/dev/null"), path()));
+    }
+    first->addEvent(logEntry(Noon.addSecs(1), QStringLiteral("port"), QStringLiteral("after")));
+    first->flush();
+
+    QCOMPARE(first->recording(), recordingAfter);
+    if (!recordingAfter) {
+        QCOMPARE(stopped.count(), 1);
+        QVERIFY2(first->problem().contains(told), qPrintable(first->problem()));
+        return;
+    }
+    QCOMPARE(stopped.count(), 0);
+    QCOMPARE(reopened.count(), told.isEmpty() ? 0 : 1);
+    if (!told.isEmpty())
+        QVERIFY2(reopened.at(0).at(1).toString().contains(told),
+                 qPrintable(reopened.at(0).at(1).toString()));
+    first.reset();
+    // What the file at the path holds now: the entry after, and (in a new
+    // file) the record's own note of why it is new.
+    const FileCheck file = checkFile(path());
+    QCOMPARE(file.integrity, QStringLiteral("ok"));
+    QVERIFY(file.eventKinds.contains(QStringLiteral("port")));
+    QCOMPARE(file.eventKinds.contains(QStringLiteral("record")), true);
+}
+
+void RecordTest::exportReplacesOnlyFiles_data()
+{
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<QString>("refusal"); // empty: the export is written
+
+    QTest::newRow("a new file") << "new"
+                                << "";
+    QTest::newRow("a file to replace") << "file"
+                                       << "";
+    QTest::newRow("a link to a file") << "link to file"
+                                      << "";
+    QTest::newRow("a link to a device") << "link to device"
+                                        << "links to a device";
+    QTest::newRow("a pipe (FIFO)") << "fifo"
+                                   << "is a pipe (FIFO)";
+    QTest::newRow("a link to a pipe") << "link to fifo"
+                                      << "links to a pipe (FIFO)";
+    QTest::newRow("a folder") << "folder"
+                              << "is a folder";
+    QTest::newRow("a link to nothing") << "dangling link"
+                                       << "is a link to nothing";
+}
+
+void RecordTest::exportReplacesOnlyFiles()
+{
+    QFETCH(QString, target);
+    QFETCH(QString, refusal);
+    Recorder recorder(recordAt(path()));
+    QVERIFY(recorder.start());
+    recorder.addEvent(
+        logEntry(QDateTime::currentDateTimeUtc(), QStringLiteral("port"), QStringLiteral("one")));
+    recorder.flush();
+
+    const QString csv = m_dir->filePath(QStringLiteral("export.csv"));
+    const QString file = m_dir->filePath(QStringLiteral("plain.csv"));
+    const QString fifo = m_dir->filePath(QStringLiteral("pipe"));
+    {
+        QFile plain(target == QLatin1String("file") ? csv : file);
+        QVERIFY(plain.open(QIODevice::WriteOnly));
+        plain.write("old\n");
+    }
+    QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+    if (target == QLatin1String("link to file"))
+        QVERIFY(QFile::link(file, csv));
+    else if (target == QLatin1String("link to device"))
+        QVERIFY(QFile::link(QStringLiteral("/dev/null"), csv));
+    else if (target == QLatin1String("fifo"))
+        QVERIFY(::rename(QFile::encodeName(fifo).constData(), QFile::encodeName(csv).constData()) ==
+                0);
+    else if (target == QLatin1String("link to fifo"))
+        QVERIFY(QFile::link(fifo, csv));
+    else if (target == QLatin1String("folder"))
+        QVERIFY(QDir().mkdir(csv));
+    else if (target == QLatin1String("dangling link"))
+        QVERIFY(QFile::link(m_dir->filePath(QStringLiteral("nowhere.csv")), csv));
+    const QFileInfo before(csv);
+
+    // As the operator does it: the Station window's export, after "replace?".
+    StationWindow window(nullptr, &recorder);
+    RecordExport *job =
+        window.exportTo(RecordExport::What::Log, QDateTime::currentDateTimeUtc().addDays(-1),
+                        QDateTime::currentDateTimeUtc().addDays(1), {}, csv);
+    QVERIFY(job);
+    QTRY_VERIFY(window.exportNote()->text().startsWith(QLatin1String("Export done")) ||
+                window.exportNote()->text().startsWith(QLatin1String("EXPORT FAILED")));
+    const QString note = window.exportNote()->text();
+    const QFileInfo after(csv);
+    if (refusal.isEmpty()) {
+        QVERIFY2(note.startsWith(QLatin1String("Export done: 2 rows")), qPrintable(note));
+        // A link stays a link; the file it names gets the export.
+        QCOMPARE(after.isSymLink(), before.isSymLink());
+        QFile written(csv);
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        QVERIFY(written.readAll().contains("one"));
+        return;
+    }
+    QVERIFY2(note.startsWith(QLatin1String("EXPORT FAILED: ")) && note.contains(refusal),
+             qPrintable(note));
+    // Nothing was replaced: the same kind of thing at the same place.
+    QCOMPARE(after.isSymLink(), before.isSymLink());
+    QCOMPARE(after.symLinkTarget(), before.symLinkTarget());
+    QCOMPARE(after.isDir(), before.isDir());
+    QCOMPARE(after.isFile(), before.isFile());
+    QVERIFY(QFileInfo(file).size() == 4);
 }
 
 void RecordTest::exportMatchesTheDatabase_data()
@@ -772,6 +992,8 @@ void RecordTest::recordingOffWritesNothing()
     panel.setProcessChannelMode(QProcess::ForwardedChannels);
     panel.start(program, {});
     QVERIFY(panel.waitForStarted());
+    const qint64 panelPid = panel.processId();
+    const auto locks = qScopeGuard([panelPid] { removeSerialLocksOf(panelPid); });
     // Polling for a while: the simulator answers in this process's loop.
     QTRY_VERIFY_WITH_TIMEOUT(sim.exchanges() >= 60, 30000);
     const int seen = sim.exchanges();

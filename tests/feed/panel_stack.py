@@ -31,6 +31,22 @@ class Failure(Exception):
     pass
 
 
+def remove_serial_locks_of(pid):
+    """A panel ended by a signal leaves its serial lock behind (it ends at
+    once, without closing the port): the test removes the locks naming it."""
+    folder = "/run/lock"
+    if not os.path.isdir(folder):
+        return
+    for name in os.listdir(folder):
+        path = os.path.join(folder, name)
+        try:
+            with open(path) as lock:
+                if name.startswith("LCK..") and lock.readline().strip() == str(pid):
+                    os.remove(path)
+        except (OSError, ValueError):
+            pass
+
+
 def free_port(kind=socket.SOCK_STREAM):
     with socket.socket(socket.AF_INET, kind) as s:
         s.bind(("127.0.0.1", 0))
@@ -172,6 +188,7 @@ Name={self.name_ini}
             except subprocess.TimeoutExpired:
                 process.kill()
                 process.wait()
+            remove_serial_locks_of(process.pid)
             setattr(self, name, None)
         if getattr(self, "panel_log", None):
             self.panel_log.close()
