@@ -17,11 +17,18 @@ PanelProgram::PanelProgram() : m_panel(std::make_unique<frmTerminale>())
     QObject::connect(m_feed.get(), &StatusFeed::unavailable, &panel, [&panel](const QString &why) {
         panel.noteStartupProblem(QStringLiteral("STATUS FEED NOT AVAILABLE"), why);
     });
-    m_feed->start(FeedSettings::fromStore());
+    const FeedSettings feedSettings = FeedSettings::fromStore();
+    m_feed->start(feedSettings);
     // Alarms, the transmitter log and the Station window, when the settings
     // ask for them. The feed publishes the alarms (none while they are off).
     m_station = new Station(panel);
     m_feed->setAlarmBook(m_station->alarmBook());
+    // A feed that answers beyond this computer is said once: on the label's
+    // tool tip and in the record (standard error has it from the feed).
+    if (m_feed->isListening() && !feedSettings.warning().isEmpty()) {
+        panel.noteStartupWarning(feedSettings.warning());
+        m_station->watch().logNotice(QStringLiteral("feed"), feedSettings.warning());
+    }
     // Once the line is closed and the record written, the feed's port is let
     // go at once rather than when the process is gone.
     QObject::connect(&panel, &frmTerminale::programEnding, m_feed.get(), &StatusFeed::stop);

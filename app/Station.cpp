@@ -52,6 +52,8 @@ void Station::attach()
     connect(&m_watch, &StationWatch::alarmChanged, this, &Station::alarmChanged);
     connect(&m_watch, &StationWatch::recordStopped, this, &Station::recordStopped);
     connect(&m_watch, &StationWatch::recordMovedAside, this, &Station::recordMovedAside);
+    connect(&m_watch, &StationWatch::recordReopened, this, &Station::recordReopened);
+    connect(&m_watch, &StationWatch::chatterChanged, this, &Station::chatterChanged);
     // Heard from the first: a record moved aside or stopped as it opens.
     m_watch.start();
 
@@ -97,9 +99,12 @@ QString Station::titleNote() const
         const auto more = [](const QList<AlarmKind> &kinds) {
             return kinds.size() > 1 ? QStringLiteral(" (+%1)").arg(kinds.size() - 1) : QString();
         };
+        const auto chattering = [book](AlarmKind kind) {
+            return book->entry(kind).chattering ? QStringLiteral(" (CHATTERING)") : QString();
+        };
         if (!active.isEmpty())
             notes << QStringLiteral("ALARM: ") + AlarmKinds::title(active.constFirst()) +
-                         more(active);
+                         chattering(active.constFirst()) + more(active);
         else if (!cleared.isEmpty())
             notes << QStringLiteral("ALARM CLEARED, NOT ACKNOWLEDGED: ") +
                          AlarmKinds::title(cleared.constFirst()) + more(cleared);
@@ -134,6 +139,26 @@ void Station::recordMovedAside(const QString &from, const QString &to)
                        .arg(from, to);
     updateWindowStatus();
     m_notifier->notify(QStringLiteral("RECORD DAMAGED - NEW ONE STARTED"), m_recordNote, false);
+}
+
+void Station::recordReopened(const QString &path, const QString &why)
+{
+    Q_UNUSED(path)
+    // "why" names the file: "<path> was deleted while in use".
+    m_recordNote = why + QStringLiteral(": a new record was started there.");
+    updateWindowStatus();
+    m_notifier->notify(QStringLiteral("RECORD REOPENED"), m_recordNote, false);
+}
+
+void Station::chatterChanged(AlarmKind kind, bool chattering)
+{
+    // One word for all the flaps, instead of a notification each.
+    if (chattering && m_watch.alarmSettings().notify)
+        m_notifier->notify(
+            QStringLiteral("ALARM CHATTERING: ") + AlarmKinds::title(kind),
+            QStringLiteral("Raised and cleared again and again; told once more when it settles."),
+            true);
+    updateTitle();
 }
 
 void Station::updateWindowStatus()

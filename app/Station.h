@@ -69,6 +69,8 @@ private:
     void alarmChanged(AlarmKind kind, AlarmBook::Transition transition);
     void recordStopped(const QString &why);
     void recordMovedAside(const QString &from, const QString &to);
+    void recordReopened(const QString &path, const QString &why);
+    void chatterChanged(AlarmKind kind, bool chattering);
     void updateTitle();
     void updateWindowStatus();
 

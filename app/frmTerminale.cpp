@@ -133,6 +133,14 @@ void frmTerminale::noteStartupProblem(const QString &label, const QString &why)
     said->setToolTip(said->toolTip().isEmpty() ? why : said->toolTip() + QLatin1Char('\n') + why);
 }
 
+void frmTerminale::noteStartupWarning(const QString &text)
+{
+    ReadoutLabel *said = lblCommunications(0);
+    if (!said->toolTip().contains(text))
+        said->setToolTip(said->toolTip().isEmpty() ? text
+                                                   : said->toolTip() + QLatin1Char('\n') + text);
+}
+
 void frmTerminale::showPort()
 {
     sbrStatus->setPanelValue(StatusPanel::Port, Comm.toString());

@@ -77,6 +77,8 @@ public:
     // and the reason in its tool tip, which stays once a connection has
     // taken the text over.
     void noteStartupProblem(const QString &label, const QString &why);
+    // Something to know, not a fault: the label's tool tip only.
+    void noteStartupWarning(const QString &text);
 
     // --- power and connection sequence (app/power.cpp) ---
     // Hands ON or OFF to the engine and returns at once; the button stays

@@ -3,11 +3,14 @@
 
 #include "app/PanelProgram.h"
 #include "app/frmTerminale.h"
+#include "record/RecordFiles.h"
 
 #include <QApplication>
 
 int main(int argc, char *argv[])
 {
+    // Before anything is written: a file-size limit stops the record, not the panel.
+    RecordFiles::keepRunningPastFileSizeLimit();
     QApplication app(argc, argv);
     // Lets the desktop match the window to its installed entry and icon.
     QGuiApplication::setDesktopFileName(QStringLiteral(TXPANEL_APP_ID));

@@ -148,9 +148,7 @@ void frmTerminale::showOtherDevice(const QString &why)
 void frmTerminale::showLineNotice(const QString &text)
 {
     qWarning("txpanel: %s", qUtf8Printable(text));
-    const QString said = lblCommunications(0)->toolTip();
-    if (!said.contains(text))
-        lblCommunications(0)->setToolTip(said.isEmpty() ? text : said + QLatin1Char('\n') + text);
+    noteStartupWarning(text);
 }
 
 void frmTerminale::endConnection()

@@ -37,6 +37,10 @@ void StationWatch::attach()
                     logAlarm(entry.kind, transition);
                     Q_EMIT alarmChanged(entry.kind, transition);
                 });
+        connect(m_book, &AlarmBook::chatterChanged, this,
+                [this](const AlarmEntry &entry, bool chattering) {
+                    Q_EMIT chatterChanged(entry.kind, chattering);
+                });
         m_tick.setInterval(1000);
         connect(&m_tick, &QTimer::timeout, this, [this] { apply(m_rules->tick(m_monotonic())); });
     }
@@ -47,6 +51,7 @@ void StationWatch::attach()
             Q_EMIT recordStopped(why);
         });
         connect(m_recorder, &Recorder::movedAside, this, &StationWatch::recordMovedAside);
+        connect(m_recorder, &Recorder::reopened, this, &StationWatch::recordReopened);
     }
 
     connect(&m_engine, &LinkEngine::stateChanged, this, &StationWatch::stateChanged);
@@ -75,10 +80,8 @@ void StationWatch::attach()
         logEvent(QStringLiteral("resume"), QString(), QString(), QString(),
                  QStringLiteral("other device"), why);
     });
-    connect(&m_engine, &LinkEngine::lineNotice, this, [this](const QString &text) {
-        logEvent(QStringLiteral("link"), QString(), QString(), QString(), QStringLiteral("notice"),
-                 text);
-    });
+    connect(&m_engine, &LinkEngine::lineNotice, this,
+            [this](const QString &text) { logNotice(QStringLiteral("link"), text); });
     connect(&m_engine, &LinkEngine::resumeAttempted, this, [this](bool answered) {
         logEvent(QStringLiteral("resume"), QString(), QString(), QString(),
                  answered ? QStringLiteral("answered") : QStringLiteral("no answer"), QString());
@@ -101,6 +104,11 @@ void StationWatch::logEvent(const QString &kind, const QString &subject, const Q
     if (m_recorder)
         m_recorder->addEvent({when.isValid() ? when : m_wall(), kind, QString(), subject, oldValue,
                               newValue, outcome, detail});
+}
+
+void StationWatch::logNotice(const QString &kind, const QString &text)
+{
+    logEvent(kind, QString(), QString(), QString(), QStringLiteral("notice"), text);
 }
 
 void StationWatch::logPortChoice(const QString &port, bool stored)

@@ -55,6 +55,9 @@ public:
 
     // Acknowledged in the user's name; nothing goes to the transmitter.
     bool acknowledge(AlarmKind kind, const QString &user);
+    // Something the operator should know about how the program runs (a feed
+    // answering beyond this computer), logged as a notice of that kind.
+    void logNotice(const QString &kind, const QString &text);
     // A port chosen by the operator, and whether it was stored.
     void logPortChoice(const QString &port, bool stored);
     // The program ends, that way ("File, Exit", "SIGTERM"…): the log says so
@@ -67,6 +70,8 @@ Q_SIGNALS:
     void alarmChanged(AlarmKind kind, AlarmBook::Transition transition);
     void recordStopped(const QString &why);
     void recordMovedAside(const QString &from, const QString &to);
+    void recordReopened(const QString &path, const QString &why);
+    void chatterChanged(AlarmKind kind, bool chattering);
 
 private:
     void attach();

@@ -757,14 +757,15 @@ void FeedTest::alarmDocuments()
     QCOMPARE(inStatus, document.value(QStringLiteral("alarms")));
     QCOMPARE(document[QStringLiteral("alarms")][1][QStringLiteral("state")].toString(), state);
 
-    // /metrics: after the readings' families, three more, each declared with
+    // /metrics: after the readings' families, four more, each declared with
     // its type and with a sample per alarm, 0 but for those lit.
     const QStringList all = alarmSamples(metrics);
-    QCOMPARE(all.size(), 3 * int(AlarmKinds::All.size()));
+    QCOMPARE(all.size(), 4 * int(AlarmKinds::All.size()));
     QCOMPARE(all.filter(QRegularExpression(QStringLiteral(" (?!0$)\\S+$"))), lit);
     QCOMPARE(samples(metrics), samples(FeedDocuments::metricsText(polling())) + all);
     for (const char *family : {"txpanel_alarm_active gauge", "txpanel_alarm_unacknowledged gauge",
-                               "txpanel_alarm_raises_total counter"}) {
+                               "txpanel_alarm_raises_total counter",
+                               "txpanel_alarm_chattering gauge"}) {
         const QByteArray name = QByteArray(family).split(' ').constFirst();
         QVERIFY2(metrics.contains("\n# HELP " + name + ' '), family);
         QVERIFY2(metrics.contains(QByteArray("\n# TYPE ") + family + '\n'), family);
@@ -987,7 +988,7 @@ void FeedTest::addressForms()
                      QStringLiteral("[Feed] Address \"%1\" is not ").arg(address.trimmed())),
                  qPrintable(settings.problem));
         QVERIFY(settings.warning().isEmpty());
-        StatusFeed feed(w());
+        StatusFeed feed(w().engine());
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("Address")));
         QVERIFY(!feed.start(settings));
         QVERIFY(!feed.isListening());
