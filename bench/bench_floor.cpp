@@ -269,6 +269,7 @@ struct Figures
     double cpu = 0;
     double user = 0;
     double system = 0;
+    double cpuPerExchangeUs = 0;
     double wakeUpsPerExchange = 0;
     qint64 ownStartKiB = 0;
     qint64 ownEndKiB = 0;
@@ -391,6 +392,7 @@ Figures between(const Poller &poller, const Sample &end, double seconds)
             100.0 * (end.cpu - start.cpu) / seconds,
             100.0 * (end.user - start.user) / seconds,
             100.0 * (end.system - start.system) / seconds,
+            exchanges > 0 ? (end.cpu - start.cpu) / exchanges * 1e6 : 0.0,
             exchanges > 0 ? double(end.wakeUps - start.wakeUps) / exchanges : 0.0,
             start.ownKiB,
             end.ownKiB,
@@ -469,14 +471,15 @@ bool runRound(int round, int seconds, const QString &dir, RoundResult &result)
     const Figures &floor = result[0];
     for (size_t i = 0; i < pollers.size(); ++i) {
         const Figures &f = result[i];
-        std::printf("  %-30s %5.2f cycles/s  CPU %5.3f %% of a core (user %5.3f, system %5.3f)  "
-                    "%4.2f wake-ups/exchange  RssAnon %lld -> %lld KiB (highest %lld)",
-                    pollers[i].name, f.cyclesPerSecond, f.cpu, f.user, f.system,
-                    f.wakeUpsPerExchange, static_cast<long long>(f.ownStartKiB),
-                    static_cast<long long>(f.ownEndKiB), static_cast<long long>(f.ownHighestKiB));
+        std::printf("  %-30s %5.2f cycles/s, CPU %5.3f %% of a core (user %5.3f, system %5.3f)",
+                    pollers[i].name, f.cyclesPerSecond, f.cpu, f.user, f.system);
         if (i > 0)
-            std::printf("  x%.2f the floor", floor.cpu > 0 ? f.cpu / floor.cpu : 0.0);
-        std::printf("\n");
+            std::printf(": x%.2f the floor", floor.cpu > 0 ? f.cpu / floor.cpu : 0.0);
+        std::printf("\n  %-30s %5.1f us CPU and %4.2f wake-ups an exchange, "
+                    "RssAnon %lld -> %lld KiB (highest %lld)\n",
+                    "", f.cpuPerExchangeUs, f.wakeUpsPerExchange,
+                    static_cast<long long>(f.ownStartKiB), static_cast<long long>(f.ownEndKiB),
+                    static_cast<long long>(f.ownHighestKiB));
     }
     std::printf("  feed: \"%s\"; record: %.1f KiB\n", feedAnswer.constData(),
                 double(recordBytes) / 1024.0);
