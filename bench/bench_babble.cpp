@@ -9,7 +9,7 @@
 //
 // Usage: bench_babble [SECONDS]   (default 30)
 #include "app/frmTerminale.h"
-#include "panel/PanelTimer.h"
+#include "link/LinkEngine.h"
 
 #include <QApplication>
 #include <QEventLoop>
@@ -125,8 +125,21 @@ int main(int argc, char *argv[])
     qputenv("TXPANEL_COM1", line.device());
     frmTerminale panel;
     // The silence is found in half a second instead of fifteen.
-    panel.tmrTimeOutComm->setInterval(500);
-    panel.cmdPower_Click(); // firmware answered, then the first question times out
+    panel.engine().supervisionTimer().setInterval(500);
+    {
+        // Firmware answered, then the first question times out: served by
+        // this loop until the connection has ended (or ten seconds pass).
+        QEventLoop connection;
+        QObject::connect(&panel, &frmTerminale::connectionStateChanged, &connection,
+                         [&connection](ConnectionState state) {
+                             if (state != ConnectionState::Connecting &&
+                                 state != ConnectionState::Polling)
+                                 connection.quit();
+                         });
+        QTimer::singleShot(10000, &connection, &QEventLoop::quit);
+        QTimer::singleShot(0, &panel, [&panel] { panel.cmdPower_Click(); });
+        connection.exec();
+    }
     if (panel.connectionState() != ConnectionState::Ended) {
         std::fprintf(stderr, "bench_babble: the connection did not end as planned\n");
         return 1;

@@ -15,10 +15,16 @@
 // The panel and txsim share one core, as in bench_link (a wake-up across
 // this virtual machine's cores costs more than the panel's own work); the
 // clients run on the other cores, so the CPU they use is not the panel's.
+//
+// The panel polls as in a connection: its engine runs the status cycles
+// back to back from the program's event loop, and each figure is taken over
+// whole cycles between the ends of two of them.
 #include "app/frmTerminale.h"
+#include "bench/PanelPower.h"
+#include "bench/PollMeter.h"
 #include "feed/FeedDocuments.h"
 #include "feed/StatusFeed.h"
-#include "link/MSComm.h"
+#include "link/LinkEngine.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -36,7 +42,6 @@
 #include <memory>
 #include <sched.h>
 #include <spawn.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -46,20 +51,6 @@ namespace {
 // "150\r" "9\r" "107900\r" "0\r"; ten bits a byte at 4800 baud.
 constexpr double CycleBytes = 6 + 5 + 4 + 4 + 2 + 7 + 2;
 constexpr double LineBound = 4800.0 / (CycleBytes * 10.0);
-
-struct CpuTime
-{
-    double user = 0;
-    double system = 0;
-    long wakeUps = 0; // times the process slept and was woken
-};
-CpuTime cpuTime()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return {double(usage.ru_utime.tv_sec) + double(usage.ru_utime.tv_usec) / 1e6,
-            double(usage.ru_stime.tv_sec) + double(usage.ru_stime.tv_usec) / 1e6, usage.ru_nvcsw};
-}
 
 long residentKiB()
 {
@@ -157,12 +148,12 @@ struct Bench
         settings.enabled = true;
         settings.port = 0;
         settings.name = QStringLiteral("bench");
-        feed = std::make_unique<StatusFeed>(panel);
+        feed = std::make_unique<StatusFeed>(panel.engine());
         feed->start(settings);
     }
 
-    // Polls until `cycles` status cycles are done or, with cycles 0, while
-    // `until` runs; prints the rate against the line-rate bound.
+    // The engine's poll over `cycles` status cycles or, with cycles 0, for
+    // as long as `until` runs (to the end of the cycle it ends in).
     struct Run
     {
         double cyclesPerSecond = 0;
@@ -175,26 +166,26 @@ struct Bench
     Run poll(int cycles, Child *until = nullptr)
     {
         Run run;
-        const quint64 answeredBefore = feed ? feed->answered() : 0;
-        const CpuTime cpuBefore = cpuTime();
-        QElapsedTimer wall;
-        wall.start();
-        int done = 0;
-        while (cycles > 0 ? done < cycles : until->running()) {
-            panel.ReadDataSerial();
-            if (panel.AbortComm) {
-                std::fprintf(stderr, "the simulator stopped answering\n");
-                break;
+        quint64 answeredBefore = 0;
+        bool started = false;
+        // The answers are counted over the same whole cycles as the rest.
+        const PollStretch stretch = measurePoll(panel.engine(), [&](int done, double) {
+            if (!started) {
+                started = true;
+                answeredBefore = feed ? feed->answered() : 0;
             }
-            ++done;
-        }
-        run.seconds = double(wall.nsecsElapsed()) / 1e9;
-        run.cyclesPerSecond = done / run.seconds;
-        const CpuTime cpuAfter = cpuTime();
-        run.user = cpuAfter.user - cpuBefore.user;
-        run.system = cpuAfter.system - cpuBefore.system;
-        run.wakeUps = cpuAfter.wakeUps - cpuBefore.wakeUps;
-        run.answered = (feed ? feed->answered() : 0) - answeredBefore;
+            const bool over = cycles > 0 ? done >= cycles : !until->running();
+            if (over)
+                run.answered = (feed ? feed->answered() : 0) - answeredBefore;
+            return over;
+        });
+        if (!stretch.answered)
+            std::fprintf(stderr, "the simulator stopped answering\n");
+        run.seconds = stretch.seconds;
+        run.cyclesPerSecond = stretch.cyclesPerSecond();
+        run.user = stretch.cpu.user;
+        run.system = stretch.cpu.system;
+        run.wakeUps = stretch.cpu.wakeUps;
         return run;
     }
 
@@ -321,6 +312,9 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QTemporaryDir settings;
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
+    // The port the power button takes.
+    QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Tx_Orvel"))
+        .setValue(QStringLiteral("Startup/Comm"), QStringLiteral("1"));
     const bool haveWrk = !QStandardPaths::findExecutable(QStringLiteral("wrk")).isEmpty();
     const bool havePython = !QStandardPaths::findExecutable(QStringLiteral("python3")).isEmpty();
 
@@ -359,11 +353,9 @@ int main(int argc, char *argv[])
         return 1;
     }
     qputenv("TXPANEL_COM1", device.toLocal8Bit());
-    if (!bench->panel.InitializeComPort(QStringLiteral("1")))
-        return 1;
-    // As while connected: the feed then serves every reading.
-    bench->panel.setConnectionState(ConnectionState::Polling);
-    bench->panel.ReadDataSerial();
+    // Connected and polling, as the power button leaves it: the feed then
+    // serves every reading.
+    PanelPower::on(bench->panel);
 
     constexpr int Cycles = 160; // ten seconds at the line's pace
     bench->poll(32);            // settled before the first figure
@@ -378,18 +370,17 @@ int main(int argc, char *argv[])
     {
         // What one answer costs to make, apart from the network.
         constexpr int Builds = 2000;
-        const CpuTime before = cpuTime();
+        const CpuTime before = CpuTime::now();
         qsizetype bytes = 0;
         for (int i = 0; i < Builds; ++i)
             bytes += FeedDocuments::statusJson(bench->feed->snapshot()).size();
-        const CpuTime middle = cpuTime();
+        const CpuTime middle = CpuTime::now();
         for (int i = 0; i < Builds; ++i)
             bytes += FeedDocuments::metricsText(bench->feed->snapshot()).size();
-        const CpuTime after = cpuTime();
+        const CpuTime after = CpuTime::now();
         std::printf(
             "building one /status.json: %.1f us, one /metrics: %.1f us (%lld bytes in all)\n",
-            (middle.user + middle.system - before.user - before.system) / Builds * 1e6,
-            (after.user + after.system - middle.user - middle.system) / Builds * 1e6,
+            (middle - before).total() / Builds * 1e6, (after - middle).total() / Builds * 1e6,
             static_cast<long long>(bytes));
     }
     if (havePython && !app.arguments().contains(QStringLiteral("--dribblers"))) {
@@ -478,7 +469,7 @@ int main(int argc, char *argv[])
         std::printf(" KiB after each minute, each begun with a 3 s flood\n");
     else
         std::printf(" KiB after each of six 3 s floods\n");
-    bench->panel.MSComm1->setPortOpen(false);
+    PanelPower::off(bench->panel);
     txsim.stop();
     return 0;
 }

@@ -1,50 +1,43 @@
 // SPDX-FileCopyrightText: 2026 The txpanel developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-// Link throughput against the simulator on a pseudo-terminal: exchanges per
-// second and CPU per exchange unpaced; with the line paced at 4800 baud,
-// status cycles per second against the line-rate bound and the CPU share;
-// then the simulator's own CPU share while idle with its input closed.
-#include "app/frmTerminale.h"
+// Link throughput against the simulator on a pseudo-terminal, the link
+// engine alone (no window): exchanges per second and CPU per exchange
+// unpaced; with the line paced at 4800 baud, status cycles per second against
+// the line-rate bound and the CPU share while the engine polls; then the
+// simulator's own CPU share while idle with its input closed.
+//
+// Everything is served by the program's own event loop, as in the panel:
+// each exchange is sent when the last one completes, its reply comes by the
+// port's readyRead.
+#include "bench/PollMeter.h"
 #include "bench/SpawnedTxsim.h"
-#include "link/MSComm.h"
+#include "link/Commands.h"
+#include "link/LinkEngine.h"
 #include "sim/TxSimulator.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
-#include <QSettings>
-#include <QTemporaryDir>
+#include <QTimer>
 
 #include <chrono>
 #include <cstdio>
-#include <memory>
 #include <sched.h>
-#include <sys/resource.h>
 #include <thread>
 
 namespace {
-double seconds(const timeval &t)
-{
-    return double(t.tv_sec) + double(t.tv_usec) / 1e6;
-}
+// How long the paced poll is measured: about two hundred status cycles.
+constexpr double PacedSeconds = 12.5;
 
-// This process's CPU time so far, in its own code and in the kernel.
-struct CpuTime
-{
-    double user = 0;
-    double system = 0;
-    long wakeUps = 0; // times the process slept and was woken
-    double total() const { return user + system; }
-};
-CpuTime cpuTime()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return {seconds(usage.ru_utime), seconds(usage.ru_stime), usage.ru_nvcsw};
-}
 SpawnedTxsim simulator;
+
+LinkLine lineTo(const QString &device)
+{
+    return LinkLine{QStringLiteral("1"), QStringLiteral("COM1"), device, QString()};
+}
 
 // Time a process has run so far, in seconds, summed over its threads. Taken
 // from the scheduler's own nanosecond count: the tick-sampled user and system
@@ -104,14 +97,59 @@ private:
     cpu_set_t m_all{};
 };
 
-// Status cycles against txsim pacing at the line rate; prints throughput
-// against the line-rate bound and the panel's CPU share while connected.
-bool pacedRun(frmTerminale &panel, const char *placement, bool oneCore)
+// Exchanges one after the other against the simulator in this process, each
+// sent as the last one completes; false when one went unanswered.
+bool unpacedRun()
+{
+    TxSimulator inProcess;
+    if (!inProcess.start()) {
+        std::fprintf(stderr, "simulator: %s\n", qPrintable(inProcess.lastError()));
+        return false;
+    }
+    inProcess.setTemperature(150);
+    LinkEngine engine;
+    engine.setLine(lineTo(inProcess.devicePath()));
+    if (!engine.openLine()) {
+        std::fprintf(stderr, "port: %s\n", qPrintable(engine.portFailure()));
+        return false;
+    }
+    const int exchanges = 3000;
+    int done = 0;
+    bool lost = false;
+    QEventLoop loop;
+    QObject::connect(&engine, &LinkEngine::exchangeCompleted, &loop,
+                     [&](quint8, const QString &, bool wasLost) {
+                         lost = wasLost;
+                         if (lost || ++done == exchanges)
+                             loop.quit();
+                         else
+                             engine.exchange(TxCommand::CMD_READ_FORWARD);
+                     });
+    QElapsedTimer wall;
+    const CpuTime before = CpuTime::now();
+    wall.start();
+    QTimer::singleShot(0, &engine, [&engine] { engine.exchange(TxCommand::CMD_READ_FORWARD); });
+    loop.exec();
+    const double elapsed = double(wall.nsecsElapsed()) / 1e9;
+    const double cpu = (CpuTime::now() - before).total();
+    engine.powerOff();
+    if (lost) {
+        std::fprintf(stderr, "unpaced: exchange %d went unanswered\n", done + 1);
+        return false;
+    }
+    std::printf("unpaced: %.0f exchanges/s, %.1f us CPU per exchange (engine and simulator)\n",
+                exchanges / elapsed, cpu / exchanges * 1e6);
+    return true;
+}
+
+// The engine's own poll against txsim pacing at the line rate; prints
+// throughput against the line-rate bound and this process's CPU share.
+bool pacedRun(const char *placement, bool oneCore)
 {
     CoreBinding binding;
     if (oneCore)
         binding.bindToCurrentCore();
-    // It is started outside the event loop, so the panel waits on nothing a
+    // It is started outside the event loop, so the engine waits on nothing a
     // real panel would not (QProcess would add its pipes and process handle
     // to every wait).
     const QByteArray device = simulator.start({"--pace", "--temperature", "150"});
@@ -119,28 +157,15 @@ bool pacedRun(frmTerminale &panel, const char *placement, bool oneCore)
         simulator.stop();
         return false;
     }
-    qputenv("TXPANEL_COM1", device);
-    if (!panel.InitializeComPort(QStringLiteral("1"))) {
-        simulator.stop();
-        return false;
-    }
-
-    // One status cycle with lock and display on: six questions, six replies.
-    panel.ReadDataSerial();
-    const int cycles = 200;
-    const CpuTime before = cpuTime();
-    QElapsedTimer wall;
-    wall.start();
-    for (int i = 0; i < cycles; ++i)
-        panel.ReadDataSerial();
-    const double elapsed = double(wall.nsecsElapsed()) / 1e9;
-    const CpuTime after = cpuTime();
-    const double user = after.user - before.user;
-    const double system = after.system - before.system;
-    const bool answered = !panel.AbortComm;
-    panel.MSComm1->setPortOpen(false);
+    LinkEngine engine;
+    engine.setLine(lineTo(QString::fromLocal8Bit(device)));
+    engine.powerOn();
+    // Timed from the end of the first cycle, past the connection's start.
+    const PollStretch run =
+        measurePoll(engine, [](int, double seconds) { return seconds >= PacedSeconds; });
+    engine.powerOff();
     simulator.stop();
-    if (!answered) {
+    if (!run.answered) {
         std::fprintf(stderr, "paced, %s: the simulator stopped answering\n", placement);
         return false;
     }
@@ -149,56 +174,32 @@ bool pacedRun(frmTerminale &panel, const char *placement, bool oneCore)
     // "107900\r" "0\r".
     const double cycleBytes = 6 + 5 + 4 + 4 + 2 + 7 + 2;
     const double bound = 4800.0 / (cycleBytes * 10.0);
-    std::printf("paced, %s: %.2f cycles/s, line-rate bound %.2f cycles/s: %.1f %%\n", placement,
-                cycles / elapsed, bound, 100.0 * (cycles / elapsed) / bound);
+    std::printf("paced, %s: %.2f cycles/s over %d cycles, line-rate bound %.2f cycles/s: %.1f %%\n",
+                placement, run.cyclesPerSecond(), run.cycles, bound,
+                100.0 * run.cyclesPerSecond() / bound);
     // The split is sampled at the kernel's tick, so only the total is exact;
-    // it still tells the panel's own code from the kernel's wake-ups.
-    std::printf("paced, %s: panel CPU %.2f %% of one core while connected (user %.2f %%, "
+    // it still tells the engine's own code from the kernel's wake-ups.
+    std::printf("paced, %s: engine CPU %.2f %% of one core while polling (user %.2f %%, "
                 "system %.2f %%), %.2f wake-ups per exchange\n",
-                placement, 100.0 * (user + system) / elapsed, 100.0 * user / elapsed,
-                100.0 * system / elapsed, double(after.wakeUps - before.wakeUps) / (cycles * 6.0));
+                placement, 100.0 * run.cpu.total() / run.seconds,
+                100.0 * run.cpu.user / run.seconds, 100.0 * run.cpu.system / run.seconds,
+                run.exchanges ? double(run.cpu.wakeUps) / run.exchanges : 0.0);
     return true;
 }
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    QApplication app(argc, argv);
-    QTemporaryDir settings;
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
-    auto inProcess = std::make_unique<TxSimulator>();
-    if (!inProcess->start()) {
-        std::fprintf(stderr, "simulator: %s\n", qPrintable(inProcess->lastError()));
-        return 1;
-    }
-    inProcess->setTemperature(150);
-    qputenv("TXPANEL_COM1", inProcess->devicePath().toLocal8Bit());
-    frmTerminale panel;
-    if (!panel.InitializeComPort(QStringLiteral("1")))
-        return 1;
-
-    const int exchanges = 3000;
-    QElapsedTimer wall;
-    double cpu = cpuTime().total();
-    wall.start();
-    for (int i = 0; i < exchanges; ++i)
-        panel.fncCommandMicro(4);
-    double elapsed = double(wall.nsecsElapsed()) / 1e9;
-    cpu = cpuTime().total() - cpu;
-    std::printf("unpaced: %.0f exchanges/s, %.1f us CPU per exchange (panel and simulator)\n",
-                exchanges / elapsed, cpu / exchanges * 1e6);
-
-    panel.MSComm1->setPortOpen(false);
-    inProcess.reset();
-
+    QCoreApplication app(argc, argv);
+    bool ok = unpacedRun();
     // Paced, the simulator runs as its own process, as the transmitter would be
-    // its own machine: the CPU figure is then the panel's alone. On a virtual
+    // its own machine: the CPU figure is then the engine's alone. On a virtual
     // machine a wake-up across virtual cores costs the kernel far more than
-    // the panel's own work, and a real line's reply comes from the adapter's
+    // the engine's own work, and a real line's reply comes from the adapter's
     // interrupt, not from a process on another core; so the run is made with
     // both on one core, then again wherever the scheduler puts them.
-    bool ok = pacedRun(panel, "one core", true);
-    ok = pacedRun(panel, "as scheduled", false) && ok;
+    ok = pacedRun("one core", true) && ok;
+    ok = pacedRun("as scheduled", false) && ok;
     ok = idleRun() && ok;
     return ok ? 0 : 1;
 }

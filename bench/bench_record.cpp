@@ -5,13 +5,17 @@
 // while connected to txsim at the line's pace (4800 baud), with the station
 // off and with alarms and recording on, in alternating rounds of the same
 // run, against the same simulator. Both run on one core (see bench_link for
-// why that is the panel's own figure on a virtual machine).
+// why that is the panel's own figure on a virtual machine). Each panel polls
+// as in a connection, its engine running the cycles back to back from the
+// program's event loop.
 //
 // Usage: bench_record [ROUNDS [CYCLES]]   (default 3 rounds of 160 status cycles each way)
 #include "app/Station.h"
 #include "app/frmTerminale.h"
+#include "bench/PanelPower.h"
+#include "bench/PollMeter.h"
 #include "bench/SpawnedTxsim.h"
-#include "link/MSComm.h"
+#include "link/LinkEngine.h"
 #include "record/Recorder.h"
 
 #include <QApplication>
@@ -25,18 +29,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <sched.h>
-#include <sys/resource.h>
 
 namespace {
 SpawnedTxsim simulator;
-
-double cpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    auto seconds = [](const timeval &t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
 
 struct Round
 {
@@ -45,25 +40,18 @@ struct Round
     int cycles = 0;
 };
 
-// Status cycles on this panel as its power sequence would run them.
+// A connection of this panel, switched on and off as the operator would;
+// measured from the end of its first status cycle over `cycles` more.
 bool poll(frmTerminale &panel, int cycles, Round &total)
 {
-    if (!panel.InitializeComPort(QStringLiteral("1")))
-        return false;
-    panel.setConnectionState(ConnectionState::Polling);
-    panel.ReadDataSerial(); // past the first reply's start-up
-    const double cpu = cpuSeconds();
-    QElapsedTimer wall;
-    wall.start();
-    for (int i = 0; i < cycles && !panel.AbortComm; ++i)
-        panel.ReadDataSerial();
-    total.wall += double(wall.nsecsElapsed()) / 1e9;
-    total.cpu += cpuSeconds() - cpu;
-    total.cycles += cycles;
-    const bool answered = !panel.AbortComm;
-    panel.MSComm1->setPortOpen(false);
-    panel.setConnectionState(ConnectionState::Off);
-    return answered;
+    PanelPower::on(panel);
+    const PollStretch run =
+        measurePoll(panel.engine(), [cycles](int done, double) { return done >= cycles; });
+    total.wall += run.seconds;
+    total.cpu += run.cpu.total();
+    total.cycles += run.cycles;
+    PanelPower::off(panel);
+    return run.answered;
 }
 } // namespace
 
@@ -74,6 +62,9 @@ int main(int argc, char *argv[])
     const int cycles = argc > 2 ? std::max(10, std::atoi(argv[2])) : 160;
     QTemporaryDir dir;
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
+    // The port the power button takes.
+    QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Tx_Orvel"))
+        .setValue(QStringLiteral("Startup/Comm"), QStringLiteral("1"));
 
     // Panel and simulator on the core the benchmark starts on.
     cpu_set_t one;

@@ -10,6 +10,7 @@
 //
 // Usage: bench_resume [OUTAGES] [IDLE_SECONDS]   (default 10 and 20)
 #include "app/frmTerminale.h"
+#include "link/LinkEngine.h"
 #include "link/TxReading.h"
 
 #include <QApplication>
@@ -94,7 +95,7 @@ int main(int argc, char *argv[])
     double cpuStart = 0;
     QElapsedTimer idleWall;
 
-    QObject::connect(&panel, &frmTerminale::readingTaken, &panel, [&](const TxReading &) {
+    QObject::connect(&panel.engine(), &LinkEngine::readingTaken, &panel, [&](const TxReading &) {
         if (phase != 1 || panel.statusCycles() < 1)
             return;
         resumeMs.push_back(double(sinceAppeared.nsecsElapsed()) / 1e6);
@@ -102,6 +103,9 @@ int main(int argc, char *argv[])
         // Connected a little while, then the next outage.
         QTimer::singleShot(500, &panel, [&] {
             if (int(resumeMs.size()) >= outages) {
+                // The program ends with the connection DISCONNECT ends.
+                QObject::connect(&panel.engine(), &LinkEngine::connectionEnded, &app,
+                                 &QCoreApplication::quit);
                 panel.cmdDisconnect_Click();
                 return;
             }
@@ -127,6 +131,10 @@ int main(int argc, char *argv[])
             sinceAppeared.start();
         });
         panel.cmdPower_Click(); // ON: retried until the device is there, then the outages
+    });
+    // An outage that never resumes ends the run with what was measured.
+    QTimer::singleShot((idleSeconds + 30 * outages + 60) * 1000, &app, [] {
+        std::fprintf(stderr, "bench_resume: gave up waiting for the outages to resume\n");
         QCoreApplication::quit();
     });
     app.exec();

@@ -8,8 +8,8 @@
 // repeats the error of a dead pseudo-terminal at a furious rate while the
 // port stays open; the port closing on the first error keeps these near zero.
 #include "app/frmTerminale.h"
+#include "link/LinkEngine.h"
 #include "link/MSComm.h"
-#include "panel/PanelTimer.h"
 #include "sim/TxSimulator.h"
 
 #include <QApplication>
@@ -107,7 +107,7 @@ bool panelMidExchange(When when, const char *name)
     sim.setTemperature(150);
     qputenv("TXPANEL_COM1", sim.devicePath().toLocal8Bit());
     frmTerminale panel;
-    panel.tmrTimeOutComm->setInterval(15000);
+    panel.engine().supervisionTimer().setInterval(15000);
     if (!panel.InitializeComPort(QStringLiteral("1"))) {
         std::fprintf(stderr, "port: %s\n", qPrintable(panel.PortFailureReason));
         return false;
@@ -126,7 +126,18 @@ bool panelMidExchange(When when, const char *name)
         QTimer::singleShot(150, &sim, &TxSimulator::unplug);
         break;
     }
-    panel.fncCommandMicro(6);
+    bool ended = false;
+    QObject::connect(&panel.engine(), &LinkEngine::exchangeCompleted, &panel,
+                     [&ended] { ended = true; });
+    if (!panel.fncCommandMicro(6)) {
+        std::fprintf(stderr, "panel, %s: the exchange did not start\n", name);
+        return false;
+    }
+    // The unplug ends the exchange long before its supervision would.
+    if (!serveUntil([&ended] { return ended; })) {
+        std::fprintf(stderr, "panel, %s: the exchange did not end\n", name);
+        return false;
+    }
     if (panel.MSComm1->PortOpen()) {
         std::fprintf(stderr, "panel, %s: the port is still open\n", name);
         return false;
