@@ -3,7 +3,6 @@
 
 #include "link/LineGathering.h"
 
-#include <QByteArray>
 #include <QSerialPort>
 
 #ifdef Q_OS_UNIX
@@ -22,8 +21,14 @@ LineGathering::LineGathering(QSerialPort &port) : m_port(port)
 {
     m_slowReply.setSingleShot(true);
     m_slowReply.setInterval(SlowReplyMs);
-    QObject::connect(&m_slowReply, &QTimer::timeout, &m_slowReply,
-                     [this] { setWholeLines(false); });
+    QObject::connect(&m_slowReply, &QTimer::timeout, &m_slowReply, [this] {
+        // Armed for an earlier command: the last one has time left.
+        const qint64 left = m_slowDue.remainingTime();
+        if (left > 0)
+            m_slowReply.start(int(left));
+        else
+            setWholeLines(false);
+    });
 }
 
 void LineGathering::opened()
@@ -37,22 +42,24 @@ void LineGathering::closed()
     m_wholeLines = false;
 }
 
-void LineGathering::send(const QByteArray &bytes)
+void LineGathering::send(const char *bytes, qsizetype size)
 {
 #ifdef Q_OS_UNIX
     setWholeLines(true);
-    m_slowReply.start();
+    // From each command; the timer is set once for many (see above).
+    m_slowDue.setRemainingTime(SlowReplyMs);
+    if (!m_slowReply.isActive())
+        m_slowReply.start(SlowReplyMs);
     qsizetype sent = 0;
     if (m_port.bytesToWrite() == 0) {
-        const ssize_t written =
-            ::write(int(m_port.handle()), bytes.constData(), size_t(bytes.size()));
+        const ssize_t written = ::write(int(m_port.handle()), bytes, size_t(size));
         sent = written > 0 ? qsizetype(written) : 0;
-        if (sent == bytes.size())
+        if (sent == size)
             return;
     }
-    m_port.write(bytes.mid(sent));
+    m_port.write(bytes + sent, size - sent);
 #else
-    m_port.write(bytes);
+    m_port.write(bytes, size);
 #endif
     // Out now, not on the event loop's next pass: the reply can only start once
     // the command is on the line, and it saves one wake-up per exchange. A

@@ -3,9 +3,10 @@
 
 #pragma once
 
+#include <QByteArray>
+#include <QDeadlineTimer>
 #include <QTimer>
 
-class QByteArray;
 class QSerialPort;
 
 // How commands go out and replies come in on an open port, so that the panel
@@ -46,14 +47,17 @@ public:
     void closed();
     // Writes the command, out at once, and gathers its reply whole, whatever
     // the last one did.
-    void send(const QByteArray &bytes);
+    void send(const char *bytes, qsizetype size);
+    void send(const QByteArray &bytes) { send(bytes.constData(), bytes.size()); }
 
 private:
     // Whole lines (true) or every byte as it comes (false).
     void setWholeLines(bool on);
 
     QSerialPort &m_port;
-    // Falls back to byte-by-byte input for a reply that is slow to end.
+    // Falls back to byte-by-byte input for a reply that is slow to end, a
+    // quarter second after the last command.
     QTimer m_slowReply;
+    QDeadlineTimer m_slowDue;
     bool m_wholeLines = false;
 };

@@ -276,22 +276,48 @@ void LinkEngine::send(quint8 command, Step step)
     }
     // A late or doubled reply to an earlier question belongs to no question.
     m_port->discardInput();
-    m_port->Output(QByteArray(1, char(command)));
+    m_port->sendCommand(command);
     // A write that failed has closed the line and completed the exchange.
     if (exchange != m_exchange || m_step == Step::None)
         return;
-    if (step == Step::Probe && m_supervision.interval() > ProbeReplyMs) {
+    // The supervision runs from each command. Its timer is not set anew for
+    // every exchange (that is a good part of an exchange's work): each
+    // command moves the deadline on, and the timer, when it fires, waits
+    // for what is left of the deadline of the command then out.
+    const int ms = step == Step::Probe ? qMin(supervisionMs(), ProbeReplyMs) : supervisionMs();
+    m_replyDue.setRemainingTime(ms);
+    if (!m_supervision.isActive() || m_supervision.interval() > ms)
+        armSupervision(ms);
+}
+
+int LinkEngine::supervisionMs() const
+{
+    return m_supervisionMs > 0 ? m_supervisionMs : m_supervision.interval();
+}
+
+void LinkEngine::armSupervision(int ms)
+{
+    // The interval set on the timer stays what supervisionMs() gives.
+    if (ms != supervisionMs() && m_supervisionMs == 0)
         m_supervisionMs = m_supervision.interval();
-        m_supervision.setInterval(ProbeReplyMs);
-    }
+    m_supervision.setInterval(ms);
     m_supervision.start();
+}
+
+void LinkEngine::idleSupervision()
+{
+    m_supervision.stop();
+    if (m_supervisionMs > 0) {
+        m_supervision.setInterval(m_supervisionMs);
+        m_supervisionMs = 0;
+    }
 }
 
 void LinkEngine::onReplyData()
 {
     if (m_step == Step::None)
         return;
-    m_received += m_port->Input();
+    m_port->appendInputTo(m_received);
     const qsizetype end = m_received.indexOf(QLatin1Char(CarriageReturn));
     if (end < 0) {
         if (m_received.size() > MaxReceiveText)
@@ -303,8 +329,16 @@ void LinkEngine::onReplyData()
 
 void LinkEngine::onSupervision()
 {
-    if (m_step == Step::None)
+    if (m_step == Step::None) {
+        idleSupervision();
         return;
+    }
+    // Armed for an earlier command: the one out now has time left.
+    const qint64 left = m_replyDue.remainingTime();
+    if (left > 0) {
+        armSupervision(int(left));
+        return;
+    }
     // A reply that has come in whole, its readyRead not served yet, is taken.
     if (m_port->replyWaiting()) {
         onReplyData();
@@ -335,11 +369,7 @@ void LinkEngine::abandonExchange()
     if (m_step == Step::None)
         return;
     m_step = Step::None;
-    m_supervision.stop();
-    if (m_supervisionMs > 0) {
-        m_supervision.setInterval(m_supervisionMs);
-        m_supervisionMs = 0;
-    }
+    idleSupervision();
     m_port->endOfReply();
 }
 
@@ -348,11 +378,6 @@ void LinkEngine::complete(const QString &reply, bool lost)
     const Step step = m_step;
     const quint8 command = m_command;
     m_step = Step::None;
-    m_supervision.stop();
-    if (m_supervisionMs > 0) {
-        m_supervision.setInterval(m_supervisionMs);
-        m_supervisionMs = 0;
-    }
     m_port->endOfReply();
     m_lastLost = lost;
 
@@ -408,9 +433,15 @@ void LinkEngine::complete(const QString &reply, bool lost)
     const quint64 epoch = m_epoch;
     Q_EMIT exchangeCompleted(command, reply, lost);
     // Whoever heard it may have ended everything (power-off, the program's end).
-    if (epoch != m_epoch || busy())
+    if (epoch != m_epoch || busy()) {
+        if (!busy())
+            idleSupervision();
         return;
+    }
     advance(step, command, reply, lost);
+    // No next exchange: nothing to supervise.
+    if (!busy())
+        idleSupervision();
 }
 
 // --- sequences ---

@@ -7,6 +7,7 @@
 #include "settings/BandLimits.h"
 
 #include <QDateTime>
+#include <QDeadlineTimer>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -226,6 +227,11 @@ private:
     QString mismatch(const QString &adapter, const QString &firmware) const;
     void refuseOther(const QString &why);
     void abandonExchange();
+    // The supervision as set (15 s, or a test's), and the timer run for ms
+    // or stopped, the setting kept.
+    int supervisionMs() const;
+    void armSupervision(int ms);
+    void idleSupervision();
     void finishShutDown();
     void releaseRf();
 
@@ -241,11 +247,14 @@ private:
     Run m_run = Run::Single;
     quint8 m_command = 0;
     QString m_received;
+    // When the reply to the command out now is due.
+    QDeadlineTimer m_replyDue;
     // Counts exchanges sent, and abandonments: a call that signalled can
     // tell whether whoever heard it has moved the engine on meanwhile.
     quint64 m_exchange = 0;
     quint64 m_epoch = 0;
-    // The supervision as set, while a probe runs on a shorter one.
+    // The supervision as set, while the timer runs for less (a probe, or
+    // what is left of a deadline).
     int m_supervisionMs = 0;
 
     bool m_stop = false;

@@ -90,7 +90,17 @@ void MSComm::Output(const QByteArray &bytes)
         return;
     m_expectingReply = true;
     keepReading(true);
-    m_gathering.send(bytes);
+    m_gathering.send(bytes.constData(), bytes.size());
+}
+
+void MSComm::sendCommand(quint8 command)
+{
+    if (!m_port->isOpen())
+        return;
+    m_expectingReply = true;
+    keepReading(true);
+    const char byte = char(command);
+    m_gathering.send(&byte, 1);
 }
 
 void MSComm::keepReading(bool on)
@@ -104,9 +114,26 @@ void MSComm::keepReading(bool on)
 
 QString MSComm::Input()
 {
+    QString text;
+    appendInputTo(text);
+    return text;
+}
+
+void MSComm::appendInputTo(QString &text)
+{
     if (!m_port->isOpen())
-        return QString();
-    return QString::fromLatin1(m_port->readAll());
+        return;
+    // A reply is a few bytes: read through a small buffer of our own rather
+    // than a new array for each.
+    char buffer[256];
+    for (;;) {
+        const qint64 got = m_port->read(buffer, qint64(sizeof buffer));
+        if (got <= 0)
+            return;
+        text.append(QLatin1StringView(buffer, qsizetype(got)));
+        if (got < qint64(sizeof buffer))
+            return;
+    }
 }
 
 void MSComm::endOfReply()
@@ -212,7 +239,10 @@ void MSComm::discardInput()
 {
     if (!m_port->isOpen())
         return;
-    m_port->readAll();
+    // Only a full buffer keeps Qt from reading the device (keepReading);
+    // emptying it lets Qt read again.
+    if (m_port->bytesAvailable() > 0)
+        m_port->readAll();
     m_port->clear(QSerialPort::Input);
 }
 

@@ -77,9 +77,13 @@ public:
 
     // Writes the text's bytes (Latin-1) to the line.
     void Output(const QByteArray &bytes);
+    // One command byte, without a text around it: the link's every exchange.
+    void sendCommand(quint8 command);
     // Everything received so far, emptying the receive buffer; on Unix, within
     // a quarter second of a command, only up to its last line end.
     QString Input();
+    // The same, appended to a text: no text of its own is made for a reply.
+    void appendInputTo(QString &text);
     // Drops whatever is waiting to be read, in Qt and in the device.
     void discardInput();
     // The exchange in flight has its reply or has given up on it: from now

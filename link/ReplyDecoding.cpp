@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "link/ReplyDecoding.h"
 
+#include <charconv>
 #include <cmath>
 
 namespace ReplyDecoding {
@@ -66,16 +67,50 @@ std::optional<qint32> frequencyKHz(const QString &report)
 
 QString frequencyText(qint32 kHz)
 {
-    return QStringLiteral("%1.%2 MHz")
-        .arg(kHz / 1000, 3, 10, QLatin1Char('0'))
-        .arg(kHz % 1000, 3, 10, QLatin1Char('0'));
+    // Built digit by digit: it is made for every frequency reply.
+    if (kHz < 0 || kHz > 999999)
+        return QStringLiteral("%1.%2 MHz")
+            .arg(kHz / 1000, 3, 10, QLatin1Char('0'))
+            .arg(kHz % 1000, 3, 10, QLatin1Char('0'));
+    char text[] = "000.000 MHz";
+    for (int position : {6, 5, 4, 2, 1, 0}) {
+        text[position] = char('0' + kHz % 10);
+        kHz /= 10;
+    }
+    return QString::fromLatin1(text, int(sizeof(text)) - 1);
 }
 
 std::optional<double> number(const QString &reply)
 {
-    bool ok = false;
-    const double value = reply.trimmed().toDouble(&ok);
-    if (!ok || !std::isfinite(value) || reply.trimmed().isEmpty())
+    // A view, not a copy: a power reading comes twice a cycle.
+    const QStringView trimmed = QStringView(reply).trimmed();
+    if (trimmed.isEmpty())
+        return std::nullopt;
+    double value = 0;
+    // The usual plain reading ("12.5") without Qt's general conversion, which
+    // costs a cycle's worth of the rest of the link; anything else takes it.
+    char plain[32];
+    bool parsed = false;
+    if (trimmed.size() < qsizetype(sizeof plain)) {
+        qsizetype length = 0;
+        for (const QChar character : trimmed) {
+            const char16_t code = character.unicode();
+            if (code > 127)
+                break;
+            plain[length++] = char(code);
+        }
+        if (length == trimmed.size()) {
+            const auto [end, error] = std::from_chars(plain, plain + length, value);
+            parsed = error == std::errc() && end == plain + length;
+        }
+    }
+    if (!parsed) {
+        bool ok = false;
+        value = trimmed.toDouble(&ok);
+        if (!ok)
+            return std::nullopt;
+    }
+    if (!std::isfinite(value))
         return std::nullopt;
     return value;
 }

@@ -8,6 +8,7 @@
 
 #include <QEvent>
 #include <QHelpEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QToolTip>
 
@@ -77,8 +78,7 @@ void PanelStatusBar::setPanelText(int index, const QString &text)
     if (panel.design.text == text)
         return;
     panel.design.text = text;
-    relayout();
-    update();
+    repaintChanged(panel);
     Q_EMIT panelChanged(index);
 }
 
@@ -102,9 +102,25 @@ void PanelStatusBar::setPanelPicture(int index, const QImage &picture)
     if (panel.picture == picture)
         return;
     panel.picture = picture;
-    relayout();
-    update();
+    repaintChanged(panel);
     Q_EMIT panelChanged(index);
+}
+
+void PanelStatusBar::repaintChanged(const Panel &changed)
+{
+    // The clock changes one panel every second: only it is painted again,
+    // unless the new text moved the others.
+    std::array<QRect, PanelCount> before;
+    for (size_t i = 0; i < before.size(); ++i)
+        before[i] = m_panels[i].rect;
+    relayout();
+    for (size_t i = 0; i < before.size(); ++i) {
+        if (before[i] != m_panels[i].rect) {
+            update();
+            return;
+        }
+    }
+    update(changed.rect);
 }
 
 void PanelStatusBar::relayout()
@@ -156,13 +172,13 @@ void PanelStatusBar::resizeEvent(QResizeEvent *event)
     relayout();
 }
 
-void PanelStatusBar::paintEvent(QPaintEvent *)
+void PanelStatusBar::paintEvent(QPaintEvent *event)
 {
     QPainter painter(this);
     painter.setFont(font());
     for (const Panel &panel : m_panels) {
         const QRect r = panel.rect;
-        if (r.width() <= 0)
+        if (r.width() <= 0 || !event->rect().intersects(r))
             continue;
         // The bevel leaves the last column and row in the bar's grey.
         BevelPainter::draw(painter, r.adjusted(0, 0, -1, -1), 1, BevelPainter::Relief::Sunken);

@@ -83,6 +83,8 @@ private:
         QRect rect;
     };
     bool validIndex(int index) const { return index >= 1 && index <= PanelCount; }
+    // Lays the panels out again and paints what the change touched.
+    void repaintChanged(const Panel &changed);
     void relayout();
 
     std::array<Panel, PanelCount> m_panels;

@@ -39,6 +39,8 @@ private Q_SLOTS:
     void cleanup();
     void aConnectionInOrder();
     void silenceEndsItWithinTheSupervision();
+    void eachCommandHasItsWholeSupervision_data();
+    void eachCommandHasItsWholeSupervision();
     void stopAfterTheExchangeInFlight_data();
     void stopAfterTheExchangeInFlight();
     void programmingFinishedBeforeTheEnd_data();
@@ -85,9 +87,8 @@ void EngineTest::aConnectionInOrder()
 
     const QByteArray line = m_sim->received();
     const qsizetype programming = line.indexOf(char(CMD_SET_FREQUENCY));
-    QCOMPARE(line.left(programming),
-             QByteArray(1, char(CMD_READ_FIRMWARE)) + LineBytes::statusCycle().repeated(
-                                                          (programming - 1) / 6));
+    QCOMPARE(line.left(programming), QByteArray(1, char(CMD_READ_FIRMWARE)) +
+                                         LineBytes::statusCycle().repeated((programming - 1) / 6));
     QCOMPARE(line.mid(programming, 7), LineBytes::programming("107900"));
     QVERIFY(line.mid(programming + 7).startsWith(LineBytes::statusCycle()));
     QCOMPARE(m_sim->frequencyKHz(), 107900);
@@ -108,6 +109,33 @@ void EngineTest::silenceEndsItWithinTheSupervision()
     QTest::qWait(500);
     QCOMPARE(m_sim->received(), line);
     QCOMPARE(line.size(), 21);
+}
+
+void EngineTest::eachCommandHasItsWholeSupervision_data()
+{
+    QTest::addColumn<int>("delayMs");
+    QTest::addColumn<bool>("lost");
+    QTest::newRow("slow, within the supervision") << 250 << false;
+    QTest::newRow("slower than the supervision") << 900 << true;
+}
+
+void EngineTest::eachCommandHasItsWholeSupervision()
+{
+    // After a second of quick replies, one slow reply: it is measured from
+    // its own command, not from one long before it.
+    QFETCH(int, delayMs);
+    QFETCH(bool, lost);
+    m_engine->supervisionTimer().setInterval(400);
+    QSignalSpy ended(m_engine.get(), &LinkEngine::connectionEnded);
+    m_engine->powerOn();
+    QTest::qWait(1000);
+    m_sim->setReplyDelayMs(delayMs);
+    const quint64 cycles = m_engine->statusCycles();
+    QTRY_VERIFY_WITH_TIMEOUT(m_engine->statusCycles() >= cycles + 2 || !ended.isEmpty(), 20000);
+    QCOMPARE(ended.count(), lost ? 1 : 0);
+    m_engine->powerOff();
+    QVERIFY(!m_engine->supervisionTimer().isActive());
+    QCOMPARE(m_engine->supervisionTimer().interval(), 400);
 }
 
 void EngineTest::stopAfterTheExchangeInFlight_data()
@@ -234,7 +262,8 @@ void EngineTest::twoNamesForOneDeviceLockEachOtherOut()
     LinkEngine second;
     second.setLine(lineTo(*m_sim));
     QVERIFY(!second.openLine());
-    QVERIFY2(second.portFailure().contains(QLatin1String("busy")), qPrintable(second.portFailure()));
+    QVERIFY2(second.portFailure().contains(QLatin1String("busy")),
+             qPrintable(second.portFailure()));
 }
 
 void EngineTest::resumeOnAKernelNameIsToldOnce_data()
