@@ -143,6 +143,7 @@ void LinkEngine::powerOff()
     m_port->setPortOpen(false);
     m_firmware.clear();
     m_connectedSince = QDateTime();
+    m_otherDevice.clear();
     setState(ConnectionState::Off);
 }
 

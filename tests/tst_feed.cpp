@@ -138,6 +138,11 @@ public:
                          [this](QAbstractSocket::SocketError) { again(); });
         m_socket.connectToHost(QHostAddress(QHostAddress::LocalHost), m_port);
     }
+    ~Dribbler()
+    {
+        // The socket says it is disconnected as it goes: nobody is left to hear it.
+        m_socket.disconnect();
+    }
     Dribbler(const Dribbler &) = delete;
     Dribbler &operator=(const Dribbler &) = delete;
     int comebacks() const { return m_comebacks; }

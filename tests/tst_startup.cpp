@@ -264,12 +264,12 @@ static int runChild(const QString &how)
     PanelProgram program;
     frmTerminale &w = program.panel();
     LinkEngine &engine = w.engine();
+    // Exchanges completed so far.
+    int completed = 0;
     if (how.startsWith(QLatin1String("rest"))) {
         QTimer::singleShot(20, &w, [&w, way] { askTheEnd(w, way); });
     } else {
         const bool programming = how.startsWith(QLatin1String("programming"));
-        // Commands written so far: every one completed, and the one in flight.
-        int completed = 0;
         QObject::connect(&engine, &LinkEngine::exchangeCompleted, &w,
                          [&, programming, way](quint8 command) {
                              ++completed;
