@@ -147,8 +147,15 @@ void ResumeTest::resumesOnANewLineAtTheSamePath()
                   QVERIFY(m_second->start());
                   pointLineAt(m_second->devicePath());
               })
-        .when([&] { return m_second->received().count(char(CMD_READ_RF_STATUS)) >= 3; },
-              [&] { w().cmdDisconnect_Click(); });
+        // Polling again, and the label read as the operator reads it: the
+        // label's watch is a timer, which a loaded machine may run only after
+        // the first few cycles of the new line.
+        .when(
+            [&] {
+                return m_second->received().count(char(CMD_READ_RF_STATUS)) >= 3 &&
+                       !m_labels.isEmpty() && m_labels.constLast() == InProgress;
+            },
+            [&] { w().cmdDisconnect_Click(); });
     scenario.start();
     w().cmdPower_Click();
     QVERIFY2(scenario.finished(), qPrintable(scenario.report()));
