@@ -4,20 +4,34 @@
 # Shared by scripts/test and scripts/demo: install what is missing, then build.
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-PACKAGES=(cmake g++ make qt6-base-dev qt6-serialport-dev qt6-charts-dev libqt6sql6-sqlite
-          libgl-dev xvfb xdotool x11-apps
-          twm imagemagick fonts-liberation fonts-dejavu-core procps
-          desktop-file-utils appstream dpkg-dev file binutils reuse clazy jq
-          g++-mingw-w64-x86-64-posix libsnmp-dev snmpd snmp snmptrapd smitools python3
-          qt6-httpserver-dev qt6-websockets-dev python3-prometheus-client wrk)
+# What the panel and the simulator are built from: all scripts/demo installs.
+# None of these starts a service.
+# Installed without the packages they merely recommend (a desktop theme, GTK,
+# translations); Qt Charts' CMake package needs Qt OpenGL's, which is only
+# recommended, hence named.
+DEMO_PACKAGES=(cmake g++ make qt6-base-dev qt6-serialport-dev qt6-charts-dev libqt6sql6-sqlite
+               qt6-httpserver-dev qt6-websockets-dev libgl-dev libqt6opengl6-dev)
+# The SNMP sub-agent's library (scripts/demo --snmp); no daemon comes with it.
+SNMP_PACKAGES=(libsnmp-dev)
+# What the tests, the static checks, the manual pages and the Debian package
+# need besides. snmpd's package starts the system's SNMP daemon; the tests
+# run private ones of their own on free loopback ports.
+TEST_PACKAGES=(xvfb xdotool x11-apps twm imagemagick fonts-liberation fonts-dejavu-core procps
+               desktop-file-utils appstream dpkg-dev file binutils reuse clazy jq
+               g++-mingw-w64-x86-64-posix snmpd snmp snmptrapd smitools python3
+               python3-prometheus-client wrk scdoc lintian man-db)
+PACKAGES=("${DEMO_PACKAGES[@]}" "${SNMP_PACKAGES[@]}" "${TEST_PACKAGES[@]}")
 
 # The panel's own code, which every platform builds; a folder that does not
 # exist (yet) is skipped.
 PRODUCT_DIRS=(app panel link tuning settings feed record)
 
+# install_missing [PACKAGE...]: installs those of the packages (all of
+# PACKAGES when none is named) that are not installed yet.
 install_missing() {
-    local missing=()
-    for package in "${PACKAGES[@]}"; do
+    local missing=() wanted=("$@")
+    [ $# -gt 0 ] || wanted=("${PACKAGES[@]}")
+    for package in "${wanted[@]}"; do
         dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
             missing+=("$package")
     done
@@ -30,7 +44,10 @@ install_missing() {
         fi
     fi
     $sudo env DEBIAN_FRONTEND=noninteractive apt-get update -qq
-    $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
+    local options=()
+    [ "${INSTALL_RECOMMENDS:-yes}" = yes ] || options+=(--no-install-recommends)
+    $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${options[@]}" \
+        "${missing[@]}" >/dev/null
 }
 
 configure() {

@@ -4,7 +4,9 @@
 
 # Builds the .deb from the build tree (everything CPack writes goes to a scratch
 # directory), unpacks it and checks what an operator's machine would get: the
-# Qt 6 runtime in Depends, and every file the desktop entry points at.
+# Qt 6 runtime in Depends, every file the desktop entry points at, a manual
+# page for every program, the licences and the changelog; then lintian, which
+# must find no error and no warning.
 set -euo pipefail
 build_dir="$1"
 source_dir="$2"
@@ -102,5 +104,63 @@ if [ -f "$build_dir/snmp/txpanel-snmp" ]; then
     done
     echo "txpanel-snmp, TXPANEL-MIB.txt and ${unit#"$root"} (not enabled)"
 fi
+
+echo "== manual pages"
+for program in "$root"/usr/bin/*; do
+    name="$(basename "$program")"
+    pages=("$root"/usr/share/man/man[18]/"$name".[18].gz)
+    [ -f "${pages[0]}" ] || fail "$name has no manual page under usr/share/man/man1 or man8"
+    gzip -t "${pages[0]}" || fail "${pages[0]#"$root"} is not gzip"
+    echo "$name -> ${pages[0]#"$root"}"
+done
+
+echo "== licences and changelog"
+doc="$root/usr/share/doc/txpanel"
+[ -f "$doc/copyright" ] || fail "no usr/share/doc/txpanel/copyright"
+[ -f "$doc/changelog.gz" ] || fail "no usr/share/doc/txpanel/changelog.gz"
+version="$(dpkg-deb -f "$deb" Version)"
+gzip -dc "$doc/changelog.gz" | head -n1 | grep -qF "txpanel ($version)" ||
+    fail "the changelog's top entry is not version $version"
+# Every licence the source tree uses (LICENSES/) has its paragraph with text.
+for licence_file in "$source_dir"/LICENSES/*.txt; do
+    id="$(basename "$licence_file" .txt)"
+    awk -v id="$id" 'BEGIN { RS = "" } $1 == "License:" && $2 == id && NF > 2 { found = 1 }
+        END { exit !found }' "$doc/copyright" || fail "copyright: no License: $id paragraph with its text"
+done
+# Each file's own SPDX licence is the one the copyright gives it: its last
+# Files paragraph whose pattern matches, as the format has it.
+awk 'BEGIN { RS = "" } $1 == "Files:" {
+        licence = ""; n = split($0, lines, "\n"); patterns = ""
+        for (i = 1; i <= n; i++) {
+            if (lines[i] ~ /^License:/) { split(lines[i], w, " "); licence = w[2] }
+            if (lines[i] ~ /^Files:/) { sub(/^Files:/, "", lines[i]); patterns = lines[i]; inside = 1; continue }
+            if (inside && lines[i] ~ /^ /) patterns = patterns " " lines[i]; else inside = 0
+        }
+        m = split(patterns, p, " "); for (i = 1; i <= m; i++) print p[i], licence
+    }' "$doc/copyright" >"$scratch/files-licences"
+checked=0
+while IFS= read -r file; do
+    own="$(head -n 5 "$source_dir/$file" | sed -n 's/.*SPDX-License-Identifier: \([A-Za-z0-9.+-]*\).*/\1/p' | head -n1)"
+    [ -n "$own" ] || continue
+    given=""
+    while read -r pattern licence; do
+        # shellcheck disable=SC2053 # the pattern is a glob on purpose
+        [[ "$file" == $pattern ]] && given="$licence"
+    done <"$scratch/files-licences"
+    [ "$given" = "$own" ] || fail "copyright gives $file ${given:-no licence}, its header says $own"
+    checked=$((checked + 1))
+done < <(cd "$source_dir" && find . -path ./.git -prune -o -path './build*' -prune -o -type f -print |
+    sed 's|^\./||' | sort)
+echo "copyright: $(cd "$source_dir/LICENSES" && ls -- *.txt | sed 's/\.txt$//' | tr '\n' ' ')each with its text; $checked files' own licences match"
+
+echo "== lintian"
+command -v lintian >/dev/null || fail "lintian is not installed (Debian package lintian)"
+# No tag is overridden: an error or a warning fails the test.
+if ! lintian --fail-on warning --tag-display-limit 0 "$deb" >"$scratch/lintian" 2>&1; then
+    cat "$scratch/lintian" >&2
+    fail "lintian finds errors or warnings in $(basename "$deb")"
+fi
+grep -v '^N: ' "$scratch/lintian" || true
+echo "lintian: no error, no warning"
 
 echo "package layout OK"

@@ -30,6 +30,8 @@ printf '<?xml version="1.0" encoding="UTF-8"?>\n<svg xmlns="http://www.w3.org/20
 printf '<?xml version="1.0" encoding="UTF-8"?>\n<component/>\n' >"$repo/packaging/app.metainfo.xml.in"
 printf '[Desktop Entry]\nType=Application\n' >"$repo/packaging/app.desktop.in"
 printf '# Title\n' >"$repo/README.md"
+mkdir "$repo/docs/man"
+printf 'prog(1)\n\n# NAME\n\nprog - does things\n' >"$repo/docs/man/prog.1.scd"
 printf 'no newline at the end' >"$repo/src/tail.cpp"
 : >"$repo/src/empty.h"
 printf '\x89PNG\r\n\x1a\n\0\0\0' >"$repo/docs/shot.png"
@@ -66,6 +68,14 @@ expect packaging/app.desktop.in 1 "# $C"
 expect packaging/app.desktop.in 4 "[Desktop Entry]"
 expect README.md 1 "<!-- $C -->"
 expect README.md 4 "# Title"
+expect docs/man/prog.1.scd 1 "prog(1)"
+expect docs/man/prog.1.scd 2 "; $C"
+expect docs/man/prog.1.scd 3 "; $L"
+# scdoc still reads the page, the header being comments to it.
+if command -v scdoc >/dev/null; then
+    scdoc <"$repo/docs/man/prog.1.scd" >"$scratch/prog.1" || fail "scdoc refuses the page with its header"
+    grep -q '^prog - does things' "$scratch/prog.1" || fail "the page lost its text: $(cat "$scratch/prog.1")"
+fi
 [ "$(tail -c 21 "$repo/src/tail.cpp")" = "no newline at the end" ] ||
     fail "the last line without a newline changed"
 [ "$(wc -l <"$repo/src/empty.h")" -eq 2 ] || fail "an empty file gets the two header lines only"

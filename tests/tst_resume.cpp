@@ -156,7 +156,12 @@ void ResumeTest::resumesOnANewLineAtTheSamePath()
     QVERIFY(!w().ssRfSwitch->Pressed());
     QVERIFY(m_second->start());
     pointLineAt(m_second->devicePath());
-    QTRY_VERIFY_WITH_TIMEOUT(m_second->received().count(char(CMD_READ_RF_STATUS)) >= 3, 20000);
+    // Polling again, and the label read as the operator reads it: the
+    // label's watch is a timer, which a loaded machine may run only after the
+    // first few cycles of the new line.
+    QTRY_VERIFY_WITH_TIMEOUT(m_second->received().count(char(CMD_READ_RF_STATUS)) >= 3 &&
+                                 !m_labels.isEmpty() && m_labels.constLast() == InProgress,
+                             20000);
     QVERIFY(panel().disconnectAndWait());
 
     const QList<ConnectionState> expected = {ConnectionState::Connecting, ConnectionState::Polling,
