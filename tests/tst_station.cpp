@@ -185,7 +185,7 @@ void StationTest::reflectedPowerAlarmEndToEnd()
     QSignalSpy changes(book, &AlarmBook::changed);
     QSignalSpy notified(m_station->notifier(), &DesktopNotifier::notified);
     QElapsedTimer clock;
-    qint64 highFromMs = -1, raisedAtMs = -1;
+    qint64 raisedAtMs = -1;
     QDateTime highFromUtc;
     QString titleActive, titleCleared, stateShown, clearedShown;
     qsizetype linePastAcknowledge = 0;
@@ -197,7 +197,6 @@ void StationTest::reflectedPowerAlarmEndToEnd()
     QCOMPARE(w().windowTitle(), Title);
     m_sim->setReflectedPower(QStringLiteral("2.5"));
     clock.start();
-    highFromMs = 0;
     highFromUtc = QDateTime::currentDateTimeUtc();
     QTRY_VERIFY_WITH_TIMEOUT(reflected.active(), 10000);
     raisedAtMs = clock.elapsed();
