@@ -59,19 +59,6 @@ QString storeFile(QSettings::Scope scope)
     return probeFile.dir().filePath(SettingsStore::Application + QStringLiteral(".conf"));
 }
 
-QString fileKind(mode_t mode)
-{
-    if (S_ISDIR(mode))
-        return QStringLiteral("a folder");
-    if (S_ISFIFO(mode))
-        return QStringLiteral("a pipe (FIFO)");
-    if (S_ISCHR(mode) || S_ISBLK(mode))
-        return QStringLiteral("a device");
-    if (S_ISSOCK(mode))
-        return QStringLiteral("a socket");
-    return QStringLiteral("not a plain file");
-}
-
 // Why the file at this path cannot be the store; empty when it is fine or absent.
 QString inspect(const QString &path)
 {
@@ -87,7 +74,7 @@ QString inspect(const QString &path)
     if (::stat(name.constData(), &target) != 0)
         return path + QStringLiteral(" is a link to nothing");
     if (!S_ISREG(target.st_mode))
-        return path + QStringLiteral(" is ") + fileKind(target.st_mode);
+        return path + QStringLiteral(" is ") + FileTarget::kindOf(target.st_mode);
 
     // A plain file now; O_NONBLOCK still, in case it was swapped for a FIFO since.
     const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);

@@ -768,9 +768,9 @@ void FeedTest::alarmDocuments()
     QCOMPARE(all.size(), 4 * int(AlarmKinds::All.size()));
     QCOMPARE(all.filter(QRegularExpression(QStringLiteral(" (?!0$)\\S+$"))), lit);
     QCOMPARE(samples(metrics), samples(FeedDocuments::metricsText(polling())) + all);
-    for (const char *family : {"txpanel_alarm_active gauge", "txpanel_alarm_unacknowledged gauge",
-                               "txpanel_alarm_raises_total counter",
-                               "txpanel_alarm_chattering gauge"}) {
+    for (const char *family :
+         {"txpanel_alarm_active gauge", "txpanel_alarm_unacknowledged gauge",
+          "txpanel_alarm_raises_total counter", "txpanel_alarm_chattering gauge"}) {
         const QByteArray name = QByteArray(family).split(' ').constFirst();
         QVERIFY2(metrics.contains("\n# HELP " + name + ' '), family);
         QVERIFY2(metrics.contains(QByteArray("\n# TYPE ") + family + '\n'), family);
