@@ -161,6 +161,13 @@ private:
     // Between two runs of the panel: a new settings file, a new window.
     void restartPanel();
     void onStateChanged(ConnectionState state);
+    // The exchanges asked for, and at least one of each thing the run must
+    // have tried (the engine answers so fast that a short run may not).
+    bool done() const
+    {
+        return m_sim.exchanges() >= m_target && m_programmed > 0 && m_rfCommands > 0 &&
+               m_episodes[size_t(Fault::Unplug)] > 0;
+    }
     bool connectionRuns() const
     {
         const ConnectionState state = m_w->connectionState();
@@ -301,7 +308,7 @@ void Campaign::run()
     m_lastBeat = MachineClock::Clock::now();
     m_ticker.start();
     m_heartbeat.start();
-    while (violation.isEmpty() && m_sim.exchanges() < m_target) {
+    while (violation.isEmpty() && !done()) {
         if (m_wall.elapsed() > WallBudgetMs) {
             fail(QStringLiteral("the run took too long"));
             break;
@@ -408,7 +415,7 @@ void Campaign::tick()
         return;
     if (m_baselineKiB < 0 && m_sim.exchanges() >= 2000)
         m_baselineKiB = residentKiB();
-    if (m_sim.exchanges() >= m_target) {
+    if (done()) {
         m_panel.endConnectionNow();
         return;
     }
