@@ -57,6 +57,10 @@ private Q_SLOTS:
 
 private:
     void makePanel(bool resume);
+    // The first line pulled out: its link goes with it, as udev removes a
+    // by-id link, so the retries never open a pseudo-terminal the system has
+    // since given to another program.
+    void unplugFirst();
     // A panel that resumes, connected to the first line, which is then lost.
     void loseTheFirstLine();
     // The port's device is a link the test points at whichever line is plugged in.
@@ -118,6 +122,12 @@ void ResumeTest::makePanel(bool resume)
     m_labelWatch.start();
 }
 
+void ResumeTest::unplugFirst()
+{
+    m_first->unplug();
+    pointLineAt(m_dir->filePath(QStringLiteral("unplugged")));
+}
+
 void ResumeTest::loseTheFirstLine()
 {
     QVERIFY(m_first->start());
@@ -125,7 +135,7 @@ void ResumeTest::loseTheFirstLine()
     makePanel(true);
     w().cmdPower_Click();
     QTRY_VERIFY(m_first->received().count(char(CMD_READ_RF_STATUS)) >= 1);
-    m_first->unplug();
+    unplugFirst();
     QVERIFY(panel().waitForState(ConnectionState::Resuming));
 }
 
@@ -151,7 +161,7 @@ void ResumeTest::resumesOnANewLineAtTheSamePath()
     w().ssRfSwitch->click();
     QVERIFY(w().ssRfSwitch->Pressed());
     panel().typeAcceptAndSend(QStringLiteral("10790"));
-    m_first->unplug();
+    unplugFirst();
     QVERIFY(panel().waitForState(ConnectionState::Resuming));
     QVERIFY(!w().ssRfSwitch->Pressed());
     QVERIFY(m_second->start());
@@ -232,7 +242,7 @@ void ResumeTest::withoutResumeALostLinkEnds()
     makePanel(false);
     w().cmdPower_Click();
     QTRY_VERIFY(m_first->received().count(char(CMD_READ_RF_STATUS)) >= 1);
-    m_first->unplug();
+    unplugFirst();
     QVERIFY(panel().waitForTheEnd());
     QCOMPARE(w().connectionState(), ConnectionState::Ended);
     QCOMPARE(w().lblCommunications(0)->text(), QStringLiteral(" DISCONNECTED "));
