@@ -2,7 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/PanelProgram.h"
 
-#include "app/SignalWatcher.h"
+#include "service/SignalWatcher.h"
 #include "app/Station.h"
 #include "app/frmTerminale.h"
 #include "feed/StatusFeed.h"

@@ -44,26 +44,13 @@ void frmTerminale::connectEngine()
 
 LinkLine frmTerminale::lineFor(const QVariant &PortNumber)
 {
-    LinkLine line;
-    bool isNumber = false;
-    const QString portText = PortNumber.toString().trimmed();
-    const int port = portText.toInt(&isNumber);
-    line.port = PortNumber.toString();
-    if (portText.isEmpty()) {
-        line.problem = tr("No serial port has been chosen yet (File, Setting Port).");
-    } else if (!isNumber || port < 1 || port > 255) {
-        line.problem = tr("\"%1\" is not a serial port number (1 to 255).").arg(portText);
-    } else {
-        line.name = QStringLiteral("COM%1").arg(port);
-        // Looked up at each power-on: TXPANEL_COM<N> may name another device now.
-        line.device = MSComm::deviceNameFor(port);
-    }
-    return line;
+    return LinkLine::fromStore(PortNumber.toString());
 }
 
 bool frmTerminale::InitializeComPort(const QVariant &PortNumber)
 {
-    const LinkLine line = lineFor(PortNumber);
+    // A port number asked for is that port, whatever [Link] Device says.
+    const LinkLine line = LinkLine::forPort(PortNumber.toString());
     if (line.problem.isEmpty()) {
         MSComm1->setCommPort(qint16(line.port.trimmed().toInt()));
         MSComm1->setSettings(QStringLiteral("4800,N,8,1"));

@@ -4,6 +4,7 @@
 // connecting again by itself after the link was lost.
 #include "app/frmTerminale.h"
 
+#include "link/LinkLine.h"
 #include "panel/ReadoutLabel.h"
 #include "settings/ProgramValues.h"
 #include "settings/SettingsStore.h"
@@ -15,7 +16,7 @@ void frmTerminale::connectAtStartIfAsked()
     if (!SettingsStore::flag(QStringLiteral("Link"), QStringLiteral("ConnectAtStart"), false))
         return;
     // ON would ask for a port in a dialog nobody is there to answer.
-    if (Comm.toString().isEmpty()) {
+    if (Comm.toString().isEmpty() && LinkLine::storedDevice().isEmpty()) {
         lblCommunications(0)->setText(QStringLiteral(" NO PORT CHOSEN "));
         return;
     }

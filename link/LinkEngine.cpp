@@ -161,7 +161,7 @@ void LinkEngine::stop()
     }
 }
 
-void LinkEngine::setRfPressed(bool pressed)
+void LinkEngine::setRfPressed(bool pressed, RfWay way)
 {
     if (!pressed) {
         m_rfPressed = false;
@@ -175,6 +175,7 @@ void LinkEngine::setRfPressed(bool pressed)
         return;
     }
     m_rfPressed = true;
+    m_rfWay = way;
 }
 
 bool LinkEngine::requestProgramming(const QString &digits)
@@ -528,15 +529,17 @@ void LinkEngine::afterCycleStep(Step step, quint8 command, const QString &reply)
     }
     if (step == Step::RfStatus) {
         if (m_rfPressed) {
-            if (twoState(m_rfStatus) == TwoState::Yes) {
+            const TwoState onAir = twoState(m_rfStatus);
+            if (onAir == TwoState::Yes && m_rfWay != RfWay::OnAir) {
                 send(CMD_RF_OFF, Step::RfCommand);
                 return;
             }
-            if (twoState(m_rfStatus) == TwoState::No) {
+            if (onAir == TwoState::No && m_rfWay != RfWay::OffAir) {
                 send(CMD_RF_ON, Step::RfCommand);
                 return;
             }
-            // Neither on nor off: nothing is sent and the press is let go.
+            // Neither on nor off, or already where the press was to take
+            // it: nothing is sent and the press is let go.
             releaseRf();
         }
         endCycle();

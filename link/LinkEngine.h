@@ -3,6 +3,7 @@
 #pragma once
 
 #include "link/ConnectionState.h"
+#include "link/LinkLine.h"
 #include "link/TxReading.h"
 #include "settings/BandLimits.h"
 
@@ -13,15 +14,6 @@
 #include <QTimer>
 
 class MSComm;
-
-// Where an engine's line goes.
-struct LinkLine
-{
-    QString port;    // the port as the operator stored it ("1"); published by the feed
-    QString name;    // how messages name it ("COM1")
-    QString device;  // what opens ("/dev/ttyUSB0", "/dev/serial/by-id/…")
-    QString problem; // why no device can be opened (no port chosen…); empty when one can
-};
 
 // The link to one transmitter: it owns the serial port and runs every
 // exchange on it, one at a time, from the event loop. Nothing here waits: a
@@ -79,10 +71,19 @@ public:
     // DISCONNECT: ends the connection after the exchange in flight (or the
     // programming under way); stops the retries of a lost link.
     void stop();
+    // Which way a press of the RF switch may take the transmitter: the
+    // front panel's switch toggles; a remote "rf off" may only take it off
+    // the air, so a transmitter found already off gets no byte at all.
+    enum class RfWay
+    {
+        Toggle,
+        OnAir,
+        OffAir,
+    };
     // The RF switch held down (true) or let go. A press counts only while
     // polling; it is acted on at the end of the cycle running and then let
     // go (rfReleased()).
-    void setRfPressed(bool pressed);
+    void setRfPressed(bool pressed, RfWay way = RfWay::Toggle);
     bool rfPressed() const { return m_rfPressed; }
     // Programs five digits (10 kHz units, "10790" for 107.90 MHz) after the
     // status cycle running. False, and nothing asked, outside the poll or
@@ -266,6 +267,7 @@ private:
     bool m_follow = true;
     bool m_locked = false;
     bool m_rfPressed = false;
+    RfWay m_rfWay = RfWay::Toggle;
     QString m_rfStatus;
 
     bool m_programPending = false;

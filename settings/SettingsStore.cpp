@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <memory>
 
 #ifdef Q_OS_UNIX
 #include <cerrno>
@@ -23,8 +24,8 @@
 namespace {
 // The sections the panel reads; a file with none of them is not the panel's.
 constexpr QLatin1String KnownSections[] = {QLatin1String("Startup"), QLatin1String("Link"),
-                                           QLatin1String("Feed"), QLatin1String("Alarms"),
-                                           QLatin1String("Record")};
+                                           QLatin1String("Feed"),    QLatin1String("Alarms"),
+                                           QLatin1String("Record"),  QLatin1String("Control")};
 constexpr QLatin1String KnownStartupKeys[] = {QLatin1String("Comm"), QLatin1String("LimitUp"),
                                               QLatin1String("LimitDown")};
 // Far more than any settings file the panel or an engineer writes.
@@ -35,6 +36,8 @@ struct Health
     bool checked = false;
     QString problem;
     QStringList misspelt;
+    // useFile()'s; empty for the per-user store.
+    QString fixedFile;
 };
 // What the last check found; built on first use, not at program start.
 Health &health()
@@ -131,24 +134,55 @@ void ensureChecked()
     if (!health().checked)
         SettingsStore::check();
 }
+
+// The store as QSettings reads it: the fixed file, or the per-user one.
+std::unique_ptr<QSettings> openStore()
+{
+    if (!health().fixedFile.isEmpty())
+        return std::make_unique<QSettings>(health().fixedFile, QSettings::IniFormat);
+    return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
+                                       SettingsStore::Application);
+}
 } // namespace
 
 namespace SettingsStore {
-void check()
+void useFile(const QString &path)
 {
     health() = Health();
+    health().fixedFile = path;
+}
+
+QString fixedFile()
+{
+    return health().fixedFile;
+}
+
+void check()
+{
+    const QString fixed = health().fixedFile;
+    health() = Health();
     health().checked = true;
+    health().fixedFile = fixed;
 #ifdef Q_OS_UNIX
-    // The system-wide file first: its limits stand when the user's has none.
-    for (const QSettings::Scope scope : {QSettings::SystemScope, QSettings::UserScope}) {
-        const QString why = inspect(storeFile(scope));
-        if (!why.isEmpty()) {
-            health().problem = why;
+    if (!fixed.isEmpty()) {
+        health().problem = QFileInfo::exists(fixed) || QFileInfo(fixed).isSymLink()
+                               ? inspect(fixed)
+                               : fixed + QStringLiteral(" does not exist");
+        if (!health().problem.isEmpty())
             return;
+    } else {
+        // The system-wide file first: its limits stand when the user's has none.
+        for (const QSettings::Scope scope : {QSettings::SystemScope, QSettings::UserScope}) {
+            const QString why = inspect(storeFile(scope));
+            if (!why.isEmpty()) {
+                health().problem = why;
+                return;
+            }
         }
     }
 #endif
-    QSettings store(QSettings::NativeFormat, QSettings::UserScope, Application);
+    const std::unique_ptr<QSettings> opened = openStore();
+    QSettings &store = *opened;
     if (store.status() != QSettings::NoError) {
         health().problem = store.fileName() + QStringLiteral(" cannot be read");
         return;
@@ -184,11 +218,11 @@ std::optional<QVariant> value(const QString &section, const QString &key)
 {
     if (!usable())
         return std::nullopt;
-    const QSettings store(QSettings::NativeFormat, QSettings::UserScope, Application);
+    const std::unique_ptr<QSettings> store = openStore();
     const QString path = sectionKey(section, key);
-    if (!store.contains(path))
+    if (!store->contains(path))
         return std::nullopt;
-    return store.value(path);
+    return store->value(path);
 }
 
 QString read(const QString &key)
@@ -226,6 +260,12 @@ int number(const QString &section, const QString &key, int fallback, int minimum
 
 bool write(const QString &key, const QString &text, QString *why)
 {
+    // A service's settings belong to the station engineer: never written.
+    if (!health().fixedFile.isEmpty()) {
+        if (why)
+            *why = health().fixedFile + QStringLiteral(" is only read; it is left as it is");
+        return false;
+    }
     if (!usable()) {
         if (why)
             *why = health().problem + QStringLiteral("; it is left as it is");

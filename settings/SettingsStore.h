@@ -26,6 +26,13 @@ namespace SettingsStore {
 inline const QString Application = QStringLiteral("Tx_Orvel");
 inline const QString Section = QStringLiteral("Startup");
 
+// From now on the store is this one file alone, read and never written: the
+// station service's --config. An absent file is a problem like a damaged one.
+// An empty path goes back to the per-user store.
+void useFile(const QString &path);
+// The file useFile() named; empty for the per-user store.
+QString fixedFile();
+
 // Looks at the store's files again; start-up calls it before reading.
 void check();
 // The store can be read and written (as of the last check).

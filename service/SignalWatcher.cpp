@@ -1,6 +1,6 @@
 // SPDX-FileCopyrightText: 2026 The txpanel developers
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/SignalWatcher.h"
+#include "service/SignalWatcher.h"
 
 #include <QSocketNotifier>
 
