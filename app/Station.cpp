@@ -66,7 +66,8 @@ void Station::attach()
 
     connect(&m_panel, &frmTerminale::portChosen, &m_watch, &StationWatch::logPortChoice);
     // The end of the program is logged and whatever the record holds written.
-    connect(&m_panel, &frmTerminale::programEnding, &m_watch, &StationWatch::close);
+    connect(&m_panel, &frmTerminale::programEnding, &m_watch,
+            [this](const QString &way) { m_watch.close(way); });
     updateTitle();
 }
 

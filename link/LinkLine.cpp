@@ -6,7 +6,6 @@
 #include "settings/SettingsStore.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
 
 LinkLine LinkLine::forPort(const QString &portText)
 {
@@ -35,7 +34,8 @@ LinkLine LinkLine::forDevice(const QString &device)
     LinkLine line;
     line.port = device;
     line.device = device;
-    line.name = QFileInfo(device).fileName();
+    // "ttyUSB0", "serial/by-id/usb-…": the device without the folder all share.
+    line.name = device.startsWith(QLatin1String("/dev/")) ? device.mid(5) : device;
     if (!device.startsWith(QLatin1Char('/')))
         line.problem = QStringLiteral("[Link] Device \"%1\" is not a device's full path "
                                       "(such as /dev/serial/by-id/…)")

@@ -191,8 +191,17 @@ void MSComm::explainRefusal(const QString &device)
                                        ? QString::fromLocal8Bit(comm.readAll().trimmed())
                                        : QStringLiteral("a program");
             m_permissionError = false;
+            const QString instance = serviceInstance(pid, holder);
             m_lastError =
-                device + QStringLiteral(": busy: %1 (process %2) has it open").arg(holder).arg(pid);
+                instance.isNull()
+                    ? device +
+                          QStringLiteral(": busy: %1 (process %2) has it open").arg(holder).arg(pid)
+                    : device + QStringLiteral(": busy: the station service holds the line "
+                                              "(txpaneld@%1, process %2); stop it first "
+                                              "(systemctl stop txpaneld@%1) to use the line "
+                                              "from the panel")
+                                   .arg(instance)
+                                   .arg(pid);
             return;
         }
     }
@@ -211,6 +220,26 @@ void MSComm::explainRefusal(const QString &device)
 }
 
 #ifdef Q_OS_UNIX
+QString MSComm::serviceInstance(qint64 pid, const QString &holder)
+{
+    if (holder != QLatin1String("txpaneld"))
+        return QString();
+    // The service names its instance on its command line (the unit's
+    // --instance %i); else the settings file's name stands for it.
+    QFile file(QStringLiteral("/proc/%1/cmdline").arg(pid));
+    const QList<QByteArray> arguments =
+        file.open(QIODevice::ReadOnly) ? file.read(64 * 1024).split('\0') : QList<QByteArray>();
+    QString config;
+    for (qsizetype i = 0; i + 1 < arguments.size(); ++i) {
+        const QByteArray &option = arguments.at(i);
+        if (option == "--instance" || option == "-i")
+            return QString::fromLocal8Bit(arguments.at(i + 1));
+        if (option == "--config" || option == "-c")
+            config = QFileInfo(QString::fromLocal8Bit(arguments.at(i + 1))).completeBaseName();
+    }
+    return config.isEmpty() ? QStringLiteral("?") : config;
+}
+
 bool MSComm::removeStaleLock(const QString &device, const QString &lockFile, qint64 pid)
 {
     // Removed where this user may, so that the next try (ON, or the next

@@ -128,6 +128,9 @@ private:
     // its lock file tells), or a real permission problem.
     void explainRefusal(const QString &device);
 #ifdef Q_OS_UNIX
+    // The station service's instance when the lock's holder is txpaneld
+    // ("main" for txpaneld@main); a null text for any other program.
+    static QString serviceInstance(qint64 pid, const QString &holder);
     // A lock file naming a process that has ended: removed when this user
     // may; true when m_lastError now says what happened.
     bool removeStaleLock(const QString &device, const QString &lockFile, qint64 pid);

@@ -17,6 +17,8 @@
 //   alarm-raised, alarm-cleared, alarm-acknowledged
 //                     subject: the alarm's id; new: its value; detail: its title
 //   record            outcome: "opened", "moved aside" (detail: where)
+//   panel, service    outcome: "closed" (the panel), "started", "stopped" (the service);
+//                     detail: how (the way it was ended, the settings file)
 struct RecordEvent
 {
     QDateTime utc;

@@ -111,6 +111,11 @@ void StationWatch::logNotice(const QString &kind, const QString &text)
     logEvent(kind, QString(), QString(), QString(), QStringLiteral("notice"), text);
 }
 
+void StationWatch::logProgram(const QString &program, const QString &outcome, const QString &detail)
+{
+    logEvent(program, QString(), QString(), QString(), outcome, detail);
+}
+
 void StationWatch::logPortChoice(const QString &port, bool stored)
 {
     logEvent(QStringLiteral("port"), QString(), m_lastPort, port,
@@ -118,13 +123,12 @@ void StationWatch::logPortChoice(const QString &port, bool stored)
     m_lastPort = port;
 }
 
-void StationWatch::close(const QString &way)
+void StationWatch::close(const QString &way, const QString &program, const QString &outcome)
 {
     if (m_closed)
         return;
     m_closed = true;
-    logEvent(QStringLiteral("panel"), QString(), QString(), QString(), QStringLiteral("closed"),
-             way);
+    logEvent(program, QString(), QString(), QString(), outcome, way);
     // The last second of readings and the events since the last write.
     if (m_recorder)
         m_recorder->flush();

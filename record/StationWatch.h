@@ -58,11 +58,16 @@ public:
     // Something the operator should know about how the program runs (a feed
     // answering beyond this computer), logged as a notice of that kind.
     void logNotice(const QString &kind, const QString &text);
+    // The program itself started or was told something ("service", "started",
+    // the settings file).
+    void logProgram(const QString &program, const QString &outcome, const QString &detail);
     // A port chosen by the operator, and whether it was stored.
     void logPortChoice(const QString &port, bool stored);
     // The program ends, that way ("File, Exit", "SIGTERM"…): the log says so
-    // and everything held is written now.
-    void close(const QString &way);
+    // ("panel closed", or the service's "service stopped") and everything
+    // held is written now.
+    void close(const QString &way, const QString &program = QStringLiteral("panel"),
+               const QString &outcome = QStringLiteral("closed"));
     // A test may set the clocks the alarms and the record go by.
     void setClocks(MonotonicClock monotonic, WallClock wall);
 
