@@ -2,8 +2,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "snmp/AgentOptions.h"
 
+#include "snmp/ControlCommand.h"
+
 #include <QCommandLineParser>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTextStream>
 
 #include <cmath>
@@ -34,7 +37,8 @@ std::optional<QUrl> AgentOptions::feedUrl(const QString &text, QString *error)
     return url;
 }
 
-std::optional<std::vector<QString>> AgentOptions::readConfig(const QString &path, QString *error)
+std::optional<std::vector<AgentOptions::ConfigLine>> AgentOptions::readConfig(const QString &path,
+                                                                              QString *error)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
@@ -42,13 +46,25 @@ std::optional<std::vector<QString>> AgentOptions::readConfig(const QString &path
             QStringLiteral("cannot read configuration file %1: %2").arg(path, file.errorString());
         return std::nullopt;
     }
-    std::vector<QString> feeds;
+    std::vector<ConfigLine> feeds;
     QTextStream in(&file);
     QString line;
+    int number = 0;
     while (in.readLineInto(&line)) {
+        ++number;
         line = line.trimmed();
-        if (!line.isEmpty() && !line.startsWith(QLatin1Char('#')))
-            feeds.push_back(line);
+        if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
+            continue;
+        const QStringList fields = line.split(QRegularExpression(QStringLiteral("\\s+")));
+        if (fields.size() > 2) {
+            *error = QStringLiteral("%1:%2: a feed address and at most a control socket's path, "
+                                    "not %3 fields")
+                         .arg(path)
+                         .arg(number)
+                         .arg(fields.size());
+            return std::nullopt;
+        }
+        feeds.push_back(ConfigLine{fields[0], fields.value(1)});
     }
     return feeds;
 }
@@ -95,7 +111,17 @@ AgentOptions::Outcome AgentOptions::parse(const QStringList &arguments, AgentOpt
         QStringLiteral("Print net-snmp's debug output for these tokens, comma-separated "
                        "(e.g. agentx/subagent, or ALL)."),
         QStringLiteral("tokens"));
-    parser.addOptions({config, socket, interval, timeout, reconnect, debug});
+    const QCommandLineOption control(
+        QStringLiteral("control-socket"),
+        QStringLiteral("Panel <n>'s control socket is <path>: its row takes commands "
+                       "(repeat for each panel; also a second field in the --config file)."),
+        QStringLiteral("n=path"));
+    const QCommandLineOption writer(
+        {QStringLiteral("w"), QStringLiteral("writer")},
+        QStringLiteral("SNMPv3 user <user> may send commands, in the SNMP context of that name "
+                       "(snmpset -n <user>; repeat for each user)."),
+        QStringLiteral("user"));
+    parser.addOptions({config, socket, interval, timeout, reconnect, debug, control, writer});
 
     if (!parser.parse(arguments)) {
         *error = parser.errorText();
@@ -107,24 +133,62 @@ AgentOptions::Outcome AgentOptions::parse(const QStringList &arguments, AgentOpt
         parser.showVersion();
 
     AgentOptions result;
-    std::vector<QString> texts;
+    std::vector<ConfigLine> lines;
     for (const QString &text : parser.positionalArguments())
-        texts.push_back(text);
+        lines.push_back(ConfigLine{text, QString()});
     if (parser.isSet(config)) {
         const auto fromFile = readConfig(parser.value(config), error);
         if (!fromFile)
             return Outcome::Error;
-        texts.insert(texts.end(), fromFile->begin(), fromFile->end());
+        lines.insert(lines.end(), fromFile->begin(), fromFile->end());
     }
-    if (texts.empty()) {
+    if (lines.empty()) {
         *error = QStringLiteral("no panel feed given: name at least one URL, or a --config file");
         return Outcome::Error;
     }
-    for (const QString &text : texts) {
-        const std::optional<QUrl> url = feedUrl(text, error);
+    for (const ConfigLine &line : lines) {
+        const std::optional<QUrl> url = feedUrl(line.feed, error);
         if (!url)
             return Outcome::Error;
         result.feeds.push_back(*url);
+        result.controlSockets.push_back(line.controlSocket);
+    }
+    for (const QString &pairing : parser.values(control)) {
+        const int equals = pairing.indexOf(QLatin1Char('='));
+        bool ok = false;
+        const int panel = pairing.left(equals).toInt(&ok);
+        const QString path = pairing.mid(equals + 1);
+        if (equals < 0 || !ok || panel < 1 || path.isEmpty()) {
+            *error = QStringLiteral("--control-socket wants a panel's number, = and a path, "
+                                    "not %1")
+                         .arg(pairing);
+            return Outcome::Error;
+        }
+        if (static_cast<std::size_t>(panel) > result.feeds.size()) {
+            *error = QStringLiteral("--control-socket %1: there are only %2 panels")
+                         .arg(pairing)
+                         .arg(result.feeds.size());
+            return Outcome::Error;
+        }
+        QString &slot = result.controlSockets[static_cast<std::size_t>(panel) - 1];
+        if (!slot.isEmpty()) {
+            *error = QStringLiteral("--control-socket %1: panel %2 already has %3")
+                         .arg(pairing)
+                         .arg(panel)
+                         .arg(slot);
+            return Outcome::Error;
+        }
+        slot = path;
+    }
+    for (const QString &user : parser.values(writer)) {
+        if (!ControlCommand::validUserName(user)) {
+            *error = QStringLiteral("--writer wants an SNMP user name (printable, no blanks, "
+                                    "at most 32 characters), not %1")
+                         .arg(user);
+            return Outcome::Error;
+        }
+        if (!result.writers.contains(user))
+            result.writers.append(user);
     }
     result.agentxSocket = parser.value(socket);
     result.debugTokens = parser.value(debug);

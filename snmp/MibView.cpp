@@ -142,6 +142,24 @@ MibView::MibView(const std::vector<PanelRow> &rows, qint64 nowMs)
             put(ConnectedTime, unsignedValue(std::min<qint64>(*s.connectedSeconds, 0xFFFFFFFF)));
         if (s.readingAgeTenthsS)
             put(ReadingAge, integer(*s.readingAgeTenthsS));
+        // The command columns read back what a manager compares a write
+        // with: the RF state and the frequency (as the feed tells them).
+        if (s.onAir)
+            put(RfCommand, integer(*s.onAir ? 1 : 2));
+        put(AlarmAcknowledge, displayString(QString()));
+        if (s.frequencyKhz)
+            put(FrequencySet, unsignedValue(*s.frequencyKhz));
+        if (s.lastRemote) {
+            const PanelStatus::LastRemote &last = *s.lastRemote;
+            put(LastRemoteWho, displayString(last.who));
+            put(LastRemoteWay, displayString(last.way));
+            put(LastRemoteCommand, displayString(last.command));
+            if (last.outcome)
+                put(LastRemoteOutcome, integer(static_cast<int>(*last.outcome)));
+            if (last.whenUtc && last.whenUtc->date().year() >= 0 &&
+                last.whenUtc->date().year() <= 65535)
+                put(LastRemoteTime, {MibValue::Kind::Text, 0, dateAndTime(*last.whenUtc)});
+        }
         if (row.lastAnswerMs) {
             const qint64 tenths = std::max<qint64>(0, nowMs - *row.lastAnswerMs) / 100;
             put(FeedAge, integer(std::min<qint64>(tenths, 0x7FFFFFFF)));
@@ -184,6 +202,19 @@ const std::pair<const Oid, MibValue> *MibView::next(const Oid &after) const
 {
     const auto found = instances_.upper_bound(after);
     return found == instances_.end() ? nullptr : &*found;
+}
+
+std::optional<std::pair<MibView::Column, int>> MibView::panelCell(const Oid &instance)
+{
+    const Oid base = objects();
+    if (instance.size() != base.size() + 4 ||
+        !std::equal(base.begin(), base.end(), instance.begin()))
+        return std::nullopt;
+    const quint32 *rest = instance.data() + base.size();
+    if (rest[0] != TableArc || rest[1] != EntryArc || rest[2] < FirstColumn ||
+        rest[2] > LastColumn || rest[3] < 1 || rest[3] > 65535)
+        return std::nullopt;
+    return std::make_pair(static_cast<Column>(rest[2]), static_cast<int>(rest[3]));
 }
 
 bool MibView::isObjectInstance(const Oid &instance)

@@ -8,6 +8,7 @@
 #include <QDateTime>
 
 #include <map>
+#include <optional>
 #include <vector>
 
 using Oid = std::vector<quint32>;
@@ -56,10 +57,18 @@ public:
         Frequency = 14,
         ConnectedTime = 15,
         ReadingAge = 16,
-        FeedAge = 17
+        FeedAge = 17,
+        RfCommand = 18,
+        AlarmAcknowledge = 19,
+        FrequencySet = 20,
+        LastRemoteWho = 21,
+        LastRemoteWay = 22,
+        LastRemoteCommand = 23,
+        LastRemoteOutcome = 24,
+        LastRemoteTime = 25
     };
     static constexpr quint32 FirstColumn = Name;
-    static constexpr quint32 LastColumn = FeedAge;
+    static constexpr quint32 LastColumn = LastRemoteTime;
     // Sub-identifiers under txpanelAlarmEntry.
     enum AlarmColumn : quint32
     {
@@ -86,6 +95,13 @@ public:
     static Oid cell(Column column, int index);
     static Oid alarmCell(AlarmColumn column, int index, AlarmStatus::Kind kind);
     static Oid notification(quint32 number);
+    // The column and row `instance` names in the panel table, if it names a
+    // cell of it (whether or not the cell is instantiated now).
+    static std::optional<std::pair<Column, int>> panelCell(const Oid &instance);
+    static bool isCommand(Column column)
+    {
+        return column == RfCommand || column == AlarmAcknowledge || column == FrequencySet;
+    }
 
     const MibValue *get(const Oid &instance) const;
     // The first instance after `after`, or nullptr at the end of the module.

@@ -102,6 +102,24 @@ std::optional<PanelStatus::State> PanelStatus::stateFromFeed(const QString &text
     return std::nullopt;
 }
 
+std::optional<PanelStatus::Outcome> PanelStatus::outcomeFromText(const QString &text)
+{
+    static const struct
+    {
+        const char *text;
+        Outcome outcome;
+    } outcomes[] = {{"done", Outcome::Done},
+                    {"confirmed", Outcome::Confirmed},
+                    {"refused", Outcome::Refused},
+                    {"lost", Outcome::Lost},
+                    {"error", Outcome::Error}};
+    for (const auto &known : outcomes) {
+        if (text == QLatin1String(known.text))
+            return known.outcome;
+    }
+    return std::nullopt;
+}
+
 std::optional<PanelStatus> PanelStatus::fromJson(const QByteArray &document, QString *error)
 {
     QJsonParseError parseError{};
@@ -157,6 +175,20 @@ std::optional<PanelStatus> PanelStatus::fromJson(const QByteArray &document, QSt
         if (alarm && std::none_of(status.alarms.begin(), status.alarms.end(),
                                   [&](const AlarmStatus &a) { return a.kind == alarm->kind; }))
             status.alarms.push_back(*alarm);
+    }
+    const QJsonValue remote = root.value(QLatin1String("last_remote"));
+    if (remote.isObject()) {
+        const QJsonObject object = remote.toObject();
+        LastRemote last;
+        const QDateTime when =
+            QDateTime::fromString(stringField(object, "when"), Qt::ISODateWithMs);
+        if (when.isValid())
+            last.whenUtc = when.toUTC();
+        last.who = stringField(object, "who");
+        last.way = stringField(object, "way");
+        last.command = stringField(object, "command");
+        last.outcome = outcomeFromText(stringField(object, "outcome"));
+        status.lastRemote = last;
     }
     return status;
 }

@@ -5,6 +5,7 @@
 #include "snmp/AlarmStatus.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QString>
 
 #include <optional>
@@ -30,6 +31,27 @@ struct PanelStatus
         InvalidFeed = 8
     };
 
+    // How a command to the panel ended, as its control socket and its feed
+    // word it; the numbers are the MIB's.
+    enum class Outcome
+    {
+        Done = 1,
+        Confirmed = 2,
+        Refused = 3,
+        Lost = 4,
+        Error = 5
+    };
+
+    // The last command the panel took through its control socket.
+    struct LastRemote
+    {
+        std::optional<QDateTime> whenUtc;
+        QString who;
+        QString way;
+        QString command;
+        std::optional<Outcome> outcome;
+    };
+
     QString name;
     State state = State::Unreachable;
     QString device;
@@ -51,12 +73,16 @@ struct PanelStatus
     // feed has no "alarms" then) or its feed does not answer. Alarms this
     // agent does not know are left out.
     std::vector<AlarmStatus> alarms;
+    // Nothing while the feed says null or leaves it out (a panel older than
+    // its control socket).
+    std::optional<LastRemote> lastRemote;
 
     // Parses the feed's JSON document; on failure returns nothing and says why
     // in *error, so the operator learns what the feed sent instead.
     static std::optional<PanelStatus> fromJson(const QByteArray &document, QString *error);
 
     static std::optional<State> stateFromFeed(const QString &text);
+    static std::optional<Outcome> outcomeFromText(const QString &text);
 
     // Forgets the readings, the connection time and the alarms (the feed no
     // longer tells them) but keeps what identifies the panel.

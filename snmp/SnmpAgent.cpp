@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "snmp/SnmpAgent.h"
 
+#include "snmp/ControlCommand.h"
 #include "snmp/SnmpEventBridge.h"
 
 #include <QTextStream>
@@ -63,10 +64,162 @@ void setValue(netsnmp_variable_list *vb, const MibValue &value)
     }
 }
 
+// How long a Set waits for the panel's reply, blocking this program's event
+// loop (feeds are not read, other requests wait in snmpd meanwhile). The
+// panel answers an RF or frequency command within a status cycle and an
+// exchange, a fraction of a second at line pace, so 5 s leaves a loaded
+// machine ample room; only a silent line takes longer (the panel's
+// supervision time, 15 s), and waiting that out would stall every reader of
+// the MIB as long. A manager's snmpset (1 s and 5 retries by default) has
+// given up by then anyway; past the bound the Set fails with commitFailed,
+// and txpanelPanelLastRemoteOutcome tells later how the command ended.
+constexpr int SetWaitMs = 5000;
+
+int snmpError(ControlCommand::SetError error)
+{
+    using ControlCommand::SetError;
+    switch (error) {
+    case SetError::None:
+        return SNMP_ERR_NOERROR;
+    case SetError::WrongType:
+        return SNMP_ERR_WRONGTYPE;
+    case SetError::WrongValue:
+        return SNMP_ERR_WRONGVALUE;
+    case SetError::NoAccess:
+        return SNMP_ERR_NOACCESS;
+    case SetError::NotWritable:
+        return SNMP_ERR_NOTWRITABLE;
+    case SetError::InconsistentValue:
+        return SNMP_ERR_INCONSISTENTVALUE;
+    case SetError::ResourceUnavailable:
+        return SNMP_ERR_RESOURCEUNAVAILABLE;
+    case SetError::CommitFailed:
+        return SNMP_ERR_COMMITFAILED;
+    case SetError::GenErr:
+        break;
+    }
+    return SNMP_ERR_GENERR;
+}
+
+// The written value as the model sees it; Text for a type that is no
+// command's, so that the column's own check says wrongType.
+MibValue writtenValue(const netsnmp_variable_list *vb)
+{
+    switch (vb->type) {
+    case ASN_INTEGER:
+        return {MibValue::Kind::Integer, *vb->val.integer, {}};
+    case ASN_UNSIGNED:
+        return {MibValue::Kind::Unsigned, static_cast<qint64>(*vb->val.integer & 0xFFFFFFFFUL), {}};
+    case ASN_OCTET_STR:
+        return {MibValue::Kind::Text, 0,
+                QByteArray(reinterpret_cast<const char *>(vb->val.string),
+                           static_cast<int>(vb->val_len))};
+    default:
+        return {MibValue::Kind::Text, -1, {}};
+    }
+}
+
+void tell(const QString &line)
+{
+    err() << "txpanel-snmp: " << line << '\n';
+    err().flush();
+}
+
+// Checks a Set's varbind (RESERVE1) and, when `send`, passes it to the
+// panel and waits for the reply (RESERVE2). Both run inside AgentX's one
+// test phase, so a panel's refusal can still be answered with a test-phase
+// error (inconsistentValue) rather than a failed commit; a command the
+// panel carried out is not undone when another varbind fails later.
+int setRequest(const SnmpAgent &agent, netsnmp_agent_request_info *info, netsnmp_variable_list *vb,
+               bool send)
+{
+    const Oid asked = fromNetSnmp(vb->name, vb->name_length);
+    const auto cell = MibView::panelCell(asked);
+    if (!cell || !MibView::isCommand(cell->first))
+        return SNMP_ERR_NOTWRITABLE;
+    const int index = cell->second;
+    const QString socket = agent.controlSocket(index);
+    const netsnmp_pdu *pdu = info->asp->pdu;
+    const QString context =
+        QString::fromUtf8(pdu->contextName, static_cast<int>(pdu->contextNameLen));
+    const QString who = QStringLiteral("panel %1: SNMP context \"%2\"").arg(index).arg(context);
+    if (socket.isEmpty()) {
+        if (!send)
+            tell(QStringLiteral("%1: refused a Set: no control socket for this panel").arg(who));
+        return SNMP_ERR_NOTWRITABLE;
+    }
+    // AgentX tells no security model or user, so the context stands for the
+    // user: snmpd opens each writer's context to that user alone, with
+    // authPriv. Should a master ever pass them, a Set that is not USM authPriv
+    // is refused as well.
+    const bool weakSecurity = pdu->securityModel == SNMP_SEC_MODEL_USM
+                                  ? pdu->securityLevel != SNMP_SEC_LEVEL_AUTHPRIV
+                                  : pdu->securityModel == SNMP_SEC_MODEL_SNMPv1 ||
+                                        pdu->securityModel == SNMP_SEC_MODEL_SNMPv2c;
+    if (!agent.isWriter(context) || weakSecurity) {
+        if (!send)
+            tell(QStringLiteral("%1: refused a Set: not the context of an SNMPv3 user given "
+                                "with --writer")
+                     .arg(who));
+        return SNMP_ERR_NOACCESS;
+    }
+    ControlCommand::Verdict verdict;
+    const std::optional<QByteArray> request =
+        ControlCommand::request(cell->first, writtenValue(vb), &verdict);
+    if (request && send) {
+        verdict = ControlCommand::exchange(socket, ControlCommand::requestLine(context, *request),
+                                           SetWaitMs);
+        tell(QStringLiteral("%1: %2: %3")
+                 .arg(who, QString::fromUtf8(*request),
+                      verdict.error == ControlCommand::SetError::None ? QStringLiteral("ok")
+                                                                      : verdict.reason));
+    } else if (!request) {
+        tell(QStringLiteral("%1: refused a Set: %2").arg(who, verdict.reason));
+    }
+    return snmpError(verdict.error);
+}
+
+void handleSet(SnmpAgent &agent, netsnmp_agent_request_info *info, netsnmp_request_info *requests)
+{
+    if (info->mode != MODE_SET_RESERVE1 && info->mode != MODE_SET_RESERVE2)
+        return; // the command was carried out in the test phase
+    // snmpd sends a TestSet again when we have not answered within its
+    // AgentX timeout (a second by default): the panel must not get the
+    // command twice, so the copy gets the first one's answer.
+    const long transaction = info->asp->pdu->transid;
+    if (const std::optional<int> earlier = agent.testedBefore(transaction)) {
+        if (*earlier != SNMP_ERR_NOERROR)
+            netsnmp_set_request_error(info, requests, *earlier);
+        return;
+    }
+    if (info->mode == MODE_SET_RESERVE2)
+        agent.tested(transaction, SNMP_ERR_NOERROR);
+    int commands = 0;
+    for (netsnmp_request_info *request = requests; request; request = request->next) {
+        if (request->processed)
+            continue;
+        // One command a Set: the panel carries each out on its own, and
+        // a second one failing could not undo the first.
+        const int error = ++commands > 1 ? SNMP_ERR_INCONSISTENTVALUE
+                                         : setRequest(agent, info, request->requestvb,
+                                                      info->mode == MODE_SET_RESERVE2);
+        if (error != SNMP_ERR_NOERROR) {
+            netsnmp_set_request_error(info, request, error);
+            if (info->mode == MODE_SET_RESERVE2)
+                agent.tested(transaction, error);
+            return;
+        }
+    }
+}
+
 int handleRequests(netsnmp_mib_handler *handler, netsnmp_handler_registration *,
                    netsnmp_agent_request_info *info, netsnmp_request_info *requests)
 {
-    const auto *agent = static_cast<const SnmpAgent *>(handler->myvoid);
+    auto *agent = static_cast<SnmpAgent *>(handler->myvoid);
+    if (info->mode != MODE_GET && info->mode != MODE_GETNEXT) {
+        handleSet(*agent, info, requests);
+        return SNMP_ERR_NOERROR;
+    }
     const MibView view = agent->snapshot();
     for (netsnmp_request_info *request = requests; request; request = request->next) {
         if (request->processed)
@@ -93,8 +246,6 @@ int handleRequests(netsnmp_mib_handler *handler, netsnmp_handler_registration *,
             }
             break;
         default:
-            // Registered read-only: sets are refused before they get here.
-            netsnmp_set_request_error(info, request, SNMP_ERR_GENERR);
             break;
         }
     }
@@ -177,15 +328,23 @@ bool SnmpAgent::start()
     netsnmp_ds_set_int(NETSNMP_DS_APPLICATION_ID, NETSNMP_DS_AGENT_AGENTX_PING_INTERVAL,
                        reconnectSeconds_);
 
+    // The default context for everyone's reads, and each writer's own
+    // context, the only ones Sets are taken in.
     const std::vector<oid> base = toNetSnmp(MibView::objects());
-    netsnmp_mib_handler *handler = netsnmp_create_handler(AppName, handleRequests);
-    handler->myvoid = this;
-    netsnmp_handler_registration *registration = netsnmp_handler_registration_create(
-        AppName, handler, base.data(), base.size(), HANDLER_CAN_RONLY);
-    if (netsnmp_register_handler(registration) != MIB_REGISTERED_OK) {
-        err() << "txpanel-snmp: could not register TXPANEL-MIB with the agent library\n";
-        err().flush();
-        return false;
+    QStringList contexts{QString()};
+    contexts += writers_;
+    for (const QString &context : contexts) {
+        netsnmp_mib_handler *handler = netsnmp_create_handler(AppName, handleRequests);
+        handler->myvoid = this;
+        netsnmp_handler_registration *registration = netsnmp_handler_registration_create(
+            AppName, handler, base.data(), base.size(), HANDLER_CAN_RWRITE);
+        if (!context.isEmpty())
+            registration->contextName = strdup(context.toUtf8().constData());
+        if (netsnmp_register_handler(registration) != MIB_REGISTERED_OK) {
+            err() << "txpanel-snmp: could not register TXPANEL-MIB with the agent library\n";
+            err().flush();
+            return false;
+        }
     }
 
     // Connects to the master, or arms the retry alarm when it is not there.
@@ -202,6 +361,30 @@ bool SnmpAgent::start()
     }
     events_->rearm();
     return true;
+}
+
+std::optional<int> SnmpAgent::testedBefore(long transaction) const
+{
+    for (const auto &[id, error] : tested_) {
+        if (id == transaction)
+            return error;
+    }
+    return std::nullopt;
+}
+
+void SnmpAgent::tested(long transaction, int error)
+{
+    for (auto &entry : tested_) {
+        if (entry.first == transaction) {
+            entry.second = error;
+            return;
+        }
+    }
+    // snmpd's retries of one transaction follow each other closely: a few
+    // transactions back is plenty.
+    if (tested_.size() >= 16)
+        tested_.pop_front();
+    tested_.emplace_back(transaction, error);
 }
 
 void SnmpAgent::masterConnected()

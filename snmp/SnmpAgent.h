@@ -8,14 +8,19 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
+#include <deque>
 #include <functional>
+#include <optional>
+#include <vector>
 
 class SnmpEventBridge;
 
 // The AgentX sub-agent: connects to the master snmpd, registers
-// txpanelObjects read-only, answers each request at once from a fresh
-// MibView, and sends notifications through the master. net-snmp keeps its
+// txpanelObjects, answers each read at once from a fresh MibView, passes a
+// Set of a command column to that panel's control socket, and sends
+// notifications through the master. net-snmp keeps its
 // state in globals, so a process has one of these at most.
 //
 // While the master is away (not started yet, or restarted) requests cannot
@@ -43,6 +48,13 @@ public:
 
     // net-snmp's debug tokens to print (before start()).
     void setDebugTokens(const QString &tokens) { debugTokens_ = tokens; }
+    // Each panel's control socket (empty: none), and the SNMP users (their
+    // contexts) whose Sets are taken (before start()).
+    void setCommands(std::vector<QString> controlSockets, QStringList writers)
+    {
+        controlSockets_ = std::move(controlSockets);
+        writers_ = std::move(writers);
+    }
 
     // Sends the notification for `event` about panel `index` (1-based), its
     // objects taken from `view`.
@@ -53,6 +65,17 @@ public:
 
     // For net-snmp's C callbacks.
     MibView snapshot() const { return snapshot_(); }
+    QString controlSocket(int index) const
+    {
+        return index >= 1 && static_cast<std::size_t>(index) <= controlSockets_.size()
+                   ? controlSockets_[static_cast<std::size_t>(index) - 1]
+                   : QString();
+    }
+    bool isWriter(const QString &context) const { return writers_.contains(context); }
+    // The answer given to the test of an AgentX Set transaction, if any, and
+    // its record.
+    std::optional<int> testedBefore(long transaction) const;
+    void tested(long transaction, int error);
     void masterConnected();
     void masterLost();
 
@@ -63,6 +86,9 @@ private:
 
     QString socket_;
     QString debugTokens_;
+    std::vector<QString> controlSockets_;
+    QStringList writers_;
+    std::deque<std::pair<long, int>> tested_;
     int reconnectSeconds_;
     Snapshot snapshot_;
     SnmpEventBridge *events_;

@@ -65,6 +65,7 @@ int main(int argc, char *argv[])
     SnmpAgent agent(options.agentxSocket, options.reconnectSeconds,
                     [&rows, &clock] { return MibView(rows, clock.elapsed()); });
     agent.setDebugTokens(options.debugTokens);
+    agent.setCommands(options.controlSockets, options.writers);
     if (!agent.start())
         return 1;
 

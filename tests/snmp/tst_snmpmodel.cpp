@@ -2,15 +2,21 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "snmp/AgentOptions.h"
 #include "snmp/AlarmTracker.h"
+#include "snmp/ControlCommand.h"
 #include "snmp/MibView.h"
 #include "snmp/NotificationTracker.h"
 #include "snmp/PanelStatus.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTest>
 
 using Event = NotificationTracker::Event;
 using Kind = AlarmStatus::Kind;
+
+Q_DECLARE_METATYPE(MibValue)
+Q_DECLARE_METATYPE(ControlCommand::SetError)
 
 namespace {
 
@@ -105,6 +111,11 @@ private Q_SLOTS:
     void changesNotifyOnceAndSurviveAnOutage();
     void optionsTakeCommandLineThenConfigFile();
     void optionsRejectWhatCannotWork();
+    void optionsPairFeedsWithControlSockets();
+    void commandRequests_data();
+    void commandRequests();
+    void panelReplies_data();
+    void panelReplies();
 };
 
 void TestSnmpModel::parsesTheFeedScaledAsTheMibCarriesIt()
@@ -236,8 +247,10 @@ void TestSnmpModel::walkOrderSkipsAbsentReadingsAndEndsAfterTheTable()
     QCOMPARE(position(MibView::cell(MibView::ReflectedPower, 1)),
              position(MibView::cell(MibView::ForwardPower, 1)) + 1);
     QVERIFY(!view.get(MibView::cell(MibView::OnAir, 2)));
-    // The count, all 16 columns of row 1, row 2's 5 identity cells and its Locked.
-    QCOMPARE(walked.size(), std::size_t(1 + 16 + 6));
+    // The count, all 16 columns of row 1 and its 3 commands (no last remote
+    // command), row 2's 5 identity cells, its Locked and its acknowledgement
+    // (the only command column that reads without a reading behind it).
+    QCOMPARE(walked.size(), std::size_t(1 + 16 + 3 + 7));
 
     // GetNext from inside an instance, or between columns, lands on the next one.
     QCOMPARE(view.next(under(MibView::cell(MibView::Vswr, 1), {7}))->first,
@@ -245,7 +258,7 @@ void TestSnmpModel::walkOrderSkipsAbsentReadingsAndEndsAfterTheTable()
     QCOMPARE(view.next(MibView::cell(MibView::OnAir, 1))->first,
              MibView::cell(MibView::Frequency, 1));
     // Past the last instance there is nothing: the agent moves on.
-    QVERIFY(!view.next(MibView::cell(MibView::FeedAge, 1)));
+    QVERIFY(!view.next(MibView::cell(MibView::FrequencySet, 1)));
     QVERIFY(!view.next(under(MibView::root(), {2})));
     // Values as the MIB types them.
     QCOMPARE(view.get(MibView::cell(MibView::State, 2))->number, 2);
@@ -263,7 +276,7 @@ void TestSnmpModel::getTellsMissingInstanceFromUnknownObject()
     QVERIFY(MibView::isObjectInstance(under(MibView::objects(), {1, 1})));
     QVERIFY(!MibView::isObjectInstance(under(MibView::objects(), {1})));
     QVERIFY(!MibView::isObjectInstance(under(MibView::objects(), {2, 1, 1, 1})));  // the index
-    QVERIFY(!MibView::isObjectInstance(under(MibView::objects(), {2, 1, 18, 1}))); // no column 18
+    QVERIFY(!MibView::isObjectInstance(under(MibView::objects(), {2, 1, 26, 1}))); // no column 26
     QVERIFY(!MibView::isObjectInstance(under(MibView::objects(), {3, 0})));
     QVERIFY(!MibView::isObjectInstance(MibView::root()));
     // The root comes from the MIB file: enterprises 32473 (RFC 5612).
@@ -368,7 +381,7 @@ void TestSnmpModel::alarmRowsFollowThePanelTable()
     };
     QCOMPARE(alarmTable, expected);
     // The alarm table follows the whole panel table.
-    QCOMPARE(view.next(MibView::cell(MibView::FeedAge, 2))->first, expected.front());
+    QCOMPARE(view.next(MibView::cell(MibView::LastRemoteTime, 2))->first, expected.front());
     QVERIFY(!view.next(expected.back()));
     QCOMPARE(expected[1], under(MibView::objects(), {3, 1, 2, 2, 2}));
 
@@ -576,6 +589,13 @@ void TestSnmpModel::optionsRejectWhatCannotWork()
         {{QStringLiteral("-r"), QStringLiteral("0.5"), feed}, "--reconnect"},
         {{QStringLiteral("--bogus"), feed}, "bogus"},
         {{QStringLiteral("-c"), QStringLiteral("/nonexistent/feeds.conf")}, "cannot read"},
+        {{QStringLiteral("--control-socket"), QStringLiteral("2=/run/c"), feed}, "only 1 panels"},
+        {{QStringLiteral("--control-socket"), QStringLiteral("/run/c"), feed}, "a panel's number"},
+        {{QStringLiteral("--control-socket"), QStringLiteral("1="), feed}, "a panel's number"},
+        {{QStringLiteral("--control-socket"), QStringLiteral("1=/run/a"),
+          QStringLiteral("--control-socket"), QStringLiteral("1=/run/b"), feed},
+         "already has /run/a"},
+        {{QStringLiteral("-w"), QStringLiteral("two words"), feed}, "--writer"},
     };
     for (const auto &c : cases) {
         AgentOptions options;
@@ -584,6 +604,112 @@ void TestSnmpModel::optionsRejectWhatCannotWork()
         QCOMPARE(AgentOptions::parse(argv, &options, &error), AgentOptions::Outcome::Error);
         QVERIFY2(error.contains(QLatin1String(c.says)), qPrintable(error));
     }
+}
+
+void TestSnmpModel::optionsPairFeedsWithControlSockets()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("feeds.conf"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("http://10.0.0.5:8740/ \t /run/txpanel/b/control\nhttp://10.0.0.6:8740/\n");
+    file.close();
+    AgentOptions options;
+    QString error;
+    const QStringList argv{QStringLiteral("txpanel-snmp"),
+                           QStringLiteral("--control-socket"),
+                           QStringLiteral("1=/run/txpanel/a/control"),
+                           QStringLiteral("-w"),
+                           QStringLiteral("ops"),
+                           QStringLiteral("http://127.0.0.1:8740/"),
+                           QStringLiteral("-c"),
+                           path};
+    QCOMPARE(AgentOptions::parse(argv, &options, &error), AgentOptions::Outcome::Run);
+    QCOMPARE(options.controlSockets,
+             (std::vector<QString>{QStringLiteral("/run/txpanel/a/control"),
+                                   QStringLiteral("/run/txpanel/b/control"), QString()}));
+    QCOMPARE(options.writers, QStringList{QStringLiteral("ops")});
+
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write("http://10.0.0.5:8740/ /run/a extra\n");
+    file.close();
+    QCOMPARE(AgentOptions::parse(argv, &options, &error), AgentOptions::Outcome::Error);
+    QVERIFY2(error.contains(QLatin1String(":1: a feed address and at most")), qPrintable(error));
+}
+
+void TestSnmpModel::commandRequests_data()
+{
+    using Kind = MibValue::Kind;
+    using E = ControlCommand::SetError;
+    QTest::addColumn<int>("column");
+    QTest::addColumn<MibValue>("value");
+    QTest::addColumn<QByteArray>("request");
+    QTest::addColumn<E>("error");
+    const auto text = [](const char *t) { return MibValue{Kind::Text, 0, QByteArray(t)}; };
+    QTest::newRow("rf 0") << int(MibView::RfCommand) << MibValue{Kind::Integer, 0, {}}
+                          << QByteArray() << E::WrongValue;
+    QTest::newRow("rf as text") << int(MibView::RfCommand) << text("off") << QByteArray()
+                                << E::WrongType;
+    QTest::newRow("ack all") << int(MibView::AlarmAcknowledge) << text(" all ")
+                             << QByteArray("ack all") << E::None;
+    QTest::newRow("ack a title") << int(MibView::AlarmAcknowledge) << text("LOCK LOST")
+                                 << QByteArray("ack LOCK LOST") << E::None;
+    QTest::newRow("ack a second line")
+        << int(MibView::AlarmAcknowledge) << text("all\nrf on") << QByteArray() << E::WrongValue;
+    QTest::newRow("ack 65 bytes") << int(MibView::AlarmAcknowledge)
+                                  << MibValue{Kind::Text, 0, QByteArray(65, 'a')} << QByteArray()
+                                  << E::WrongValue;
+    QTest::newRow("frequency 0") << int(MibView::FrequencySet) << MibValue{Kind::Unsigned, 0, {}}
+                                 << QByteArray() << E::WrongValue;
+    QTest::newRow("frequency as integer")
+        << int(MibView::FrequencySet) << MibValue{Kind::Integer, 107900, {}} << QByteArray()
+        << E::WrongType;
+    QTest::newRow("a reading") << int(MibView::Frequency) << MibValue{Kind::Unsigned, 1, {}}
+                               << QByteArray() << E::NotWritable;
+}
+
+void TestSnmpModel::commandRequests()
+{
+    QFETCH(int, column);
+    QFETCH(MibValue, value);
+    QFETCH(QByteArray, request);
+    QFETCH(ControlCommand::SetError, error);
+    ControlCommand::Verdict verdict;
+    const std::optional<QByteArray> made =
+        ControlCommand::request(static_cast<MibView::Column>(column), value, &verdict);
+    QCOMPARE(made.value_or(QByteArray()), request);
+    QCOMPARE(verdict.error, error);
+    if (made)
+        QCOMPARE(ControlCommand::requestLine(QStringLiteral("ops"), *made),
+                 "via snmp ops " + request + '\n');
+}
+
+void TestSnmpModel::panelReplies_data()
+{
+    using E = ControlCommand::SetError;
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<E>("error");
+    QTest::newRow("done") << QByteArray(R"({"protocol":1,"ok":true,"outcome":"done"})") << E::None;
+    QTest::newRow("too many requests")
+        << QByteArray(R"({"ok":false,"outcome":"refused","reason":"too many requests"})")
+        << E::ResourceUnavailable;
+    QTest::newRow("not JSON") << QByteArray("OK") << E::GenErr;
+    QTest::newRow("no ok") << QByteArray(R"({"outcome":"done"})") << E::GenErr;
+}
+
+void TestSnmpModel::panelReplies()
+{
+    QFETCH(QByteArray, reply);
+    QFETCH(ControlCommand::SetError, error);
+    const ControlCommand::Verdict verdict = ControlCommand::interpret(reply);
+    QCOMPARE(verdict.error, error);
+    // The agent's log tells the panel's own reason.
+    if (reply.contains("reason"))
+        QVERIFY2(
+            verdict.reason.contains(
+                QJsonDocument::fromJson(reply).object().value(QLatin1String("reason")).toString()),
+            qPrintable(verdict.reason));
 }
 
 QTEST_GUILESS_MAIN(TestSnmpModel)
