@@ -105,6 +105,37 @@ if [ -f "$build_dir/snmp/txpanel-snmp" ]; then
     echo "txpanel-snmp, TXPANEL-MIB.txt and ${unit#"$root"} (not enabled)"
 fi
 
+# The station service: its program links no desktop library, and its template
+# unit ships (not enabled) in a form systemd itself accepts.
+echo "== station service"
+[ -x "$root/usr/bin/txpaneld" ] || fail "txpaneld missing from usr/bin"
+if ldd "$build_dir/txpaneld" | grep -E 'libQt6(Gui|Widgets)'; then
+    fail "txpaneld links a desktop library"
+fi
+unit="$root/usr/lib/systemd/system/txpaneld@.service"
+[ -f "$unit" ] || fail "no txpaneld@.service under usr/lib/systemd/system"
+for line in 'Type=notify' 'WatchdogSec=30' 'DynamicUser=yes' 'ProtectSystem=strict' \
+    'NoNewPrivileges=yes' 'StateDirectory=txpanel/%i'; do
+    grep -qx "$line" "$unit" || fail "txpaneld@.service lacks $line"
+done
+if command -v systemd-analyze >/dev/null; then
+    # verify wants the programs the unit names where the unit says they are:
+    # a copy of the unit pointing into the unpacked package.
+    mkdir -p "$scratch/units"
+    sed "s|/usr/bin/txpaneld|$root/usr/bin/txpaneld|" "$unit" >"$scratch/units/txpaneld@.service"
+    ln -sf "txpaneld@.service" "$scratch/units/txpaneld@main.service"
+    # It says what it ignores (an unknown key, a wrong value) and still
+    # exits 0: any word from it is a fault of the unit.
+    if ! SYSTEMD_LOG_LEVEL=warning systemd-analyze verify --man=no \
+        "$scratch/units/txpaneld@main.service" >"$scratch/verify" 2>&1 ||
+        grep -q . "$scratch/verify"; then
+        cat "$scratch/verify" >&2
+        fail "systemd-analyze verify refuses txpaneld@.service"
+    fi
+    echo "systemd-analyze verify: txpaneld@main.service accepted"
+fi
+echo "txpaneld and ${unit#"$root"} (not enabled)"
+
 echo "== manual pages"
 for program in "$root"/usr/bin/*; do
     name="$(basename "$program")"
