@@ -55,7 +55,8 @@ std::optional<std::vector<AgentOptions::ConfigLine>> AgentOptions::readConfig(co
         line = line.trimmed();
         if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
             continue;
-        const QStringList fields = line.split(QRegularExpression(QStringLiteral("\\s+")));
+        static const QRegularExpression blanks(QStringLiteral("\\s+"));
+        const QStringList fields = line.split(blanks);
         if (fields.size() > 2) {
             *error = QStringLiteral("%1:%2: a feed address and at most a control socket's path, "
                                     "not %3 fields")
@@ -156,7 +157,7 @@ AgentOptions::Outcome AgentOptions::parse(const QStringList &arguments, AgentOpt
     for (const QString &pairing : parser.values(control)) {
         const int equals = pairing.indexOf(QLatin1Char('='));
         bool ok = false;
-        const int panel = pairing.left(equals).toInt(&ok);
+        const int panel = QStringView(pairing).left(equals).toInt(&ok);
         const QString path = pairing.mid(equals + 1);
         if (equals < 0 || !ok || panel < 1 || path.isEmpty()) {
             *error = QStringLiteral("--control-socket wants a panel's number, = and a path, "
