@@ -17,11 +17,18 @@
 //   alarm-raised, alarm-cleared, alarm-acknowledged
 //                     subject: the alarm's id; new: its value; detail: its title
 //   record            outcome: "opened", "moved aside" (detail: where)
+//   remote-command    user: who sent it (the Unix user on the control socket; for the SNMP
+//                     agent "snmp <name> (agent user <unix user>)"); subject: the way,
+//                     "socket" or "snmp"; new: the command ("rf off", "frequency 107900",
+//                     "ack all", "connect" for a user refused at connect); outcome:
+//                     "confirmed"/"done"/"refused"/"lost"/"error"; detail: why, unless
+//                     it went as asked
 struct RecordEvent
 {
     QDateTime utc;
     QString kind;
-    QString user; // the operating-system user the panel runs as, or who acknowledged
+    QString user; // the operating-system user the panel runs as, who acknowledged, or who sent a
+                  // remote command
     QString subject;
     QString oldValue;
     QString newValue;

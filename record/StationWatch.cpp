@@ -111,6 +111,14 @@ void StationWatch::logNotice(const QString &kind, const QString &text)
     logEvent(kind, QString(), QString(), QString(), QStringLiteral("notice"), text);
 }
 
+void StationWatch::logCommand(const QString &who, const QString &way, const QString &command,
+                              const QString &outcome, const QString &reason)
+{
+    if (m_recorder)
+        m_recorder->addEvent({m_wall(), QStringLiteral("remote-command"), who, way, QString(),
+                              command, outcome, reason});
+}
+
 void StationWatch::logPortChoice(const QString &port, bool stored)
 {
     logEvent(QStringLiteral("port"), QString(), m_lastPort, port,

@@ -58,6 +58,12 @@ public:
     // Something the operator should know about how the program runs (a feed
     // answering beyond this computer), logged as a notice of that kind.
     void logNotice(const QString &kind, const QString &text);
+    // A command from the control socket, taken or not: who sent it (the
+    // Unix user, and for the SNMP agent the name it passes on), which way
+    // ("socket", "snmp"), the command as understood, how it ended
+    // ("confirmed", "done", "refused", "lost", "error") and why.
+    void logCommand(const QString &who, const QString &way, const QString &command,
+                    const QString &outcome, const QString &reason);
     // A port chosen by the operator, and whether it was stored.
     void logPortChoice(const QString &port, bool stored);
     // The program ends, that way ("File, Exit", "SIGTERM"…): the log says so
