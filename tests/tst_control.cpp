@@ -1,0 +1,565 @@
+// SPDX-FileCopyrightText: 2026 The txpanel developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+// The control socket as an engineer uses it: txpanelctl run as a process
+// against a link engine polling txsim, with the station's record and the
+// feed beside it, and the desktop panel serving it.
+#include "app/PanelProgram.h"
+#include "app/frmTerminale.h"
+#include "control/ControlServer.h"
+#include "feed/FeedDocuments.h"
+#include "feed/StatusFeed.h"
+#include "link/Commands.h"
+#include "link/LinkEngine.h"
+#include "panel/PanelTimer.h"
+#include "panel/ReadoutLabel.h"
+#include "record/OperatingSystemUser.h"
+#include "record/Recorder.h"
+#include "record/StationWatch.h"
+#include "sim/TxSimulator.h"
+#include "support/PanelDriver.h"
+
+#include <QApplication>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QtTest>
+
+#include <cstring>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace {
+struct Result
+{
+    int code = -1;
+    QString out;
+    QString err;
+};
+
+// One engine polling txsim, its watch recording into a private folder, and
+// the control socket in that folder.
+struct Site
+{
+    QTemporaryDir dir;
+    TxSimulator sim;
+    LinkEngine engine;
+    std::unique_ptr<StationWatch> watch;
+    std::unique_ptr<ControlServer> server;
+
+    QString socket() const { return dir.path() + QStringLiteral("/control"); }
+    ControlSettings settings() const
+    {
+        ControlSettings s;
+        s.enabled = true;
+        s.socket = socket();
+        return s;
+    }
+    bool start(const ControlSettings &control, bool poll = true, bool alarms = false)
+    {
+        if (!sim.start())
+            return false;
+        engine.setLine({QStringLiteral("1"), QStringLiteral("COM1"), sim.devicePath(), QString()});
+        engine.setBand(BandLimits::fromStored(QVariant(QStringLiteral("108000")),
+                                              QVariant(QStringLiteral("87500"))));
+        AlarmSettings alarmSettings;
+        alarmSettings.enabled = alarms;
+        RecordSettings record;
+        record.enabled = true;
+        record.path = dir.path() + QStringLiteral("/record.sqlite");
+        watch = std::make_unique<StationWatch>(engine, alarmSettings, record);
+        watch->start();
+        server = std::make_unique<ControlServer>(engine, *watch, control);
+        if (!server->start())
+            return false;
+        if (!poll)
+            return true;
+        engine.powerOn();
+        return QTest::qWaitFor([this] { return engine.statusCycles() >= 1; }, 10000);
+    }
+    // The remote-command rows of the record: user, subject, new, outcome, detail.
+    QList<QStringList> remoteRows()
+    {
+        watch->recorder()->flush();
+        QList<QStringList> rows;
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"),
+                                                        QStringLiteral("control-check"));
+            db.setDatabaseName(dir.path() + QStringLiteral("/record.sqlite"));
+            db.open();
+            QSqlQuery q(QStringLiteral("SELECT user, subject, new_value, outcome, detail FROM "
+                                       "events WHERE kind = 'remote-command' ORDER BY id"),
+                        db);
+            while (q.next())
+                rows << QStringList{q.value(0).toString(), q.value(1).toString(),
+                                    q.value(2).toString(), q.value(3).toString(),
+                                    q.value(4).toString()};
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("control-check"));
+        return rows;
+    }
+    ~Site()
+    {
+        server.reset();
+        engine.powerOff();
+    }
+};
+
+// txpanelctl as the engineer runs it, the event loop serving the engine
+// and the simulator until it has exited.
+Result ctl(const QString &socket, QStringList args, bool asNobody = false)
+{
+    const QString program =
+        qEnvironmentVariable("TXPANEL_BUILD_DIR") + QStringLiteral("/txpanelctl");
+    args.prepend(socket);
+    args.prepend(QStringLiteral("--socket"));
+    QProcess process;
+    if (asNobody)
+        process.start(QStringLiteral("setpriv"),
+                      QStringList{QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                                  QStringLiteral("--clear-groups"), program} +
+                          args);
+    else
+        process.start(program, args);
+    Result result;
+    if (!QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 60000))
+        return result;
+    result.code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    result.out = QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+    result.err = QString::fromUtf8(process.readAllStandardError()).trimmed();
+    return result;
+}
+
+QStringList words(const char *text)
+{
+    return QString::fromLatin1(text).split(QLatin1Char(' '));
+}
+} // namespace
+
+class ControlTest : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void rfOffTakesTheTransmitterOffTheAir();
+    void refused_data();
+    void refused();
+    void accepted_data();
+    void accepted();
+    void secondRfCommandWhileOneIsPending();
+    void lostWithTheConnectionAndNotCarriedOver();
+    void usersAtConnect_data();
+    void usersAtConnect();
+    void malformedFloodWhileThePollGoesOn();
+    void clientsAndRequestsBounded();
+    void socketFileTakenOver_data();
+    void socketFileTakenOver();
+    void desktopPanel();
+    void panelWithoutControl_data();
+    void panelWithoutControl();
+};
+
+void ControlTest::rfOffTakesTheTransmitterOffTheAir()
+{
+    Site site;
+    site.sim.setOnAir(true);
+    QVERIFY(site.start(site.settings()));
+    StatusFeed feed(site.engine);
+    feed.setLastRemote([&site] { return site.server->lastCommand(); });
+
+    const Result off = ctl(site.socket(), words("rf off"));
+    QCOMPARE(off.code, 0);
+    QCOMPARE(off.out, QStringLiteral("RF off: confirmed by the transmitter"));
+    QCOMPARE(site.sim.received().count(char(TxCommand::CMD_RF_OFF)), 1);
+    QVERIFY(!site.sim.onAir());
+    // The feed says so from the next reading on, and names who did it.
+    const quint64 cycles = site.engine.statusCycles();
+    QTRY_VERIFY(site.engine.statusCycles() > cycles);
+    const QJsonObject status =
+        QJsonDocument::fromJson(FeedDocuments::statusJson(feed.snapshot())).object();
+    QCOMPARE(status[QStringLiteral("readings")][QStringLiteral("on_air")][QStringLiteral("value")],
+             QJsonValue(false));
+    const QJsonObject last = status[QStringLiteral("last_remote")].toObject();
+    QCOMPARE(last[QStringLiteral("who")].toString(), OperatingSystemUser::name());
+    QCOMPARE(last[QStringLiteral("way")].toString(), QStringLiteral("socket"));
+    QCOMPARE(last[QStringLiteral("command")].toString(), QStringLiteral("rf off"));
+    QCOMPARE(last[QStringLiteral("outcome")].toString(), QStringLiteral("confirmed"));
+
+    // Off already: done, and no byte for it.
+    const Result again = ctl(site.socket(), words("rf off"));
+    QCOMPARE(again.code, 0);
+    QCOMPARE(again.out, QStringLiteral("RF off: done (already off air)"));
+    QCOMPARE(site.sim.received().count(char(TxCommand::CMD_RF_OFF)), 1);
+
+    const QList<QStringList> rows = site.remoteRows();
+    QCOMPARE(rows.size(), 2);
+    QCOMPARE(rows.at(0),
+             (QStringList{OperatingSystemUser::name(), QStringLiteral("socket"),
+                          QStringLiteral("rf off"), QStringLiteral("confirmed"), QString()}));
+    QCOMPARE(rows.at(1).at(3), QStringLiteral("done"));
+
+    const Result status2 = ctl(site.socket(), words("status"));
+    QCOMPARE(status2.code, 0);
+    QVERIFY2(status2.out.contains(QStringLiteral("State: polling")), qPrintable(status2.out));
+    QVERIFY2(status2.out.contains(QStringLiteral("On air: no")), qPrintable(status2.out));
+}
+
+void ControlTest::refused_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<bool>("poll");
+    QTest::addColumn<bool>("allow");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("why");
+    QTest::addColumn<QString>("outcome"); // in the record; empty: not a command, not recorded
+
+    QTest::newRow("rf on not allowed") << "rf on" << true << false << 1 << "([Control] AllowRfOn)"
+                                       << "refused";
+    QTest::newRow("frequency not allowed")
+        << "frequency 98000" << true << false << 1 << "([Control] AllowFrequency)"
+        << "refused";
+    QTest::newRow("frequency out of band") << "frequency 109000" << true << true << 1
+                                           << "109000 kHz is outside the band (87500 to 108000 kHz)"
+                                           << "refused";
+    QTest::newRow("not polling") << "rf off" << false << true << 1
+                                 << "not connected to the transmitter"
+                                 << "refused";
+    QTest::newRow("alarms off") << "ack all" << true << true << 1 << "alarms are off"
+                                << "refused";
+    QTest::newRow("frequency between steps")
+        << "frequency 107905" << true << true << 2 << "whole kHz in steps of 10"
+        << "error";
+    QTest::newRow("no such alarm") << "ack fire" << true << true << 2 << "ack takes an alarm's name"
+                                   << "error";
+    QTest::newRow("rf neither off nor on")
+        << "rf sideways" << true << true << 2 << "rf takes off or on"
+        << "error";
+}
+
+void ControlTest::refused()
+{
+    QFETCH(QString, command);
+    QFETCH(bool, poll);
+    QFETCH(bool, allow);
+    Site site;
+    ControlSettings settings = site.settings();
+    settings.allowRfOn = allow;
+    settings.allowFrequency = allow;
+    QVERIFY(site.start(settings, poll));
+    const Result result = ctl(site.socket(), command.split(QLatin1Char(' ')));
+    QTEST(result.code, "code");
+    QFETCH(QString, why);
+    QVERIFY2(result.err.contains(why), qPrintable(result.err));
+    QVERIFY(result.out.isEmpty());
+    // Nothing for the transmitter but the questions of the poll.
+    for (const quint8 byte :
+         {TxCommand::CMD_RF_ON, TxCommand::CMD_RF_OFF, TxCommand::CMD_SET_FREQUENCY})
+        QVERIFY(!site.sim.received().contains(char(byte)));
+    const QList<QStringList> rows = site.remoteRows();
+    QCOMPARE(rows.size(), 1);
+    QTEST(rows.at(0).at(3), "outcome");
+    QVERIFY(rows.at(0).at(4).contains(why));
+}
+
+void ControlTest::accepted_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("out");
+    QTest::addColumn<int>("sent"); // the command byte that went out; 0 for none
+    QTest::newRow("rf on, allowed")
+        << "rf on"
+        << "RF on: confirmed by the transmitter" << int(TxCommand::CMD_RF_ON);
+    QTest::newRow("frequency in band, allowed")
+        << "frequency 98500"
+        << "Frequency 98500 kHz: confirmed by the transmitter" << int(TxCommand::CMD_SET_FREQUENCY);
+    QTest::newRow("ack all, nothing waiting") << "ack all"
+                                              << "Acknowledge all: done, nothing waited for an "
+                                                 "acknowledgement"
+                                              << 0;
+}
+
+void ControlTest::accepted()
+{
+    QFETCH(QString, command);
+    QFETCH(int, sent);
+    Site site;
+    ControlSettings settings = site.settings();
+    settings.allowRfOn = true;
+    settings.allowFrequency = true;
+    QVERIFY(site.start(settings, true, true));
+    const Result result = ctl(site.socket(), command.split(QLatin1Char(' ')));
+    QCOMPARE(result.code, 0);
+    QTEST(result.out, "out");
+    if (sent != 0)
+        QVERIFY2(site.sim.received().contains(char(sent)), site.sim.received().toHex().constData());
+    if (command == QLatin1String("rf on"))
+        QVERIFY(site.sim.onAir());
+    if (command.startsWith(QLatin1String("frequency")))
+        QCOMPARE(site.sim.frequencyKHz(), 98500);
+    QCOMPARE(site.remoteRows().value(0).value(2), command);
+}
+
+void ControlTest::secondRfCommandWhileOneIsPending()
+{
+    Site site;
+    site.sim.setOnAir(true);
+    // A slow transmitter: the first press waits for the end of its cycle.
+    site.sim.setReplyDelayMs(150);
+    QVERIFY(site.start(site.settings()));
+    QProcess first;
+    first.start(
+        qEnvironmentVariable("TXPANEL_BUILD_DIR") + QStringLiteral("/txpanelctl"),
+        {QStringLiteral("--socket"), site.socket(), QStringLiteral("rf"), QStringLiteral("off")});
+    QTRY_VERIFY(site.engine.rfPressed());
+    const Result second = ctl(site.socket(), words("rf off"));
+    QCOMPARE(second.code, 1);
+    QVERIFY2(second.err.contains(QStringLiteral("another RF command is under way")),
+             qPrintable(second.err));
+    QTRY_COMPARE_WITH_TIMEOUT(first.state(), QProcess::NotRunning, 20000);
+    QCOMPARE(first.exitCode(), 0);
+    QCOMPARE(site.sim.received().count(char(TxCommand::CMD_RF_OFF)), 1);
+}
+
+void ControlTest::lostWithTheConnectionAndNotCarriedOver()
+{
+    Site site;
+    site.sim.setOnAir(true);
+    site.sim.setReplyDelayMs(150);
+    QVERIFY(site.start(site.settings()));
+    QProcess pending;
+    pending.start(
+        qEnvironmentVariable("TXPANEL_BUILD_DIR") + QStringLiteral("/txpanelctl"),
+        {QStringLiteral("--socket"), site.socket(), QStringLiteral("rf"), QStringLiteral("off")});
+    QTRY_VERIFY(site.engine.rfPressed());
+    site.engine.stop();
+    QTRY_COMPARE_WITH_TIMEOUT(pending.state(), QProcess::NotRunning, 20000);
+    QCOMPARE(pending.exitCode(), 1);
+    QVERIFY(pending.readAllStandardError().contains("lost: the connection ended"));
+    // The next connection starts with no press of the last one.
+    site.engine.powerOff();
+    site.sim.setReplyDelayMs(0);
+    site.engine.powerOn();
+    QTRY_VERIFY(site.engine.statusCycles() >= 3);
+    QVERIFY(!site.sim.received().contains(char(TxCommand::CMD_RF_OFF)));
+    QVERIFY(site.sim.onAir());
+    QCOMPARE(site.remoteRows().value(0).value(3), QStringLiteral("lost"));
+}
+
+void ControlTest::usersAtConnect_data()
+{
+    QTest::addColumn<QString>("group");
+    QTest::addColumn<QStringList>("users");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("said");
+    QTest::newRow("0600: the owner only") << QString() << QStringList() << 2 << "cannot reach";
+    QTest::newRow("0660 nogroup: let in") << "nogroup" << QStringList() << 0 << "polling";
+    QTest::newRow("0660 nogroup, Users narrows")
+        << "nogroup" << QStringList{QStringLiteral("root")} << 1
+        << "user nobody may not use remote control here ([Control] Users)";
+}
+
+void ControlTest::usersAtConnect()
+{
+    if (::geteuid() != 0)
+        QSKIP("the peer's user is tried with setpriv, which needs root");
+    QFETCH(QString, group);
+    QFETCH(QStringList, users);
+    Site site;
+    // Only the socket's own mode and group stand between another user and it.
+    QFile::setPermissions(site.dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                               QFileDevice::ExeOwner | QFileDevice::ExeGroup |
+                                               QFileDevice::ExeOther);
+    ControlSettings settings = site.settings();
+    settings.group = group;
+    settings.users = users;
+    QVERIFY(site.start(settings));
+    struct stat made
+    {
+    };
+    QCOMPARE(::stat(QFile::encodeName(site.socket()).constData(), &made), 0);
+    QCOMPARE(int(made.st_mode & 0777), group.isEmpty() ? 0600 : 0660);
+    const Result result = ctl(site.socket(), words("status"), true);
+    QTEST(result.code, "code");
+    QFETCH(QString, said);
+    QVERIFY2((result.out + result.err).contains(said), qPrintable(result.out + result.err));
+}
+
+void ControlTest::malformedFloodWhileThePollGoesOn()
+{
+    Site site;
+    QVERIFY(site.start(site.settings()));
+    const quint64 before = site.engine.statusCycles();
+    const QList<QByteArray> bad{"launch missiles\n",
+                                QByteArray(300, 'x') + '\n',
+                                "\xff\xfe status\n",
+                                "frequency 12a\n",
+                                "rf\n",
+                                QByteArray(5000, 'y') + '\n'};
+    constexpr int Requests = 1002; // three to a connection, each closed after its third
+    int sent = 0;
+    int answered = 0;
+    while (sent < Requests) {
+        std::vector<std::unique_ptr<QLocalSocket>> clients;
+        for (int c = 0; c < ControlServer::MaxClients && sent < Requests; ++c) {
+            auto client = std::make_unique<QLocalSocket>();
+            QLocalSocket *raw = client.get();
+            connect(raw, &QLocalSocket::readyRead, raw, [raw, &answered] {
+                answered += int(raw->readAll().count("\"outcome\":\"error\""));
+            });
+            client->connectToServer(site.socket());
+            for (int r = 0; r < 3; ++r)
+                client->write(bad.at(sent++ % bad.size()));
+            clients.push_back(std::move(client));
+        }
+        for (const auto &client : clients)
+            QTRY_COMPARE(client->state(), QLocalSocket::UnconnectedState);
+    }
+    QCOMPARE(answered, Requests);
+    // The poll went on under the flood, and the socket still answers.
+    QVERIFY(site.engine.statusCycles() > before);
+    QCOMPARE(site.engine.state(), ConnectionState::Polling);
+    const Result status = ctl(site.socket(), words("status"));
+    QCOMPARE(status.code, 0);
+    QVERIFY(site.remoteRows().size() <= 1000);
+}
+
+void ControlTest::clientsAndRequestsBounded()
+{
+    Site site;
+    QVERIFY(site.start(site.settings()));
+    std::vector<std::unique_ptr<QLocalSocket>> held;
+    for (int c = 0; c < ControlServer::MaxClients; ++c) {
+        held.push_back(std::make_unique<QLocalSocket>());
+        held.back()->connectToServer(site.socket());
+    }
+    QTRY_COMPARE(site.server->clientCount(), ControlServer::MaxClients);
+    const Result ninth = ctl(site.socket(), words("status"));
+    QCOMPARE(ninth.code, 1);
+    QVERIFY2(ninth.err.contains(QStringLiteral("too many clients")), qPrintable(ninth.err));
+    // Six at once on one connection: the sixth is refused, nothing done.
+    QLocalSocket &first = *held.front();
+    first.write(QByteArray("status\n").repeated(6));
+    QTRY_COMPARE(first.peek(1 << 16).count('\n'), 6);
+    const QList<QByteArray> replies = first.readAll().split('\n');
+    QVERIFY(replies.at(4).contains("\"ok\":true"));
+    QVERIFY(replies.at(5).contains("\"reason\":\"too many requests\""));
+}
+
+void ControlTest::socketFileTakenOver_data()
+{
+    QTest::addColumn<bool>("live");
+    QTest::newRow("stale, from a program gone") << false;
+    QTest::newRow("live, another program answers") << true;
+}
+
+void ControlTest::socketFileTakenOver()
+{
+    QFETCH(bool, live);
+    Site site;
+    QLocalServer other;
+    if (live) {
+        QVERIFY(other.listen(site.socket()));
+    } else {
+        // What a program that died leaves: the file, and nobody listening on it.
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        const QByteArray path = QFile::encodeName(site.socket());
+        std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
+        QCOMPARE(::bind(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address), 0);
+        ::close(fd);
+        QVERIFY(QFileInfo::exists(site.socket()));
+    }
+    ControlSettings settings = site.settings();
+    const bool started = site.start(settings, false);
+    QCOMPARE(started, !live);
+    if (live)
+        QVERIFY2(site.server->problem().contains(QStringLiteral("another program answers")),
+                 qPrintable(site.server->problem()));
+    else
+        QCOMPARE(ctl(site.socket(), words("version")).out, QStringLiteral("txpanel"));
+}
+
+void ControlTest::desktopPanel()
+{
+    TxSimulator sim;
+    QVERIFY(sim.start());
+    sim.setOnAir(true);
+    PanelDriver driver;
+    const QString socket = driver.storeDir() + QStringLiteral("/control");
+    driver.store(QStringLiteral("Comm"), QStringLiteral("1"));
+    driver.store(QStringLiteral("Link"), QStringLiteral("ConnectAtStart"), QStringLiteral("true"));
+    driver.store(QStringLiteral("Record"), QStringLiteral("Enabled"), QStringLiteral("true"));
+    driver.store(QStringLiteral("Record"), QStringLiteral("Path"),
+                 driver.storeDir() + QStringLiteral("/record.sqlite"));
+    driver.store(QStringLiteral("Control"), QStringLiteral("Enabled"), QStringLiteral("true"));
+    driver.store(QStringLiteral("Control"), QStringLiteral("Socket"), socket);
+    PanelDriver::mapPort(1, sim.devicePath());
+    PanelProgram program;
+    frmTerminale &w = program.panel();
+    w.show();
+    QTRY_VERIFY_WITH_TIMEOUT(w.engine().statusCycles() >= 1, 10000);
+    const Result off = ctl(socket, words("rf off"));
+    QCOMPARE(off.code, 0);
+    QCOMPARE(w.lblCommunications(0)->text(),
+             QStringLiteral("RF OFF BY REMOTE (%1)").arg(OperatingSystemUser::name()));
+    // Until the label timer puts the usual text back.
+    QVERIFY(w.tmrPausaLabel->isActive());
+    Q_EMIT w.programEnding(QStringLiteral("test"));
+    QVERIFY(!QFile::exists(socket));
+    w.engine().powerOff();
+}
+
+void ControlTest::panelWithoutControl_data()
+{
+    QTest::addColumn<QString>("enabled");
+    QTest::addColumn<bool>("record");
+    QTest::addColumn<QString>("problem");
+    QTest::newRow("off, the default") << QString() << true << QString();
+    QTest::newRow("on without the record") << "true" << false << "[Record] Enabled=false";
+    QTest::newRow("Enabled misspelt") << "ture" << true << "[Control] Enabled \"ture\"";
+}
+
+void ControlTest::panelWithoutControl()
+{
+    QFETCH(QString, enabled);
+    QFETCH(bool, record);
+    QFETCH(QString, problem);
+    PanelDriver driver;
+    QTemporaryDir runtime;
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+    if (!enabled.isEmpty())
+        driver.store(QStringLiteral("Control"), QStringLiteral("Enabled"), enabled);
+    if (record) {
+        driver.store(QStringLiteral("Record"), QStringLiteral("Enabled"), QStringLiteral("true"));
+        driver.store(QStringLiteral("Record"), QStringLiteral("Path"),
+                     driver.storeDir() + QStringLiteral("/record.sqlite"));
+    }
+    PanelProgram program;
+    qunsetenv("XDG_RUNTIME_DIR");
+    QVERIFY(!QFile::exists(runtime.path() + QStringLiteral("/txpanel/control")));
+    QVERIFY(!QFile::exists(runtime.path() + QStringLiteral("/txpanel")));
+    const QString shown = program.panel().lblCommunications(0)->text() +
+                          program.panel().lblCommunications(0)->toolTip();
+    if (problem.isEmpty()) {
+        QVERIFY(!program.control());
+        QVERIFY(!shown.contains(QStringLiteral("REMOTE CONTROL")));
+    } else {
+        QVERIFY2(shown.contains(QStringLiteral("REMOTE CONTROL NOT AVAILABLE")), qPrintable(shown));
+        QVERIFY2(shown.contains(problem), qPrintable(shown));
+    }
+}
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    ControlTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_control.moc"
