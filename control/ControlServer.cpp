@@ -21,13 +21,17 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
+
+// The socket's mode, its group and the peer's user are Unix's: elsewhere
+// remote control stays off and says why.
+#ifdef Q_OS_UNIX
 #include <grp.h>
 #include <pwd.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
+#endif
 
 // One connection on the control socket.
 struct ControlClient
@@ -58,6 +62,7 @@ QElapsedTimer &monotonic()
     return clock;
 }
 
+#ifdef Q_OS_UNIX
 QString userName(uid_t uid)
 {
     struct passwd entry
@@ -69,6 +74,8 @@ QString userName(uid_t uid)
         return QString::fromLocal8Bit(found->pw_name);
     return QString();
 }
+
+#endif
 
 QString errnoText(int error)
 {
@@ -92,8 +99,10 @@ QJsonValue flagOrNull(const TxReading::Item<bool> &item)
     return item.present() && item.value ? QJsonValue(*item.value) : QJsonValue(QJsonValue::Null);
 }
 
-const QString NotConnected = QStringLiteral("not connected to the transmitter");
-const QString RfBusy = QStringLiteral("another RF command is under way");
+QString notConnected()
+{
+    return QStringLiteral("not connected to the transmitter");
+}
 } // namespace
 
 ControlServer::ControlServer(LinkEngine &engine, StationWatch &watch,
@@ -146,6 +155,10 @@ bool ControlServer::start()
 
 bool ControlServer::openSocket(QString *why)
 {
+#ifndef Q_OS_UNIX
+    *why = QStringLiteral("remote control needs a Unix socket, which this system does not offer");
+    return false;
+#else
     const QString path = m_settings.socket;
     const QByteArray native = QFile::encodeName(path);
     const QString folder = QFileInfo(path).absolutePath();
@@ -261,10 +274,12 @@ bool ControlServer::openSocket(QString *why)
     closeSocketFile();
     *why = failed;
     return false;
+#endif
 }
 
 void ControlServer::closeSocketFile()
 {
+#ifdef Q_OS_UNIX
     if (!m_madeSocket)
         return;
     m_madeSocket = false;
@@ -276,6 +291,7 @@ void ControlServer::closeSocketFile()
     if (::lstat(native.constData(), &now) == 0 && quint64(now.st_dev) == m_socketDevice &&
         quint64(now.st_ino) == m_socketInode)
         ::unlink(native.constData());
+#endif
 }
 
 void ControlServer::stop()
@@ -306,12 +322,15 @@ void ControlServer::onNewConnection()
 {
     while (QLocalSocket *socket = m_server->nextPendingConnection()) {
         socket->setParent(this);
+        QString user;
+#ifdef Q_OS_UNIX
+        // The kernel's word for who is on the other end, not the client's.
         ucred credentials{};
         socklen_t length = sizeof credentials;
-        QString user;
         if (::getsockopt(int(socket->socketDescriptor()), SOL_SOCKET, SO_PEERCRED, &credentials,
                          &length) == 0)
             user = userName(credentials.uid);
+#endif
         if (user.isEmpty()) {
             refuseAtConnect(socket, QString(), QStringLiteral("who is connecting cannot be told"),
                             true);
@@ -558,7 +577,8 @@ void ControlServer::execute(ControlClient *client, const Request &request)
     } else if (verb == QLatin1String("frequency")) {
         bool number = w.size() == 2;
         const int kHz = number ? w.at(1).toInt(&number) : 0;
-        for (const QChar c : w.value(1))
+        const QString digits = w.value(1);
+        for (const QChar c : digits)
             number = number && c.isDigit();
         if (!number || kHz <= 0 || kHz > 999990 || kHz % 10 != 0) {
             malformed(client, verb,
@@ -622,7 +642,7 @@ void ControlServer::execute(ControlClient *client, const Request &request)
         return;
     }
     if (m_engine.state() != ConnectionState::Polling) {
-        refuse(NotConnected);
+        refuse(notConnected());
         return;
     }
     if (verb == QLatin1String("rf"))
@@ -640,7 +660,7 @@ void ControlServer::startRf(ControlClient *client, const Request &request, bool 
     // change which way the first one goes.
     if (m_rf.active || m_engine.rfPressed()) {
         finish(client->socket, request.who, request.way, command, QStringLiteral("refused"),
-               RfBusy);
+               QStringLiteral("another RF command is under way"));
         return;
     }
     m_rf = Pending{true, client->socket, request.who, request.way, command, onAir, 0};

@@ -8,10 +8,14 @@
 #include <QDir>
 #include <QRegularExpression>
 
+#ifdef Q_OS_UNIX
 #include <grp.h>
-#include <sys/un.h>
+#endif
 
 namespace {
+// The kernel keeps a socket's path in 108 bytes, its end included.
+constexpr int MaxSocketPathBytes = 107;
+
 QString section()
 {
     return QStringLiteral("Control");
@@ -78,14 +82,12 @@ ControlSettings ControlSettings::fromStore(const QString &defaultSocket)
             socket->typeId() == QMetaType::QString ? socket->toString().trimmed() : QString();
         s.socket = text;
         s.desktopFolder = false;
-        // The kernel keeps a socket's path in 108 bytes, its end included.
-        if (!QDir::isAbsolutePath(text) ||
-            text.toUtf8().size() >= int(sizeof(sockaddr_un::sun_path)))
-            if (problem.isEmpty())
-                problem = QStringLiteral("[Control] Socket \"%1\" is not an absolute path of at "
-                                         "most %2 bytes")
-                              .arg(BandLimits::storedText(*socket))
-                              .arg(sizeof(sockaddr_un::sun_path) - 1);
+        if ((!QDir::isAbsolutePath(text) || text.toUtf8().size() > MaxSocketPathBytes) &&
+            problem.isEmpty())
+            problem = QStringLiteral("[Control] Socket \"%1\" is not an absolute path of at "
+                                     "most %2 bytes")
+                          .arg(BandLimits::storedText(*socket))
+                          .arg(MaxSocketPathBytes);
     } else if (defaultSocket.isEmpty() && problem.isEmpty()) {
         problem = QStringLiteral("[Control] Socket is not set and XDG_RUNTIME_DIR is not set, so "
                                  "there is no private folder for the socket");
@@ -118,7 +120,12 @@ ControlSettings ControlSettings::fromStore(const QString &defaultSocket)
             SettingsStore::value(section(), QStringLiteral("Group"))) {
         const QString text =
             group->typeId() == QMetaType::QString ? group->toString().trimmed() : QString();
-        if (!text.isEmpty() && !getgrnam(text.toLocal8Bit().constData())) {
+#ifdef Q_OS_UNIX
+        const bool known = getgrnam(text.toLocal8Bit().constData()) != nullptr;
+#else
+        const bool known = false;
+#endif
+        if (!text.isEmpty() && !known) {
             if (problem.isEmpty())
                 problem = QStringLiteral("[Control] Group \"%1\" is not a group on this computer")
                               .arg(BandLimits::storedText(*group));

@@ -82,7 +82,8 @@ void showStatus(const QJsonObject &reply)
                  valueText(reply.value(QStringLiteral("temperature_c")), QStringLiteral(" °C")),
                  valueText(reply.value(QStringLiteral("locked")))));
     QStringList alarms;
-    for (const QJsonValue &alarm : reply.value(QStringLiteral("alarms")).toArray())
+    const QJsonArray active = reply.value(QStringLiteral("alarms")).toArray();
+    for (const QJsonValue &alarm : active)
         alarms << alarm.toString();
     out(QStringLiteral("Alarms: %1")
             .arg(alarms.isEmpty() ? QStringLiteral("none") : alarms.join(QStringLiteral(", "))));
@@ -148,7 +149,8 @@ int main(int argc, char *argv[])
         err(parser.errorText());
         return Trouble;
     }
-    if (parser.isSet(QStringLiteral("help")))
+    // No Qt option means anything to a command line tool: --help-all tells the same.
+    if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all")))
         parser.showHelp(Ok);
     if (parser.isSet(QStringLiteral("version")))
         parser.showVersion();
