@@ -157,6 +157,7 @@ private Q_SLOTS:
     void usersAtConnect();
     void malformedFloodWhileThePollGoesOn();
     void clientsAndRequestsBounded();
+    void agentNamesWhomItActsFor();
     void socketFileTakenOver_data();
     void socketFileTakenOver();
     void desktopPanel();
@@ -450,6 +451,24 @@ void ControlTest::clientsAndRequestsBounded()
     QVERIFY(replies.at(5).contains("\"reason\":\"too many requests\""));
 }
 
+void ControlTest::agentNamesWhomItActsFor()
+{
+    Site site;
+    QVERIFY(site.start(site.settings(), true, true));
+    QLocalSocket agent;
+    agent.connectToServer(site.socket());
+    agent.write("via snmp ops ACK all\r\n");
+    QTRY_VERIFY(agent.canReadLine());
+    const QJsonObject reply = QJsonDocument::fromJson(agent.readLine()).object();
+    QCOMPARE(reply[QStringLiteral("outcome")].toString(), QStringLiteral("done"));
+    QCOMPARE(reply[QStringLiteral("command")].toString(), QStringLiteral("ack all"));
+    // The claim is recorded beside the Unix user the kernel named, never instead.
+    const QStringList row = site.remoteRows().value(0);
+    QCOMPARE(row.value(0),
+             QStringLiteral("snmp ops (agent user %1)").arg(OperatingSystemUser::name()));
+    QCOMPARE(row.value(1), QStringLiteral("snmp"));
+}
+
 void ControlTest::socketFileTakenOver_data()
 {
     QTest::addColumn<bool>("live");
@@ -491,16 +510,33 @@ void ControlTest::desktopPanel()
     QVERIFY(sim.start());
     sim.setOnAir(true);
     PanelDriver driver;
-    const QString socket = driver.storeDir() + QStringLiteral("/control");
+    // The desktop's own place: a private folder in the user's runtime folder.
+    QTemporaryDir runtime;
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+    const QString socket = runtime.path() + QStringLiteral("/txpanel/control");
     driver.store(QStringLiteral("Comm"), QStringLiteral("1"));
     driver.store(QStringLiteral("Link"), QStringLiteral("ConnectAtStart"), QStringLiteral("true"));
     driver.store(QStringLiteral("Record"), QStringLiteral("Enabled"), QStringLiteral("true"));
     driver.store(QStringLiteral("Record"), QStringLiteral("Path"),
                  driver.storeDir() + QStringLiteral("/record.sqlite"));
     driver.store(QStringLiteral("Control"), QStringLiteral("Enabled"), QStringLiteral("true"));
-    driver.store(QStringLiteral("Control"), QStringLiteral("Socket"), socket);
+    driver.store(QStringLiteral("Control"), QStringLiteral("AllowFrequency"),
+                 QStringLiteral("true"));
     PanelDriver::mapPort(1, sim.devicePath());
     PanelProgram program;
+    qunsetenv("XDG_RUNTIME_DIR");
+    struct stat folder
+    {
+    };
+    struct stat made
+    {
+    };
+    QCOMPARE(
+        ::stat(QFile::encodeName(runtime.path() + QStringLiteral("/txpanel")).constData(), &folder),
+        0);
+    QCOMPARE(int(folder.st_mode & 0777), 0700);
+    QCOMPARE(::stat(QFile::encodeName(socket).constData(), &made), 0);
+    QCOMPARE(int(made.st_mode & 0777), 0600);
     frmTerminale &w = program.panel();
     w.show();
     QTRY_VERIFY_WITH_TIMEOUT(w.engine().statusCycles() >= 1, 10000);
@@ -510,6 +546,13 @@ void ControlTest::desktopPanel()
              QStringLiteral("RF OFF BY REMOTE (%1)").arg(OperatingSystemUser::name()));
     // Until the label timer puts the usual text back.
     QVERIFY(w.tmrPausaLabel->isActive());
+    // Digits being typed at the panel are the operator's: no remote frequency cuts across them.
+    w.cmdSetFrequency_Click();
+    const Result tune = ctl(socket, words("frequency 98000"));
+    QCOMPARE(tune.code, 1);
+    QVERIFY2(tune.err.contains(QStringLiteral("the operator has a frequency entry open")),
+             qPrintable(tune.err));
+    QVERIFY(!sim.received().contains(char(TxCommand::CMD_SET_FREQUENCY)));
     Q_EMIT w.programEnding(QStringLiteral("test"));
     QVERIFY(!QFile::exists(socket));
     w.engine().powerOff();
@@ -523,6 +566,10 @@ void ControlTest::panelWithoutControl_data()
     QTest::newRow("off, the default") << QString() << true << QString();
     QTest::newRow("on without the record") << "true" << false << "[Record] Enabled=false";
     QTest::newRow("Enabled misspelt") << "ture" << true << "[Control] Enabled \"ture\"";
+    QTest::newRow("Socket not absolute")
+        << "true" << true << "[Control] Socket \"control\" is not an absolute path";
+    QTest::newRow("Group unknown") << "true" << true << "[Control] Group \"no-such-group\"";
+    QTest::newRow("Users names nobody") << "true" << true << "[Control] Users is set";
 }
 
 void ControlTest::panelWithoutControl()
@@ -535,6 +582,14 @@ void ControlTest::panelWithoutControl()
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
     if (!enabled.isEmpty())
         driver.store(QStringLiteral("Control"), QStringLiteral("Enabled"), enabled);
+    // The one key each row gets wrong.
+    const QString key = problem.section(QLatin1Char(' '), 1, 1);
+    if (key == QLatin1String("Socket"))
+        driver.store(QStringLiteral("Control"), key, QStringLiteral("control"));
+    if (key == QLatin1String("Group"))
+        driver.store(QStringLiteral("Control"), key, QStringLiteral("no-such-group"));
+    if (key == QLatin1String("Users"))
+        driver.store(QStringLiteral("Control"), key, QStringLiteral(" "));
     if (record) {
         driver.store(QStringLiteral("Record"), QStringLiteral("Enabled"), QStringLiteral("true"));
         driver.store(QStringLiteral("Record"), QStringLiteral("Path"),
