@@ -552,6 +552,8 @@ void ControlServer::execute(ControlClient *client, const Request &request)
     const QStringList &w = request.words;
     const QString verb = w.at(0);
     const bool oneWord = w.size() == 1;
+    // A named command with a bad argument is recorded as it was asked.
+    const QString asked = w.join(QLatin1Char(' '));
     if (verb == QLatin1String("version") || verb == QLatin1String("status")) {
         if (!oneWord) {
             malformed(client, verb, QStringLiteral("%1 takes no argument").arg(verb), nullptr);
@@ -559,7 +561,7 @@ void ControlServer::execute(ControlClient *client, const Request &request)
         }
     } else if (verb == QLatin1String("rf")) {
         if (w.size() != 2 || (w.at(1) != QLatin1String("off") && w.at(1) != QLatin1String("on"))) {
-            malformed(client, verb, QStringLiteral("rf takes off or on"), &request);
+            malformed(client, asked, QStringLiteral("rf takes off or on"), &request);
             return;
         }
     } else if (verb == QLatin1String("ack")) {
@@ -568,7 +570,7 @@ void ControlServer::execute(ControlClient *client, const Request &request)
             QStringList names;
             for (const AlarmKind kind : AlarmKinds::All)
                 names << AlarmKinds::id(kind);
-            malformed(client, verb,
+            malformed(client, asked,
                       QStringLiteral("ack takes an alarm's name (%1) or all")
                           .arg(names.join(QStringLiteral(", "))),
                       &request);
@@ -581,7 +583,7 @@ void ControlServer::execute(ControlClient *client, const Request &request)
         for (const QChar c : digits)
             number = number && c.isDigit();
         if (!number || kHz <= 0 || kHz > 999990 || kHz % 10 != 0) {
-            malformed(client, verb,
+            malformed(client, asked,
                       QStringLiteral("frequency takes whole kHz in steps of 10, such as 107900"),
                       &request);
             return;
