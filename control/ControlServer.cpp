@@ -146,7 +146,6 @@ bool ControlServer::start()
     connect(&m_engine, &LinkEngine::rfCommandSent, this, &ControlServer::onRfCommandSent);
     connect(&m_engine, &LinkEngine::rfReleased, this, &ControlServer::onRfReleased);
     connect(&m_engine, &LinkEngine::readingTaken, this, &ControlServer::onReadingTaken);
-    connect(&m_engine, &LinkEngine::programmingStarted, this, &ControlServer::onProgrammingStarted);
     connect(&m_engine, &LinkEngine::frequencyProgrammed, this,
             &ControlServer::onFrequencyProgrammed);
     connect(&m_engine, &LinkEngine::stateChanged, this, &ControlServer::onStateChanged);
@@ -702,7 +701,6 @@ void ControlServer::startFrequency(ControlClient *client, const Request &request
         return;
     }
     m_frequency = Pending{true, client->socket, request.who, request.way, command, false, kHz};
-    m_startedDigits.clear();
     client->waiting = true;
 }
 
@@ -787,11 +785,6 @@ void ControlServer::onReadingTaken()
         endPending(m_rf, QStringLiteral("lost"),
                    QStringLiteral("the RF switch was let go at the panel before the command went "
                                   "out"));
-}
-
-void ControlServer::onProgrammingStarted(const QString &digits)
-{
-    m_startedDigits = digits;
 }
 
 void ControlServer::onFrequencyProgrammed(qint32 fromKHz, qint32 toKHz, bool programmed, bool lost)

@@ -134,7 +134,6 @@ private:
     void onRfCommandSent(bool onAir, bool confirmed);
     void onRfReleased();
     void onReadingTaken();
-    void onProgrammingStarted(const QString &digits);
     void onFrequencyProgrammed(qint32 fromKHz, qint32 toKHz, bool programmed, bool lost);
     void onStateChanged(ConnectionState state);
 
@@ -155,6 +154,4 @@ private:
 
     Pending m_rf;
     Pending m_frequency;
-    // The programming that started is not the remote one (the operator's SEND).
-    QString m_startedDigits;
 };
