@@ -62,9 +62,11 @@ QString ControlSettings::serviceDefaultSocket(const QString &instance)
     return QStringLiteral("/run/txpanel/%1/control").arg(instance);
 }
 
-ControlSettings ControlSettings::fromStore(const QString &defaultSocket)
+ControlSettings ControlSettings::fromStore(const QString &defaultSocket,
+                                           const QString &defaultGroup)
 {
     ControlSettings s;
+    s.group = defaultGroup;
     QString problem;
     s.enabled = readFlag(QStringLiteral("Enabled"), false, &problem);
     // An Enabled that reads neither way was meant to say something: the

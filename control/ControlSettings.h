@@ -37,7 +37,10 @@ struct ControlSettings
 
     // What the store says now; defaultSocket when [Control] Socket is not
     // set (empty: no default could be found, which is a problem then).
-    static ControlSettings fromStore(const QString &defaultSocket);
+    // defaultGroup likewise when [Control] Group is not set (the service's
+    // "txpanel"; the desktop's none).
+    static ControlSettings fromStore(const QString &defaultSocket,
+                                     const QString &defaultGroup = QString());
     // $XDG_RUNTIME_DIR/txpanel/control; empty when XDG_RUNTIME_DIR is unset.
     static QString desktopDefaultSocket();
     // /run/txpanel/<instance>/control
