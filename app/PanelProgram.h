@@ -4,6 +4,7 @@
 
 #include <memory>
 
+class ControlServer;
 class SignalWatcher;
 class Station;
 class StatusFeed;
@@ -24,10 +25,15 @@ public:
     frmTerminale &panel() { return *m_panel; }
     StatusFeed &feed() { return *m_feed; }
     Station &station() { return *m_station; }
+    // Null while remote control is off.
+    ControlServer *control() { return m_control.get(); }
 
 private:
+    void startControl();
+
     std::unique_ptr<frmTerminale> m_panel;
     std::unique_ptr<StatusFeed> m_feed;
     Station *m_station = nullptr; // the panel's
     std::unique_ptr<SignalWatcher> m_endRequests;
+    std::unique_ptr<ControlServer> m_control;
 };

@@ -240,6 +240,8 @@ QByteArray statusJson(const FeedSnapshot &snapshot)
         root.insert(QStringLiteral("link_note"), snapshot.linkNote);
     if (snapshot.alarms)
         root.insert(QStringLiteral("alarms"), alarmArray(*snapshot.alarms));
+    if (snapshot.remoteControl)
+        root.insert(QStringLiteral("last_remote"), RemoteCommand::json(snapshot.lastRemote));
     return QJsonDocument(root).toJson(QJsonDocument::Compact);
 }
 

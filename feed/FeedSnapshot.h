@@ -3,6 +3,7 @@
 
 #pragma once
 
+#include "control/RemoteCommand.h"
 #include "link/TxReading.h"
 #include "record/AlarmEntry.h"
 
@@ -31,4 +32,8 @@ struct FeedSnapshot
     // Every alarm of the panel's alarm book, in AlarmKinds::All order (normal
     // ones included); absent while alarms are off.
     std::optional<std::vector<AlarmEntry>> alarms;
+    // Remote control serves: the last remote command is published (null
+    // until one came); off, the document has no such member.
+    bool remoteControl = false;
+    std::optional<RemoteCommand> lastRemote;
 };

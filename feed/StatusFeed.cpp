@@ -100,5 +100,9 @@ FeedSnapshot StatusFeed::snapshot() const
             alarms.push_back(m_alarms->entry(kind));
         s.alarms = std::move(alarms);
     }
+    if (m_lastRemote) {
+        s.remoteControl = true;
+        s.lastRemote = m_lastRemote();
+    }
     return s;
 }

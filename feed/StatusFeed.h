@@ -11,6 +11,9 @@
 #include <QPointer>
 #include <QString>
 
+#include <functional>
+#include <optional>
+
 class AlarmBook;
 class FeedHttpServer;
 class LinkEngine;
@@ -49,6 +52,11 @@ public:
     // off, publishes none. Read at each answer, never changed.
     void setAlarmBook(const AlarmBook *book);
 
+    // Where the last remote command is read at each answer, while remote
+    // control serves; none (the default) publishes no last_remote.
+    using LastRemote = std::function<std::optional<RemoteCommand>()>;
+    void setLastRemote(LastRemote source) { m_lastRemote = std::move(source); }
+
     // What an answer made now would tell.
     FeedSnapshot snapshot() const;
 
@@ -62,4 +70,5 @@ private:
     FeedSettings m_settings;
     QPointer<FeedHttpServer> m_server;
     QString m_problem;
+    LastRemote m_lastRemote;
 };

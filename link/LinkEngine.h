@@ -54,6 +54,7 @@ public:
     const LinkLine &line() const { return m_line; }
     // The band a programming must fall in.
     void setBand(const BandLimits &band) { m_band = band; }
+    const BandLimits &band() const { return m_band; }
     // A lost link, or a power-on that finds no transmitter, is tried again
     // every resumeTimer() interval until it answers or is stopped.
     void setResume(bool on) { m_resume = on; }

@@ -19,11 +19,18 @@
 //   record            outcome: "opened", "moved aside" (detail: where)
 //   panel, service    outcome: "closed" (the panel), "started", "stopped" (the service);
 //                     detail: how (the way it was ended, the settings file)
+//   remote-command    user: who sent it (the Unix user on the control socket; for the SNMP
+//                     agent "snmp <name> (agent user <unix user>)"); subject: the way,
+//                     "socket" or "snmp"; new: the command ("rf off", "frequency 107900",
+//                     "ack all", "connect" for a user refused at connect); outcome:
+//                     "confirmed"/"done"/"refused"/"lost"/"error"; detail: why, unless
+//                     it went as asked
 struct RecordEvent
 {
     QDateTime utc;
     QString kind;
-    QString user; // the operating-system user the panel runs as, or who acknowledged
+    QString user; // the operating-system user the panel runs as, who acknowledged, or who sent a
+                  // remote command
     QString subject;
     QString oldValue;
     QString newValue;

@@ -116,6 +116,14 @@ void StationWatch::logProgram(const QString &program, const QString &outcome, co
     logEvent(program, QString(), QString(), QString(), outcome, detail);
 }
 
+void StationWatch::logCommand(const QString &who, const QString &way, const QString &command,
+                              const QString &outcome, const QString &reason)
+{
+    if (m_recorder)
+        m_recorder->addEvent({m_wall(), QStringLiteral("remote-command"), who, way, QString(),
+                              command, outcome, reason});
+}
+
 void StationWatch::logPortChoice(const QString &port, bool stored)
 {
     logEvent(QStringLiteral("port"), QString(), m_lastPort, port,

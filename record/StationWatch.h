@@ -61,6 +61,12 @@ public:
     // The program itself started or was told something ("service", "started",
     // the settings file).
     void logProgram(const QString &program, const QString &outcome, const QString &detail);
+    // A command from the control socket, taken or not: who sent it (the
+    // Unix user, and for the SNMP agent the name it passes on), which way
+    // ("socket", "snmp"), the command as understood, how it ended
+    // ("confirmed", "done", "refused", "lost", "error") and why.
+    void logCommand(const QString &who, const QString &way, const QString &command,
+                    const QString &outcome, const QString &reason);
     // A port chosen by the operator, and whether it was stored.
     void logPortChoice(const QString &port, bool stored);
     // The program ends, that way ("File, Exit", "SIGTERM"…): the log says so

@@ -135,6 +135,8 @@ QWidget *StationWindow::buildLogTab()
                                 QStringLiteral("resume")});
     m_kind->addItem(QStringLiteral("RF commands"), QStringList{QStringLiteral("rf-command")});
     m_kind->addItem(QStringLiteral("Frequencies"), QStringList{QStringLiteral("frequency")});
+    m_kind->addItem(QStringLiteral("Remote commands"),
+                    QStringList{QStringLiteral("remote-command")});
     m_kind->addItem(QStringLiteral("Port"), QStringList{QStringLiteral("port")});
     m_kind->addItem(QStringLiteral("Record"), QStringList{QStringLiteral("record")});
     m_range = new QComboBox(tab);
