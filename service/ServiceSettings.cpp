@@ -68,6 +68,17 @@ ServiceSettings ServiceSettings::read(const QString &file, const QString &instan
     if (settings.record.enabled && (!path || path->toString().isEmpty()) &&
         !stateDirectory().isEmpty())
         settings.record.path = QDir(stateDirectory()).filePath(QStringLiteral("record.sqlite"));
+
+    // The service's socket is open to the station's engineers (group txpanel).
+    settings.control = ControlSettings::fromStore(
+        ControlSettings::serviceDefaultSocket(settings.instance), QStringLiteral("txpanel"));
+    if (settings.control.enabled && !settings.control.problem.isEmpty())
+        settings.problems << settings.control.problem +
+                                 QStringLiteral(": remote control stays off");
+    else if (settings.control.enabled && !settings.record.enabled)
+        settings.problems << QStringLiteral("[Control] Enabled needs [Record] Enabled: no command "
+                                            "is taken that the log could not answer for; remote "
+                                            "control stays off");
     return settings;
 }
 
@@ -97,5 +108,15 @@ QStringList ServiceSettings::describe() const
                      .arg(record.path, QFileInfo(record.path).absolutePath());
     else
         lines << QStringLiteral("record: off");
+    if (control.enabled && control.problem.isEmpty() && record.enabled)
+        lines << QStringLiteral("control: %1 (group %2; rf on %3, frequency %4)")
+                     .arg(control.socket,
+                          control.group.isEmpty() ? QStringLiteral("none") : control.group,
+                          control.allowRfOn ? QStringLiteral("allowed")
+                                            : QStringLiteral("not allowed"),
+                          control.allowFrequency ? QStringLiteral("allowed")
+                                                 : QStringLiteral("not allowed"));
+    else
+        lines << QStringLiteral("control: off");
     return lines;
 }

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "control/ControlSettings.h"
 #include "feed/FeedSettings.h"
 #include "link/LinkLine.h"
 #include "record/AlarmSettings.h"
@@ -25,6 +26,7 @@ struct ServiceSettings
     FeedSettings feed;
     AlarmSettings alarms;
     RecordSettings record;
+    ControlSettings control;
     // Why the service cannot run on these settings at all (the file cannot
     // be used, no line is named); each names the file or the key and its text.
     QStringList fatal;

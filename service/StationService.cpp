@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "service/StationService.h"
 
+#include "control/ControlServer.h"
 #include "feed/StatusFeed.h"
 #include "link/LinkEngine.h"
 #include "record/AlarmKind.h"
@@ -48,7 +49,8 @@ StationService::StationService(const ServiceSettings &settings, QObject *parent)
 
 StationService::~StationService()
 {
-    // The feed and the watch read the engine: they go first.
+    // The control, the feed and the watch read the engine: they go first.
+    m_control.reset();
     m_feed.reset();
     m_watch.reset();
     m_engine.reset();
@@ -190,6 +192,35 @@ void StationService::startFeed()
     }
 }
 
+void StationService::startControl()
+{
+    const ControlSettings &settings = m_settings.control;
+    // Off (the default), or unusable and said so at start: no socket at all.
+    if (!settings.enabled || !settings.problem.isEmpty() || !m_settings.record.enabled)
+        return;
+    m_control = std::make_unique<ControlServer>(*m_engine, *m_watch, settings);
+    m_control->setProgram(QStringLiteral("txpaneld"), m_settings.instance);
+    connect(m_control.get(), &ControlServer::unavailable, this, [](const QString &why) {
+        ServiceLog::error(QStringLiteral("remote control not available: ") + why);
+    });
+    connect(m_control.get(), &ControlServer::commandFinished, this,
+            [](const RemoteCommand &command) {
+                const QString text =
+                    QStringLiteral("remote command \"%1\" from %2 by %3: %4")
+                        .arg(command.command, command.who, command.way, command.outcome) +
+                    (command.reason.isEmpty() ? QString()
+                                              : QStringLiteral(" (%1)").arg(command.reason));
+                if (command.outcome == QLatin1String("error"))
+                    ServiceLog::warning(text);
+                else
+                    ServiceLog::notice(text);
+            });
+    if (m_control->start()) {
+        ServiceLog::info(QStringLiteral("remote control on ") + settings.socket);
+        m_feed->setLastRemote([control = m_control.get()] { return control->lastCommand(); });
+    }
+}
+
 void StationService::start()
 {
     ServiceLog::info(
@@ -200,6 +231,7 @@ void StationService::start()
     m_watch->start();
     m_watch->logProgram(QStringLiteral("service"), QStringLiteral("started"), m_settings.file);
     startFeed();
+    startControl();
     // Ready once the settings are read and the feed listens: a unit ordered
     // after this one can read the feed.
     m_notifier->ready();
@@ -235,22 +267,30 @@ void StationService::reload()
     const bool feedChanged = was.enabled != now.enabled || was.address != now.address ||
                              was.port != now.port || was.name != now.name ||
                              was.problem != now.problem;
+    const ControlSettings &control = next.control;
     const bool restartNeeded = next.alarms.enabled != m_settings.alarms.enabled ||
                                next.record.enabled != m_settings.record.enabled ||
-                               next.record.path != m_settings.record.path;
+                               next.record.path != m_settings.record.path ||
+                               control.enabled != m_settings.control.enabled ||
+                               control.socket != m_settings.control.socket ||
+                               control.users != m_settings.control.users ||
+                               control.allowRfOn != m_settings.control.allowRfOn ||
+                               control.allowFrequency != m_settings.control.allowFrequency ||
+                               control.group != m_settings.control.group;
     const ServiceSettings kept = m_settings;
     m_settings = next;
     // The alarms and the record keep theirs until a restart: swapping them
     // under a running record could lose its last second.
     m_settings.alarms = kept.alarms;
     m_settings.record = kept.record;
+    m_settings.control = kept.control;
     if (feedChanged) {
         m_feed->stop();
         startFeed();
     }
     if (restartNeeded)
-        ServiceLog::warning(QStringLiteral("[Alarms] and [Record] changes take effect when the "
-                                           "service is restarted"));
+        ServiceLog::warning(QStringLiteral("[Alarms], [Record] and [Control] changes take "
+                                           "effect when the service is restarted"));
     ServiceLog::info(QStringLiteral("settings reloaded from ") + m_settings.file);
     m_watch->logProgram(QStringLiteral("service"), QStringLiteral("reloaded"), m_settings.file);
     m_notifier->ready();
@@ -264,6 +304,10 @@ void StationService::end(const QString &way)
     m_endWay = way;
     ServiceLog::info(QStringLiteral("stopping (%1)").arg(way));
     m_notifier->stopping();
+    // No command is taken once the end is asked for; one the engine is
+    // carrying out still ends in the record before "service stopped".
+    if (m_control)
+        m_control->stop();
     // A programming under way is finished first; shutDownComplete() then.
     m_engine->shutDown();
 }

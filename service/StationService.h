@@ -9,6 +9,7 @@
 
 #include <memory>
 
+class ControlServer;
 class LinkEngine;
 class SignalWatcher;
 class StationWatch;
@@ -43,6 +44,8 @@ public:
     StationWatch &watch() { return *m_watch; }
     StatusFeed &feed() { return *m_feed; }
     SystemdNotifier &notifier() { return *m_notifier; }
+    // Null while remote control is off.
+    ControlServer *control() { return m_control.get(); }
     const ServiceSettings &settings() const { return m_settings; }
 
 Q_SIGNALS:
@@ -53,12 +56,14 @@ private:
     void connectLog();
     void showState();
     void startFeed();
+    void startControl();
     void finish();
 
     ServiceSettings m_settings;
     std::unique_ptr<LinkEngine> m_engine;
     std::unique_ptr<StationWatch> m_watch;
     std::unique_ptr<StatusFeed> m_feed;
+    std::unique_ptr<ControlServer> m_control;
     std::unique_ptr<SystemdNotifier> m_notifier;
     std::unique_ptr<SignalWatcher> m_signals;
     QString m_endWay;

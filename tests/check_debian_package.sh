@@ -134,7 +134,10 @@ if command -v systemd-analyze >/dev/null; then
     fi
     echo "systemd-analyze verify: txpaneld@main.service accepted"
 fi
-echo "txpaneld and ${unit#"$root"} (not enabled)"
+# The control socket's group comes from sysusers.d, made by the postinst.
+grep -qx 'g txpanel -' "$root/usr/lib/sysusers.d/txpanel.conf" ||
+    fail "no group txpanel in usr/lib/sysusers.d/txpanel.conf"
+echo "txpaneld and ${unit#"$root"} (not enabled), the group txpanel"
 
 echo "== manual pages"
 for program in "$root"/usr/bin/*; do

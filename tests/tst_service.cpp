@@ -246,18 +246,27 @@ void ServiceTest::stopsInOrder_data()
 {
     QTest::addColumn<int>("signalNumber");
     QTest::addColumn<QString>("way");
-    QTest::newRow("SIGTERM while polling") << int(SIGTERM) << QStringLiteral("SIGTERM");
-    QTest::newRow("SIGINT while polling") << int(SIGINT) << QStringLiteral("SIGINT");
+    QTest::addColumn<bool>("programming");
+    QTest::newRow("SIGTERM while polling") << int(SIGTERM) << QStringLiteral("SIGTERM") << false;
+    QTest::newRow("SIGINT while polling") << int(SIGINT) << QStringLiteral("SIGINT") << false;
+    QTest::newRow("SIGTERM while programming") << int(SIGTERM) << QStringLiteral("SIGTERM") << true;
 }
 
 void ServiceTest::stopsInOrder()
 {
     QFETCH(int, signalNumber);
     QFETCH(QString, way);
+    QFETCH(bool, programming);
     TxSimulator sim;
     QVERIFY2(sim.start(), qPrintable(sim.lastError()));
+    sim.setFrequencyKHz(98500);
     Service service(QStringLiteral("main"));
-    service.writeSettings(sim.devicePath());
+    // The only way a frequency reaches the service's transmitter: an
+    // engineer's command on the control socket.
+    const QString socket = service.folder() + QStringLiteral("/control");
+    service.writeSettings(sim.devicePath(), "[Control]\nEnabled=true\nAllowFrequency=true\n"
+                                            "Group=root\nSocket=" +
+                                                socket.toUtf8() + '\n');
     service.start();
     // A few seconds of readings first, so the record has seconds to lose.
     QTRY_VERIFY_WITH_TIMEOUT(sim.exchanges() > 200, 20000);
@@ -267,11 +276,24 @@ void ServiceTest::stopsInOrder()
     sim.setReplyDelayMs(40);
     QTRY_VERIFY(sim.exchanges() > 205);
 
+    QProcess engineer;
+    if (programming) {
+        engineer.start(program("txpanelctl"),
+                       {QStringLiteral("--socket"), socket, QStringLiteral("frequency"),
+                        QStringLiteral("107900")});
+        // The end is asked for once the programming has begun on the line.
+        QTRY_VERIFY_WITH_TIMEOUT(sim.received().contains(char(TxCommand::CMD_SET_FREQUENCY)),
+                                 10000);
+    }
+
     const qint64 askedSecond = QDateTime::currentSecsSinceEpoch();
     QElapsedTimer asked;
     asked.start();
     service.signal(signalNumber);
     qsizetype writtenAtRequest = sim.received().size();
+    // What finishes the programming under way may still go out, and nothing else.
+    if (programming)
+        writtenAtRequest = sim.received().indexOf(char(TxCommand::CMD_SET_FREQUENCY)) + 6;
     QTRY_VERIFY_WITH_TIMEOUT(service.process().state() == QProcess::NotRunning, 10000);
     QCOMPARE(service.process().exitStatus(), QProcess::NormalExit);
     QCOMPARE(service.process().exitCode(), 0);
@@ -290,7 +312,8 @@ void ServiceTest::stopsInOrder()
         QVERIFY(db.open());
         QSqlQuery last(QStringLiteral("SELECT max(t) FROM samples"), db);
         QVERIFY(last.next());
-        QVERIFY2(last.value(0).toLongLong() >= askedSecond &&
+        // A programming takes no reading: its last cycle may be a second earlier.
+        QVERIFY2(last.value(0).toLongLong() >= askedSecond - (programming ? 1 : 0) &&
                      last.value(0).toLongLong() <= askedSecond + 1,
                  qPrintable(last.value(0).toString()));
         QSqlQuery events(db);
@@ -301,6 +324,25 @@ void ServiceTest::stopsInOrder()
             seen << events.value(0).toString() + QLatin1Char(' ') + events.value(1).toString();
         QCOMPARE(seen, QStringList({QStringLiteral("started ") + service.settingsFile(),
                                     QStringLiteral("stopped ") + way}));
+        if (programming) {
+            QVERIFY2(sim.received().endsWith(LineBytes::programming("107900")),
+                     sim.received().toHex().constData());
+            QCOMPARE(sim.frequencyKHz(), 107900);
+            // The command and its outcome are on record, before the end.
+            QSqlQuery commands(db);
+            QVERIFY(commands.exec(
+                QStringLiteral("SELECT kind, new_value, outcome FROM events WHERE kind IN "
+                               "('frequency', 'remote-command', 'service') ORDER BY rowid")));
+            QStringList order;
+            while (commands.next())
+                order << commands.value(0).toString() + QLatin1Char(' ') +
+                             commands.value(1).toString() + QLatin1Char(' ') +
+                             commands.value(2).toString();
+            QCOMPARE(order.mid(1), QStringList({QStringLiteral("frequency 107900 programmed"),
+                                                QStringLiteral("remote-command frequency "
+                                                               "107900 confirmed"),
+                                                QStringLiteral("service  stopped")}));
+        }
         db.close();
     }
     QSqlDatabase::removeDatabase(QStringLiteral("s"));
