@@ -22,6 +22,7 @@
 #include "app/frmTerminale.h"
 #include "bench/PanelPower.h"
 #include "bench/PollMeter.h"
+#include "bench/SpawnedProgram.h"
 #include "feed/FeedDocuments.h"
 #include "feed/StatusFeed.h"
 #include "link/LinkEngine.h"
@@ -35,14 +36,9 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
-#include <csignal>
 #include <cstdio>
-#include <cstring>
-#include <fcntl.h>
 #include <memory>
 #include <sched.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -66,58 +62,14 @@ long residentKiB()
 
 // A program started outside the event loop (QProcess would add its pipes to
 // every wait of the poll), its output to a file, on the given cores.
-class Child
+class Child : public SpawnedProgram
 {
 public:
-    Child() = default;
-    Child(const Child &) = delete;
-    Child &operator=(const Child &) = delete;
-    ~Child() { stop(); }
-
     bool start(const QStringList &argv, const QString &outputFile, const cpu_set_t *cores)
     {
-        std::vector<QByteArray> bytes;
-        for (const QString &arg : argv)
-            bytes.push_back(arg.toLocal8Bit());
-        std::vector<char *> args;
-        for (QByteArray &arg : bytes)
-            args.push_back(arg.data());
-        args.push_back(nullptr);
-        const QByteArray out = outputFile.toLocal8Bit();
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out.constData(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
-        // The child takes the cores its parent has when it starts.
-        cpu_set_t mine;
-        sched_getaffinity(0, sizeof mine, &mine);
-        if (cores)
-            sched_setaffinity(0, sizeof *cores, cores);
-        const int failed = posix_spawnp(&m_pid, args[0], &actions, nullptr, args.data(), environ);
-        sched_setaffinity(0, sizeof mine, &mine);
-        posix_spawn_file_actions_destroy(&actions);
-        if (failed != 0) {
-            std::fprintf(stderr, "%s: %s\n", args[0], std::strerror(failed));
-            m_pid = -1;
-            return false;
-        }
-        return true;
+        return SpawnedProgram::start(argv, {}, QString(), outputFile, cores);
     }
-    bool running() { return m_pid > 0 && ::waitpid(m_pid, nullptr, WNOHANG) == 0; }
-    void stop()
-    {
-        if (m_pid <= 0)
-            return;
-        if (running())
-            ::kill(m_pid, SIGTERM);
-        ::waitpid(m_pid, nullptr, 0);
-        m_pid = -1;
-    }
-
-private:
-    pid_t m_pid = -1;
+    bool running() { return !ended(); }
 };
 
 QString readFile(const QString &path)

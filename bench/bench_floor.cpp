@@ -8,7 +8,10 @@
 //  - the link engine alone, without a window (this program, run again with
 //    --engine): what the event loop and the engine cost before any widget;
 //  - the real txpanel, offscreen, connecting at start-up;
-//  - the real txpanel with the status feed, the alarms and the record on.
+//  - the real txpanel with the status feed, the alarms and the record on;
+//  - txpaneld, the station service, with the same three on: its settings in
+//    a file of its own in a temporary folder, its record in STATE_DIRECTORY
+//    there.
 // Absolute CPU shares on a virtual machine move by a factor of two from run
 // to run, with the host, the clock and whatever else runs; what the panel
 // costs is told by its ratio to the floor measured at the same time.
@@ -18,10 +21,15 @@
 // second (the questions its simulator recorded, six a cycle), CPU as a share
 // of one core (from the scheduler's nanoseconds, all threads; the user and
 // system split from utime and stime in /proc/PID/stat, which come in 10 ms
-// ticks), wake-ups per exchange, and the process's own memory (RssAnon) at
-// the start, at the end and the highest in between.
+// ticks), wake-ups per exchange, and the process's memory at the start, at
+// the end and the highest in between: resident (VmRSS, the shared libraries'
+// pages included) and its own (RssAnon, what a leak grows). Rounds of two
+// minutes or more print the memory each minute, so an hour's trend shows.
 //
-// Usage: bench_floor [SECONDS [ROUNDS]]   (default 60 s, 3 rounds)
+// Usage: bench_floor [--service] [SECONDS [ROUNDS]]   (default 60 s, 3 rounds)
+// With --service only the floor and txpaneld run, as a service runs for
+// hours: `bench_floor --service 3600 1` is an hour.
+#include "bench/SpawnedProgram.h"
 #include "bench/SpawnedTxsim.h"
 #include "link/LinkEngine.h"
 
@@ -33,18 +41,11 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
-#include <arpa/inet.h>
-#include <array>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <spawn.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
+#include <deque>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -56,200 +57,13 @@ namespace {
 constexpr int SettleMs = 3000;
 constexpr int QuestionsPerCycle = 6;
 
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-// A field of /proc/PID/status ("RssAnon").
-qint64 statusField(pid_t pid, const QByteArray &name)
-{
-    const QByteArray text = readAll(QStringLiteral("/proc/%1/status").arg(pid));
-    for (const QByteArray &line : text.split('\n')) {
-        if (line.startsWith(name + ':'))
-            return line.mid(name.size() + 1).trimmed().split(' ').value(0).toLongLong();
-    }
-    return -1;
-}
-
-// Time the process's threads have run so far, in seconds, from the
-// scheduler's own nanosecond count.
-double runSeconds(pid_t pid)
-{
-    const QString tasks = QStringLiteral("/proc/%1/task").arg(pid);
-    double total = 0;
-    for (const QString &task : QDir(tasks).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        const QByteArray stat =
-            readAll(tasks + QLatin1Char('/') + task + QStringLiteral("/schedstat"));
-        total += stat.split(' ').value(0).toDouble() / 1e9;
-    }
-    return total;
-}
-
-// utime and stime of the whole process, every thread's, in seconds.
-std::pair<double, double> userAndSystem(pid_t pid)
-{
-    const QByteArray stat = readAll(QStringLiteral("/proc/%1/stat").arg(pid));
-    // After the command's closing parenthesis: state is field 3, utime 14, stime 15.
-    const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
-    const double tick = double(sysconf(_SC_CLK_TCK));
-    return {fields.value(11).toDouble() / tick, fields.value(12).toDouble() / tick};
-}
-
-// Times the process's threads went to sleep and were woken.
-qint64 wakeUps(pid_t pid)
-{
-    const QString tasks = QStringLiteral("/proc/%1/task").arg(pid);
-    qint64 total = 0;
-    for (const QString &task : QDir(tasks).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        const QByteArray status =
-            readAll(tasks + QLatin1Char('/') + task + QStringLiteral("/status"));
-        for (const QByteArray &line : status.split('\n')) {
-            if (line.startsWith("voluntary_ctxt_switches:"))
-                total += line.mid(24).trimmed().toLongLong();
-        }
-    }
-    return total;
-}
+using namespace ProcFigures;
 
 // Questions a simulator has recorded so far: one a line.
 qint64 questions(const QString &record)
 {
     return readAll(record).count('\n');
 }
-
-double loadAverage()
-{
-    return readAll(QStringLiteral("/proc/loadavg")).split(' ').value(0).toDouble();
-}
-
-// A loopback port free now, for the feed; the panel takes it a moment later.
-quint16 freePort()
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    quint16 port = 0;
-    if (::bind(fd, reinterpret_cast<sockaddr *>(&address), size) == 0 &&
-        ::getsockname(fd, reinterpret_cast<sockaddr *>(&address), &size) == 0)
-        port = ntohs(address.sin_port);
-    ::close(fd);
-    return port;
-}
-
-// The first line of the answer to one GET on the loopback address, or empty.
-QByteArray httpStatusLine(quint16 port, const char *path)
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(port);
-    timeval limit{5, 0};
-    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
-    QByteArray answer;
-    if (::connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0) {
-        const QByteArray request =
-            QByteArray("GET ") + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n";
-        if (::write(fd, request.constData(), size_t(request.size())) == request.size()) {
-            char buffer[512];
-            const ssize_t n = ::read(fd, buffer, sizeof buffer);
-            if (n > 0)
-                answer = QByteArray(buffer, int(n));
-        }
-    }
-    ::close(fd);
-    return answer.left(answer.indexOf('\r'));
-}
-
-// A program started outside any event loop, with some variables of its own,
-// in a folder, its output to a file.
-class Program
-{
-public:
-    Program() = default;
-    Program(const Program &) = delete;
-    Program &operator=(const Program &) = delete;
-    ~Program() { stop(); }
-
-    bool start(const QStringList &argv, const QStringList &variables, const QString &folder,
-               const QString &output)
-    {
-        std::vector<QByteArray> argBytes;
-        for (const QString &arg : argv)
-            argBytes.push_back(arg.toLocal8Bit());
-        std::vector<char *> args;
-        for (QByteArray &arg : argBytes)
-            args.push_back(arg.data());
-        args.push_back(nullptr);
-
-        std::vector<QByteArray> envBytes;
-        for (const QString &variable : variables)
-            envBytes.push_back(variable.toLocal8Bit());
-        for (char **entry = environ; *entry; ++entry) {
-            const QByteArray inherited(*entry);
-            const QByteArray name = inherited.left(inherited.indexOf('=') + 1);
-            const bool overridden =
-                std::any_of(envBytes.begin(), envBytes.end(),
-                            [&](const QByteArray &own) { return own.startsWith(name); });
-            if (!overridden)
-                envBytes.push_back(inherited);
-        }
-        std::vector<char *> env;
-        for (QByteArray &variable : envBytes)
-            env.push_back(variable.data());
-        env.push_back(nullptr);
-
-        const QByteArray out = output.toLocal8Bit();
-        const QByteArray dir = folder.toLocal8Bit();
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out.constData(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
-        if (!folder.isEmpty())
-            posix_spawn_file_actions_addchdir_np(&actions, dir.constData());
-        const int failed = posix_spawn(&m_pid, args[0], &actions, nullptr, args.data(), env.data());
-        posix_spawn_file_actions_destroy(&actions);
-        if (failed != 0) {
-            std::fprintf(stderr, "%s: %s\n", args[0], std::strerror(failed));
-            m_pid = -1;
-            return false;
-        }
-        return true;
-    }
-    pid_t pid() const { return m_pid; }
-    bool ended()
-    {
-        if (m_pid <= 0)
-            return true;
-        if (::waitpid(m_pid, nullptr, WNOHANG) != m_pid)
-            return false;
-        m_pid = -1;
-        return true;
-    }
-    // Asked to end as a shutdown asks (the panel writes its record), then made to.
-    void stop()
-    {
-        if (m_pid <= 0)
-            return;
-        ::kill(m_pid, SIGTERM);
-        for (int i = 0; i < 100 && !ended(); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        if (m_pid > 0) {
-            ::kill(m_pid, SIGKILL);
-            ::waitpid(m_pid, nullptr, 0);
-            m_pid = -1;
-        }
-    }
-
-private:
-    pid_t m_pid = -1;
-};
 
 // One poller's counters at one moment.
 struct Sample
@@ -260,6 +74,15 @@ struct Sample
     qint64 wakeUps = 0;
     qint64 questions = 0;
     qint64 ownKiB = 0;
+    qint64 residentKiB = 0;
+};
+
+// A memory figure over the measured seconds.
+struct Memory
+{
+    qint64 startKiB = 0;
+    qint64 endKiB = 0;
+    qint64 highestKiB = 0;
 };
 
 struct Figures
@@ -271,9 +94,8 @@ struct Figures
     double system = 0;
     double cpuPerExchangeUs = 0;
     double wakeUpsPerExchange = 0;
-    qint64 ownStartKiB = 0;
-    qint64 ownEndKiB = 0;
-    qint64 ownHighestKiB = 0;
+    Memory own;
+    Memory resident;
 };
 
 enum class Kind
@@ -282,6 +104,7 @@ enum class Kind
     Engine,
     Panel,
     PanelWithEverything,
+    Service,
 };
 
 // One poller and its own simulator, which records each question asked.
@@ -296,13 +119,23 @@ struct Poller
     const char *name;
     QString folder;
     SpawnedTxsim simulator;
-    Program program;
+    SpawnedProgram program;
     quint16 feedPort = 0;
     Sample start;
-    qint64 highestKiB = 0;
+    qint64 highestOwnKiB = 0;
+    qint64 highestResidentKiB = 0;
 
     QString record() const { return folder + QStringLiteral("/asked"); }
-    bool isPanel() const { return kind == Kind::Panel || kind == Kind::PanelWithEverything; }
+    // Where its record of the station is, when it keeps one.
+    QString stationRecord() const
+    {
+        return folder + (kind == Kind::Service ? QStringLiteral("/state/record.sqlite")
+                                               : QStringLiteral("/record.sqlite"));
+    }
+    bool hasEverything() const
+    {
+        return kind == Kind::PanelWithEverything || kind == Kind::Service;
+    }
     Sample sample() const
     {
         const pid_t pid = program.pid();
@@ -312,29 +145,47 @@ struct Poller
                 system,
                 wakeUps(pid),
                 questions(record()),
-                statusField(pid, "RssAnon")};
+                statusField(pid, "RssAnon"),
+                statusField(pid, "VmRSS")};
+    }
+    void sampleMemory()
+    {
+        highestOwnKiB = std::max(highestOwnKiB, statusField(program.pid(), "RssAnon"));
+        highestResidentKiB = std::max(highestResidentKiB, statusField(program.pid(), "VmRSS"));
     }
 };
 
+// The feed, the alarms and the record as a station runs them: the feed on a
+// loopback port of its own.
+QByteArray everythingOn(Poller &poller)
+{
+    poller.feedPort = freeLoopbackPort();
+    return "\n[Feed]\nEnabled=true\nAddress=127.0.0.1\nPort=" +
+           QByteArray::number(poller.feedPort) + "\nName=bench\n\n[Alarms]\nEnabled=true\n" +
+           // No desktop session bus in an offscreen run: alarms are raised,
+           // logged and published, only not sent as desktop notifications.
+           (poller.kind == Kind::PanelWithEverything ? "Notify=false\n" : "") +
+           "\n[Record]\nEnabled=true\n" +
+           // The service's record goes where systemd's StateDirectory= puts it.
+           (poller.kind == Kind::PanelWithEverything
+                ? "Path=" + poller.folder.toLocal8Bit() + "/record.sqlite\n"
+                : QByteArray());
+}
+
+bool writeFile(const QString &path, const QByteArray &text)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(text) == text.size();
+}
+
 bool writeSettings(Poller &panel)
 {
-    QDir().mkpath(panel.folder + QStringLiteral("/config"));
-    QFile file(panel.folder + QStringLiteral("/config/Tx_Orvel.conf"));
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
     QByteArray text = "[Startup]\nComm=1\nLimitUp=108000\nLimitDown=87500\n\n"
                       "[Link]\nConnectAtStart=true\n";
-    if (panel.kind == Kind::PanelWithEverything) {
-        panel.feedPort = freePort();
-        // No desktop session bus in an offscreen run: alarms are raised,
-        // logged and published, only not sent as desktop notifications.
-        text += "\n[Feed]\nEnabled=true\nAddress=127.0.0.1\nPort=" +
-                QByteArray::number(panel.feedPort) +
-                "\nName=bench\n\n[Alarms]\nEnabled=true\nNotify=false\n\n"
-                "[Record]\nEnabled=true\nPath=" +
-                panel.folder.toLocal8Bit() + "/record.sqlite\n";
-    }
-    return file.write(text) == text.size();
+    if (panel.kind == Kind::PanelWithEverything)
+        text += everythingOn(panel);
+    return writeFile(panel.folder + QStringLiteral("/config/Tx_Orvel.conf"), text);
 }
 
 bool start(Poller &poller)
@@ -367,6 +218,19 @@ bool start(Poller &poller)
              QStringLiteral("XDG_CONFIG_HOME=") + poller.folder + QStringLiteral("/config"),
              QStringLiteral("TXPANEL_COM1=") + QString::fromLocal8Bit(device)},
             poller.folder + QStringLiteral("/run"), log);
+    case Kind::Service: {
+        const QString settings = poller.folder + QStringLiteral("/bench.conf");
+        if (!writeFile(settings, "[Startup]\nLimitUp=108000\nLimitDown=87500\n\n[Link]\nDevice=" +
+                                     device + '\n' + everythingOn(poller)) ||
+            !QDir().mkpath(poller.folder + QStringLiteral("/state")))
+            return false;
+        // No service manager here: an inherited NOTIFY_SOCKET is hidden.
+        return poller.program.start(
+            {here + QStringLiteral("/../txpaneld"), QStringLiteral("--config"), settings},
+            {QStringLiteral("STATE_DIRECTORY=") + poller.folder + QStringLiteral("/state"),
+             QStringLiteral("NOTIFY_SOCKET=")},
+            poller.folder + QStringLiteral("/run"), log);
+    }
     }
     return false;
 }
@@ -388,29 +252,51 @@ Figures between(const Poller &poller, const Sample &end, double seconds)
 {
     const Sample &start = poller.start;
     const double exchanges = double(end.questions - start.questions);
-    return {exchanges / QuestionsPerCycle / seconds,
-            100.0 * (end.cpu - start.cpu) / seconds,
-            100.0 * (end.user - start.user) / seconds,
-            100.0 * (end.system - start.system) / seconds,
-            exchanges > 0 ? (end.cpu - start.cpu) / exchanges * 1e6 : 0.0,
-            exchanges > 0 ? double(end.wakeUps - start.wakeUps) / exchanges : 0.0,
-            start.ownKiB,
-            end.ownKiB,
-            std::max(poller.highestKiB, end.ownKiB)};
+    return {
+        exchanges / QuestionsPerCycle / seconds,
+        100.0 * (end.cpu - start.cpu) / seconds,
+        100.0 * (end.user - start.user) / seconds,
+        100.0 * (end.system - start.system) / seconds,
+        exchanges > 0 ? (end.cpu - start.cpu) / exchanges * 1e6 : 0.0,
+        exchanges > 0 ? double(end.wakeUps - start.wakeUps) / exchanges : 0.0,
+        {start.ownKiB, end.ownKiB, std::max(poller.highestOwnKiB, end.ownKiB)},
+        {start.residentKiB, end.residentKiB, std::max(poller.highestResidentKiB, end.residentKiB)}};
 }
 
-constexpr int PollerCount = 4;
-using RoundResult = std::array<Figures, PollerCount>;
+struct Entry
+{
+    Kind kind;
+    const char *name;
+    const char *folder;
+};
+constexpr Entry AllPollers[] = {
+    {Kind::Floor, "floor (min_poller)", "floor"},
+    {Kind::Engine, "link engine, no window", "engine"},
+    {Kind::Panel, "panel", "panel"},
+    {Kind::PanelWithEverything, "panel, feed + alarms + record", "everything"},
+    {Kind::Service, "txpaneld, feed + alarms + record", "service"},
+};
+// The floor first: every ratio is to it.
+std::vector<Entry> chosen;
+
+using RoundResult = std::vector<Figures>;
+
+void printMemoryLine(int minute, const std::deque<Poller> &pollers)
+{
+    std::printf("  minute %3d: RssAnon", minute);
+    for (size_t i = 0; i < pollers.size(); ++i)
+        std::printf(" %s %lld", chosen[i].folder,
+                    static_cast<long long>(statusField(pollers[i].program.pid(), "RssAnon")));
+    std::printf(" KiB\n");
+    std::fflush(stdout);
+}
 
 bool runRound(int round, int seconds, const QString &dir, RoundResult &result)
 {
     QTemporaryDir work(dir + QStringLiteral("/round-XXXXXX"));
-    std::array<Poller, PollerCount> pollers{
-        Poller{Kind::Floor, "floor (min_poller)", work.filePath(QStringLiteral("floor"))},
-        Poller{Kind::Engine, "link engine, no window", work.filePath(QStringLiteral("engine"))},
-        Poller{Kind::Panel, "panel", work.filePath(QStringLiteral("panel"))},
-        Poller{Kind::PanelWithEverything, "panel, feed + alarms + record",
-               work.filePath(QStringLiteral("everything"))}};
+    std::deque<Poller> pollers;
+    for (const Entry &entry : chosen)
+        pollers.emplace_back(entry.kind, entry.name, work.filePath(QLatin1String(entry.folder)));
     for (Poller &poller : pollers) {
         if (!start(poller)) {
             std::fprintf(stderr, "%s: did not start\n", poller.name);
@@ -429,63 +315,88 @@ bool runRound(int round, int seconds, const QString &dir, RoundResult &result)
     const double loadBefore = loadAverage();
     for (Poller &poller : pollers) {
         poller.start = poller.sample();
-        poller.highestKiB = poller.start.ownKiB;
+        poller.highestOwnKiB = poller.start.ownKiB;
+        poller.highestResidentKiB = poller.start.residentKiB;
     }
     const auto began = std::chrono::steady_clock::now();
     const auto ends = began + std::chrono::seconds(seconds);
+    const bool byMinute = seconds >= 120;
+    int minute = 0;
+    if (byMinute)
+        printMemoryLine(0, pollers);
     // Five times a second, the memory; nothing else wakes this meanwhile.
     while (std::chrono::steady_clock::now() < ends) {
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
         for (Poller &poller : pollers) {
-            poller.highestKiB =
-                std::max(poller.highestKiB, statusField(poller.program.pid(), "RssAnon"));
+            poller.sampleMemory();
             if (poller.program.ended()) {
                 std::fprintf(stderr, "%s: ended while measured\n", poller.name);
                 return false;
             }
         }
+        if (byMinute &&
+            std::chrono::steady_clock::now() - began >= std::chrono::minutes(minute + 1))
+            printMemoryLine(++minute, pollers);
     }
-    std::array<Sample, PollerCount> end;
-    for (size_t i = 0; i < pollers.size(); ++i)
-        end[i] = pollers[i].sample();
+    std::vector<Sample> end;
+    for (const Poller &poller : pollers)
+        end.push_back(poller.sample());
     const double elapsed =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
     const double loadAfter = loadAverage();
+    result.clear();
     for (size_t i = 0; i < pollers.size(); ++i)
-        result[i] = between(pollers[i], end[i], elapsed);
+        result.push_back(between(pollers[i], end[i], elapsed));
 
-    // The panel with everything on really had it on: its feed answers, its
+    // Those with everything on really had it on: their feed answers, their
     // record has been written.
-    const Poller &full = pollers[3];
-    const QByteArray feedAnswer = httpStatusLine(full.feedPort, "/status.json");
+    std::vector<QByteArray> feedAnswers(pollers.size());
+    for (size_t i = 0; i < pollers.size(); ++i) {
+        if (pollers[i].hasEverything())
+            feedAnswers[i] = httpStatusLine(pollers[i].feedPort, "/status.json");
+    }
+    bool endedOnRequest = true;
     for (Poller &poller : pollers) {
-        poller.program.stop();
+        endedOnRequest = poller.program.stop() && endedOnRequest;
         poller.simulator.stop();
     }
-    const QString recordPath = full.folder + QStringLiteral("/record.sqlite");
-    const qint64 recordBytes =
-        QFileInfo(recordPath).size() + QFileInfo(recordPath + QStringLiteral("-wal")).size();
 
     std::printf("round %d: %.1f s, load average %.2f before, %.2f after\n", round, elapsed,
                 loadBefore, loadAfter);
     const Figures &floor = result[0];
     for (size_t i = 0; i < pollers.size(); ++i) {
         const Figures &f = result[i];
-        std::printf("  %-30s %5.2f cycles/s, CPU %5.3f %% of a core (user %5.3f, system %5.3f)",
+        std::printf("  %-32s %5.2f cycles/s, CPU %5.3f %% of a core (user %5.3f, system %5.3f)",
                     pollers[i].name, f.cyclesPerSecond, f.cpu, f.user, f.system);
         if (i > 0)
             std::printf(": x%.2f the floor", floor.cpu > 0 ? f.cpu / floor.cpu : 0.0);
-        std::printf("\n  %-30s %5.1f us CPU and %4.2f wake-ups an exchange, "
-                    "RssAnon %lld -> %lld KiB (highest %lld)\n",
-                    "", f.cpuPerExchangeUs, f.wakeUpsPerExchange,
-                    static_cast<long long>(f.ownStartKiB), static_cast<long long>(f.ownEndKiB),
-                    static_cast<long long>(f.ownHighestKiB));
+        std::printf(
+            "\n  %-32s %5.1f us CPU and %4.2f wake-ups an exchange, "
+            "RssAnon %lld -> %lld KiB (highest %lld), VmRSS %lld -> %lld KiB "
+            "(highest %lld)\n",
+            "", f.cpuPerExchangeUs, f.wakeUpsPerExchange, static_cast<long long>(f.own.startKiB),
+            static_cast<long long>(f.own.endKiB), static_cast<long long>(f.own.highestKiB),
+            static_cast<long long>(f.resident.startKiB), static_cast<long long>(f.resident.endKiB),
+            static_cast<long long>(f.resident.highestKiB));
     }
-    std::printf("  feed: \"%s\"; record: %.1f KiB\n", feedAnswer.constData(),
-                double(recordBytes) / 1024.0);
+    bool everythingOnHad = true;
+    for (size_t i = 0; i < pollers.size(); ++i) {
+        if (!pollers[i].hasEverything())
+            continue;
+        const QString path = pollers[i].stationRecord();
+        const qint64 recordBytes =
+            QFileInfo(path).size() + QFileInfo(path + QStringLiteral("-wal")).size();
+        std::printf("  %s: feed \"%s\"; record %.1f KiB\n", pollers[i].name,
+                    feedAnswers[i].constData(), double(recordBytes) / 1024.0);
+        everythingOnHad = everythingOnHad && !feedAnswers[i].isEmpty() && recordBytes > 0;
+    }
     std::fflush(stdout);
-    if (feedAnswer.isEmpty() || recordBytes <= 0) {
-        std::fprintf(stderr, "the panel with everything on had no feed or no record\n");
+    if (!everythingOnHad) {
+        std::fprintf(stderr, "a program with everything on had no feed or no record\n");
+        return false;
+    }
+    if (!endedOnRequest) {
+        std::fprintf(stderr, "a program did not end within 10 s of SIGTERM\n");
         return false;
     }
     return true;
@@ -511,12 +422,20 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     if (argc == 3 && std::strcmp(argv[1], "--engine") == 0)
         return engineOnly(QString::fromLocal8Bit(argv[2]));
-    const int seconds = argc > 1 ? std::max(5, std::atoi(argv[1])) : 60;
-    const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
+    int first = 1;
+    const bool serviceOnly = argc > 1 && std::strcmp(argv[1], "--service") == 0;
+    if (serviceOnly)
+        ++first;
+    const int seconds = argc > first ? std::max(5, std::atoi(argv[first])) : 60;
+    const int rounds = argc > first + 1 ? std::max(1, std::atoi(argv[first + 1])) : 3;
+    for (const Entry &entry : AllPollers) {
+        if (!serviceOnly || entry.kind == Kind::Floor || entry.kind == Kind::Service)
+            chosen.push_back(entry);
+    }
     const QString here = QCoreApplication::applicationDirPath();
     for (const QString &needed :
          {here + QStringLiteral("/min_poller"), here + QStringLiteral("/../txpanel"),
-          here + QStringLiteral("/../txsim")}) {
+          here + QStringLiteral("/../txpaneld"), here + QStringLiteral("/../txsim")}) {
         if (!QFileInfo(needed).isExecutable()) {
             std::fprintf(stderr,
                          "%s is missing: build it (min_poller is built from "
@@ -539,17 +458,22 @@ int main(int argc, char *argv[])
         }
         results.push_back(result);
     }
-    const char *names[PollerCount] = {"", "link engine, no window", "panel",
-                                      "panel, feed + alarms + record"};
-    for (int i = 1; i < PollerCount; ++i) {
-        double low = 1e9, high = 0;
+    for (size_t i = 1; i < chosen.size(); ++i) {
+        double low = 1e9, high = 0, cyclesLow = 1e9, cyclesHigh = 0;
+        qint64 residentHighest = 0;
         for (const RoundResult &r : results) {
-            const double ratio = r[size_t(i)].cpu / r[0].cpu;
+            const double ratio = r[i].cpu / r[0].cpu;
             low = std::min(low, ratio);
             high = std::max(high, ratio);
+            const double cycles = r[i].cyclesPerSecond / r[0].cyclesPerSecond;
+            cyclesLow = std::min(cyclesLow, cycles);
+            cyclesHigh = std::max(cyclesHigh, cycles);
+            residentHighest = std::max(residentHighest, r[i].resident.highestKiB);
         }
-        std::printf("%-30s %.2f to %.2f times the floor's CPU over %zu rounds\n", names[i], low,
-                    high, results.size());
+        std::printf("%-32s %.2f to %.2f times the floor's CPU, %.1f to %.1f %% of its cycles a "
+                    "second over %zu rounds; VmRSS at most %.1f MiB\n",
+                    chosen[i].name, low, high, 100.0 * cyclesLow, 100.0 * cyclesHigh,
+                    results.size(), double(residentHighest) / 1024.0);
     }
     return 0;
 }
