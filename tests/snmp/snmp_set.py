@@ -5,7 +5,11 @@ an SNMPv3 authPriv user and a v2c community, the sub-agent attached, and a
 stand-in for each panel's control socket that records the request line and
 answers the reply line the test scripts.
 
-usage: snmp_set.py AGENT MIB_DIR BASE_MIB_DIR
+With TXPANEL and TXSIM too, one more agent commands a real panel polling
+txsim: an authPriv Set takes the transmitter off the air, a v2c Set does
+not, and the panel's record names who sent it.
+
+usage: snmp_set.py AGENT MIB_DIR BASE_MIB_DIR [TXPANEL TXSIM]
 Exit 77 (CTest's skip) only when a Debian SNMP tool is missing.
 """
 
@@ -13,12 +17,16 @@ import json
 import os
 import shutil
 import socket
+import sqlite3
 import subprocess
 import sys
 import threading
 import time
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
+sys.path.insert(0, os.path.join(os.path.dirname(HERE), "feed"))
+from panel_stack import PanelStack  # noqa: E402
 from fake_feed import FakeFeed, polling_document  # noqa: E402
 from snmp_end_to_end import (SKIP, TOOLS, Failure, Stack, expect, free_port,  # noqa: E402
                              row_has, wait_until)
@@ -70,7 +78,9 @@ class SetStack(Stack):
     def __init__(self, *args):
         super().__init__(*args)
         with open(os.path.join(self.tmp, "snmpd.conf"), "a") as conf:
-            conf.write(f"""createUser {USER} SHA ops-auth-pass AES ops-priv-pass
+            conf.write(f"""agentXTimeout 8
+agentXRetries 0
+createUser {USER} SHA ops-auth-pass AES ops-priv-pass
 group writers usm {USER}
 access writers {USER} usm priv exact txpanel txpanel none
 access writers "" usm priv exact txpanel txpanel none
@@ -186,17 +196,69 @@ def _run(stack, feed, control):
     print("PASS the last remote command is published")
 
 
+def real_panel(stack, panel, txsim):
+    """The agent in front of a real panel's control socket and feed."""
+    control = os.path.join(stack.tmp, "panel-control")
+    record = os.path.join(stack.tmp, "panel-record.sqlite")
+    site = PanelStack(panel, txsim, name="mast", extra_settings=f"""[Record]
+Enabled=true
+Path={record}
+
+[Control]
+Enabled=true
+Socket={control}
+""")
+    try:
+        site.start()
+        site.command("rf on")
+        wait_until("the panel to see the transmitter on the air",
+                   lambda: site.status()["readings"]["on_air"]["value"] is True)
+        stack.stop("agent")
+        stack.start_agent([f"{site.url}/status.json", "--control-socket", f"1={control}",
+                           "--writer", USER])
+        wait_until("the agent attached to the real panel",
+                   row_has(stack, {"txpanelPanelName.1": "mast"}))
+
+        status, said = stack.set("txpanelPanelRfCommand.1", "i", "2", v3=False, context="")
+        expect(status != 0 and "noAccess" in said, f"v2c rf off: snmpset said {said}")
+        expect(site.status()["readings"]["on_air"]["value"] is True,
+               "a v2c Set took the transmitter off the air")
+        print("PASS a v2c Set leaves the real transmitter on the air")
+
+        status, said = stack.set("txpanelPanelRfCommand.1", "i", "2")
+        expect(status == 0, f"authPriv rf off: snmpset said {said}")
+        # snmpset returned once the transmitter itself confirmed it.
+        expect(", rf off," in site.command("status"), "the transmitter is still on the air")
+        wait_until("the feed to show the transmitter off the air",
+                   lambda: site.status()["readings"]["on_air"]["value"] is False)
+        last = site.status().get("last_remote") or {}
+        expect(last.get("command") == "rf off" and last.get("outcome") == "confirmed"
+               and last.get("way") == "snmp" and "snmp ops" in last.get("who", ""),
+               f"the feed's last_remote: {last}")
+        site.stop()
+        with sqlite3.connect(record) as db:
+            rows = db.execute("SELECT user, subject, new_value, outcome FROM events "
+                              "WHERE kind = 'remote-command'").fetchall()
+        expect(len(rows) == 1 and rows[0][1:] == ("snmp", "rf off", "confirmed")
+               and rows[0][0].startswith("snmp ops"), f"the record's commands: {rows}")
+        print(f"PASS an authPriv Set takes the real transmitter off the air, recorded as {rows[0][0]!r}")
+    finally:
+        site.stop()
+
+
 def main():
-    if len(sys.argv) != 4:
+    if len(sys.argv) not in (4, 6):
         sys.exit(__doc__)
     missing = [tool for tool in TOOLS if shutil.which(tool) is None]
     if missing:
         print(f"SKIP: missing {' '.join(missing)} (Debian: snmpd snmp snmptrapd)")
         return SKIP
-    stack = SetStack(*sys.argv[1:])
+    stack = SetStack(*sys.argv[1:4])
     started = time.monotonic()
     try:
         run(stack)
+        if len(sys.argv) == 6:
+            real_panel(stack, *sys.argv[4:6])
     except Failure as failure:
         print(f"FAIL: {failure}")
         print("--- agent's output:\n" + stack.agent_says())
