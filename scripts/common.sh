@@ -24,7 +24,7 @@ PACKAGES=("${DEMO_PACKAGES[@]}" "${SNMP_PACKAGES[@]}" "${TEST_PACKAGES[@]}")
 
 # The panel's own code, which every platform builds; a folder that does not
 # exist (yet) is skipped.
-PRODUCT_DIRS=(app panel link tuning settings feed record control)
+PRODUCT_DIRS=(app panel link tuning settings feed record control service)
 
 # install_missing [PACKAGE...]: installs those of the packages (all of
 # PACKAGES when none is named) that are not installed yet.
