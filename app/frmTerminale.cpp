@@ -4,6 +4,7 @@
 #include "app/frmTerminale.h"
 
 #include "link/LinkEngine.h"
+#include "link/LinkLine.h"
 #include "link/MSComm.h"
 #include "panel/Key3D.h"
 #include "panel/KeypadKeys.h"
@@ -72,6 +73,7 @@ void frmTerminale::Form_Load()
     Comm = SettingsStore::read(QStringLiteral("Comm"));
     LimitUp = SettingsStore::read(QStringLiteral("LimitUp"));
     LimitDown = SettingsStore::read(QStringLiteral("LimitDown"));
+    m_linkDevice = LinkLine::storedDevice();
     if (LimitUp.toString().isEmpty() && LimitDown.toString().isEmpty()) {
         LimitUp = qint32(BandLimits::DefaultUp);
         LimitDown = qint16(BandLimits::DefaultDown);

@@ -299,7 +299,10 @@ private:
     // Wires the engine's signals to what they paint (app/linkview.cpp).
     void connectEngine();
     // The line the stored port names, for the engine.
-    static LinkLine lineFor(const QVariant &PortNumber);
+    LinkLine lineFor(const QVariant &PortNumber) const;
+    // [Link] Device as read at start-up: the store is not read again while
+    // the panel runs (a file swapped for a pipe since would hold it up).
+    QString m_linkDevice;
 
     // What the engine's signals paint (app/power.cpp, app/linkview.cpp).
     void showState(ConnectionState state);

@@ -42,9 +42,10 @@ void frmTerminale::connectEngine()
     connect(engine, &LinkEngine::shutDownComplete, this, &frmTerminale::finishEnd);
 }
 
-LinkLine frmTerminale::lineFor(const QVariant &PortNumber)
+LinkLine frmTerminale::lineFor(const QVariant &PortNumber) const
 {
-    return LinkLine::fromStore(PortNumber.toString());
+    return m_linkDevice.isEmpty() ? LinkLine::forPort(PortNumber.toString())
+                                  : LinkLine::forDevice(m_linkDevice);
 }
 
 bool frmTerminale::InitializeComPort(const QVariant &PortNumber)

@@ -27,8 +27,7 @@ void frmTerminale::cmdPower_Click()
     if (ending())
         return;
     // With no port ever chosen, ask for one first; Cancel leaves all as it was.
-    if (!PowerOn && Comm.toString().isEmpty() && LinkLine::storedDevice().isEmpty() &&
-        !askForPortIfNone())
+    if (!PowerOn && Comm.toString().isEmpty() && m_linkDevice.isEmpty() && !askForPortIfNone())
         return;
     // OK too: the display goes back to the transmitter, and an entry left
     // open would otherwise accept digits no longer shown.

@@ -16,7 +16,7 @@ void frmTerminale::connectAtStartIfAsked()
     if (!SettingsStore::flag(QStringLiteral("Link"), QStringLiteral("ConnectAtStart"), false))
         return;
     // ON would ask for a port in a dialog nobody is there to answer.
-    if (Comm.toString().isEmpty() && LinkLine::storedDevice().isEmpty()) {
+    if (Comm.toString().isEmpty() && m_linkDevice.isEmpty()) {
         lblCommunications(0)->setText(QStringLiteral(" NO PORT CHOSEN "));
         return;
     }

@@ -790,10 +790,13 @@ void ConnectionTest::connectAtStart_data()
     QTest::addColumn<QString>("setting");
     QTest::addColumn<bool>("portStored");
     QTest::addColumn<bool>("connects");
-    QTest::newRow("asked, port stored") << "true" << true << true;
-    QTest::newRow("asked, no port") << "true" << false << false;
-    QTest::newRow("not asked") << "false" << true << false;
-    QTest::newRow("not a yes or no") << "maybe" << true << false;
+    QTest::addColumn<bool>("deviceNamed");
+    QTest::newRow("asked, port stored") << "true" << true << true << false;
+    QTest::newRow("asked, no port") << "true" << false << false << false;
+    QTest::newRow("not asked") << "false" << true << false << false;
+    QTest::newRow("not a yes or no") << "maybe" << true << false << false;
+    // [Link] Device names the line outright, no port chosen.
+    QTest::newRow("asked, device named") << "true" << false << true << true;
 }
 
 void ConnectionTest::connectAtStart()
@@ -803,10 +806,13 @@ void ConnectionTest::connectAtStart()
     QFETCH(QString, setting);
     QFETCH(bool, portStored);
     QFETCH(bool, connects);
+    QFETCH(bool, deviceNamed);
     panel().closeWindow();
     panel().clearStore();
     if (portStored)
         panel().store(QStringLiteral("Comm"), QStringLiteral("1"));
+    if (deviceNamed)
+        panel().store(QStringLiteral("Link"), QStringLiteral("Device"), m_sim->devicePath());
     panel().store(QStringLiteral("Link"), QStringLiteral("ConnectAtStart"), setting);
     panel().openWindow();
     w().show();
@@ -815,6 +821,8 @@ void ConnectionTest::connectAtStart()
         QVERIFY(panel().disconnectAndWait());
         QCOMPARE(w().connectionState(), ConnectionState::Ended);
         QVERIFY(m_sim->received().startsWith(LineBytes::connectionOpening()));
+        if (deviceNamed)
+            QCOMPARE(w().engine().line().device, m_sim->devicePath());
         return;
     }
     QTest::qWait(200);
