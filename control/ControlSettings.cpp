@@ -28,14 +28,8 @@ bool readFlag(const QString &key, bool fallback, QString *problem)
     const std::optional<QVariant> stored = SettingsStore::value(section(), key);
     if (!stored)
         return fallback;
-    const QString text =
-        stored->typeId() == QMetaType::QString ? stored->toString().trimmed().toLower() : QString();
-    if (text == QLatin1String("true") || text == QLatin1String("yes") ||
-        text == QLatin1String("on") || text == QLatin1String("1"))
-        return true;
-    if (text == QLatin1String("false") || text == QLatin1String("no") ||
-        text == QLatin1String("off") || text == QLatin1String("0"))
-        return false;
+    if (const std::optional<bool> flag = SettingsStore::yesOrNo(*stored))
+        return *flag;
     if (problem->isEmpty())
         *problem = QStringLiteral("[Control] %1 \"%2\" is neither true nor false")
                        .arg(key, BandLimits::storedText(*stored));

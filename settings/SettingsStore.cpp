@@ -236,16 +236,21 @@ QString read(const QString &key)
 bool flag(const QString &section, const QString &key, bool fallback)
 {
     const std::optional<QVariant> stored = value(section, key);
-    if (!stored || stored->typeId() != QMetaType::QString)
-        return fallback;
-    const QString text = stored->toString().trimmed().toLower();
+    return stored ? yesOrNo(*stored).value_or(fallback) : fallback;
+}
+
+std::optional<bool> yesOrNo(const QVariant &stored)
+{
+    if (stored.typeId() != QMetaType::QString)
+        return std::nullopt;
+    const QString text = stored.toString().trimmed().toLower();
     if (text == QLatin1String("true") || text == QLatin1String("yes") ||
         text == QLatin1String("on") || text == QLatin1String("1"))
         return true;
     if (text == QLatin1String("false") || text == QLatin1String("no") ||
         text == QLatin1String("off") || text == QLatin1String("0"))
         return false;
-    return fallback;
+    return std::nullopt;
 }
 
 int number(const QString &section, const QString &key, int fallback, int minimum, int maximum)

@@ -51,6 +51,9 @@ std::optional<QVariant> value(const QString &section, const QString &key);
 // A yes/no setting: true, yes, on or 1; false, no, off or 0 (any letter
 // case). Absent, unusable store or any other text: the fallback.
 bool flag(const QString &section, const QString &key, bool fallback);
+// A stored value read as yes or no, as flag() reads it; std::nullopt for
+// anything else.
+std::optional<bool> yesOrNo(const QVariant &stored);
 // A whole-number setting within [minimum, maximum]; anything else: the fallback.
 int number(const QString &section, const QString &key, int fallback, int minimum, int maximum);
 
