@@ -145,7 +145,9 @@ void frmTerminale::noteStartupWarning(const QString &text)
 
 void frmTerminale::showPort()
 {
-    sbrStatus->setPanelValue(StatusPanel::Port, Comm.toString());
+    // A device named outright ([Link] Device) is the line, whatever Comm says.
+    sbrStatus->setPanelValue(StatusPanel::Port,
+                             m_linkDevice.isEmpty() ? Comm.toString() : lineFor(Comm).name);
 }
 
 QPoint frmTerminale::centredPosition(const QRect &screen, const QSize &window)

@@ -821,8 +821,11 @@ void ConnectionTest::connectAtStart()
         QVERIFY(panel().disconnectAndWait());
         QCOMPARE(w().connectionState(), ConnectionState::Ended);
         QVERIFY(m_sim->received().startsWith(LineBytes::connectionOpening()));
-        if (deviceNamed)
+        if (deviceNamed) {
             QCOMPARE(w().engine().line().device, m_sim->devicePath());
+            QCOMPARE(w().sbrStatus->panelText(int(StatusPanel::Port)),
+                     QStringLiteral("Com: ") + m_sim->devicePath().mid(5));
+        }
         return;
     }
     QTest::qWait(200);
