@@ -86,6 +86,14 @@ bool SpawnedProgram::ended()
     return true;
 }
 
+void SpawnedProgram::wait()
+{
+    if (m_pid <= 0)
+        return;
+    ::waitpid(m_pid, &m_status, 0);
+    m_pid = -1;
+}
+
 bool SpawnedProgram::stop()
 {
     if (m_pid <= 0)
@@ -199,5 +207,23 @@ QByteArray httpStatusLine(quint16 port, const char *path)
     }
     ::close(fd);
     return answer.left(answer.indexOf('\r'));
+}
+
+QString serialLockOf(const QByteArray &device)
+{
+    QString name = QString::fromLocal8Bit(device.mid(int(qstrlen("/dev/"))));
+    name.replace(QLatin1Char('/'), QLatin1Char('_'));
+    return QStringLiteral("/run/lock/LCK..") + name;
+}
+
+double percentile(std::vector<double> figures, double share)
+{
+    if (figures.empty())
+        return 0;
+    std::sort(figures.begin(), figures.end());
+    const double at = share * double(figures.size() - 1);
+    const size_t below = size_t(at);
+    const size_t above = std::min(below + 1, figures.size() - 1);
+    return figures[below] + (figures[above] - figures[below]) * (at - double(below));
 }
 } // namespace ProcFigures

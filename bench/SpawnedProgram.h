@@ -9,6 +9,7 @@
 #include <sched.h>
 #include <sys/types.h>
 #include <utility>
+#include <vector>
 
 // A program a benchmark starts outside any event loop (a QProcess would put
 // its pipes into the benchmark's waits and its handle into the measured
@@ -33,6 +34,10 @@ public:
     // Whether it has ended (and was reaped); its wait status then in status().
     bool ended();
     int status() const { return m_status; }
+    // Waits, blocked, until it has ended, so a benchmark timing it learns of
+    // the exit at once rather than at its next look; its wait status then in
+    // status().
+    void wait();
     // Asked to end as a shutdown asks (the panel writes its record), then
     // made to after 10 s. True when it ended on the request.
     bool stop();
@@ -59,4 +64,9 @@ double loadAverage();
 quint16 freeLoopbackPort();
 // The first line of the answer to one GET on the loopback address, or empty.
 QByteArray httpStatusLine(quint16 port, const char *path);
+// Qt's serial lock for a device, as it names it in /run/lock.
+QString serialLockOf(const QByteArray &device);
+// The figure below which this share (0 to 1) of them lie, drawn between the
+// two it falls between; none: 0.
+double percentile(std::vector<double> figures, double share);
 } // namespace ProcFigures

@@ -93,23 +93,6 @@ private:
     int m_fd = -1;
     bool m_bound = false;
 };
-
-// Qt's serial lock for a device, as it names it in /run/lock.
-QString lockFileOf(const QByteArray &device)
-{
-    QString name = QString::fromLocal8Bit(device.mid(int(qstrlen("/dev/"))));
-    name.replace(QLatin1Char('/'), QLatin1Char('_'));
-    return QStringLiteral("/run/lock/LCK..") + name;
-}
-
-double percentile(std::vector<double> sorted, double share)
-{
-    std::sort(sorted.begin(), sorted.end());
-    const double at = share * double(sorted.size() - 1);
-    const size_t below = size_t(at);
-    const size_t above = std::min(below + 1, sorted.size() - 1);
-    return sorted[below] + (sorted[above] - sorted[below]) * (at - double(below));
-}
 } // namespace
 
 int main(int argc, char *argv[])
@@ -173,7 +156,7 @@ int main(int argc, char *argv[])
             ++killed;
             removeSerialLocksOf(pid);
         }
-        const bool lockLeft = QFile::exists(lockFileOf(device));
+        const bool lockLeft = QFile::exists(ProcFigures::serialLockOf(device));
         locksLeft += lockLeft ? 1 : 0;
         if (!ready || !feed.startsWith("HTTP/1.1 200") || !cleanExit) {
             ++failures;
@@ -191,7 +174,8 @@ int main(int argc, char *argv[])
     if (!readyMs.empty()) {
         std::printf("spawn to READY=1 over %zu starts: median %.1f ms, 90th percentile %.1f ms, "
                     "worst %.1f ms, best %.1f ms\n",
-                    readyMs.size(), percentile(readyMs, 0.5), percentile(readyMs, 0.9),
+                    readyMs.size(), ProcFigures::percentile(readyMs, 0.5),
+                    ProcFigures::percentile(readyMs, 0.9),
                     *std::max_element(readyMs.begin(), readyMs.end()),
                     *std::min_element(readyMs.begin(), readyMs.end()));
     }
