@@ -642,7 +642,10 @@ void ControlServer::execute(ControlClient *client, const Request &request)
                               "AllowFrequency)"));
         return;
     }
-    if (m_engine.state() != ConnectionState::Polling) {
+    // An acknowledgement sends nothing to the transmitter: like the Station
+    // window's button it is taken in any state, so LINK LOST can be
+    // acknowledged while the link is down.
+    if (m_engine.state() != ConnectionState::Polling && verb != QLatin1String("ack")) {
         refuse(notConnected());
         return;
     }

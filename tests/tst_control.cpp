@@ -248,6 +248,8 @@ void ControlTest::commands_data()
     row("not polling", "rf off", false, true, 1, "not connected to the transmitter", "refused", 0);
     row("ack all, nothing waiting", "ack all", true, true, 0,
         "Acknowledge all: done, nothing waited for an acknowledgement", "done", 0);
+    row("ack while not polling", "ack all", false, true, 0,
+        "Acknowledge all: done, nothing waited for an acknowledgement", "done", 0);
     row("frequency between steps", "frequency 107905", true, true, 2, "whole kHz in steps of 10",
         "error", 0);
     row("no such alarm", "ack fire", true, true, 2, "ack takes an alarm's name", "error", 0);
