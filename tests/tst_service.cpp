@@ -286,11 +286,28 @@ void ServiceTest::stopsInOrder()
                                  10000);
     }
 
-    const qint64 askedSecond = QDateTime::currentSecsSinceEpoch();
+    qint64 askedSecond = 0;
     QElapsedTimer asked;
-    asked.start();
-    service.signal(signalNumber);
-    qsizetype writtenAtRequest = sim.received().size();
+    qsizetype writtenAtRequest = 0;
+    const auto ask = [&] {
+        askedSecond = QDateTime::currentSecsSinceEpoch();
+        asked.start();
+        service.signal(signalNumber);
+        writtenAtRequest = sim.received().size();
+    };
+    if (programming) {
+        ask();
+    } else {
+        // Asked for as a cycle's last reply leaves: the service takes that
+        // reading in this very second (or the next), and it must be in the record.
+        const QMetaObject::Connection atCycleEnd =
+            connect(&sim, &TxSimulator::exchanged, this, [&](quint8 command) {
+                if (command == TxCommand::CMD_READ_RF_STATUS && !asked.isValid())
+                    ask();
+            });
+        QTRY_VERIFY_WITH_TIMEOUT(asked.isValid(), 10000);
+        disconnect(atCycleEnd);
+    }
     // What finishes the programming under way may still go out, and nothing else.
     if (programming)
         writtenAtRequest = sim.received().indexOf(char(TxCommand::CMD_SET_FREQUENCY)) + 6;
