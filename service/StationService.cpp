@@ -18,6 +18,13 @@
 #endif
 
 namespace {
+// "pts/3 (/dev/pts/3)", or the path alone when the line goes by it.
+QString where(const LinkLine &line)
+{
+    return line.name == line.device ? line.device
+                                    : QStringLiteral("%1 (%2)").arg(line.name, line.device);
+}
+
 QString frequencyText(qint32 kHz)
 {
     return kHz < 0 ? QStringLiteral("none") : QStringLiteral("%1 kHz").arg(kHz);
@@ -62,12 +69,12 @@ void StationService::connectLog()
     connect(&engine, &LinkEngine::stateChanged, this, &StationService::showState);
     connect(&engine, &LinkEngine::connected, this, [this](const QString &firmware) {
         m_toldResuming = false;
-        ServiceLog::notice(QStringLiteral("connected to the transmitter on %1 (%2), firmware %3")
-                               .arg(m_engine->line().name, m_engine->line().device, firmware));
+        ServiceLog::notice(QStringLiteral("connected to the transmitter on %1, firmware %2")
+                               .arg(where(m_engine->line()), firmware));
     });
     connect(&engine, &LinkEngine::noReply, this, [this] {
-        ServiceLog::error(QStringLiteral("no reply from the transmitter on %1 (%2)")
-                              .arg(m_engine->line().name, m_engine->line().device));
+        ServiceLog::error(QStringLiteral("no reply from the transmitter on ") +
+                          where(m_engine->line()));
     });
     connect(&engine, &LinkEngine::portFailed, this, [](const QString &reason) {
         ServiceLog::error(QStringLiteral("port not available: ") + reason);
@@ -145,7 +152,7 @@ void StationService::connectLog()
 void StationService::showState()
 {
     const LinkLine &line = m_engine->line();
-    const QString where = QStringLiteral("%1 (%2)").arg(line.name, line.device);
+    const QString where = ::where(line);
     QString status;
     switch (m_engine->state()) {
     case ConnectionState::Off:
