@@ -213,7 +213,7 @@ void StationService::startControl()
     connect(m_control.get(), &ControlServer::commandFinished, this,
             [](const RemoteCommand &command) {
                 const QString text =
-                    QStringLiteral("remote command \"%1\" from %2 by %3: %4")
+                    QStringLiteral("remote command \"%1\" from %2 over %3: %4")
                         .arg(command.command, command.who, command.way, command.outcome) +
                     (command.reason.isEmpty() ? QString()
                                               : QStringLiteral(" (%1)").arg(command.reason));
